@@ -1,0 +1,243 @@
+#include "GraphForm.h"
+
+#include "chart/Periods.h"
+#include "chart/TarnvueChart.h"
+#include "core/BusyCursor.h"
+#include "core/Clock.h"
+#include "core/Dialogs.h"
+#include "core/Error.h"
+#include "core/ProgramDir.h"
+#include "core/ProgramInfo.h"
+#include "monitordb/MonitorDB.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMenuBar>
+#include <QTabBar>
+
+namespace tarnvue {
+
+namespace {
+
+// Design size of the window's inner area, and the fixed parts of the layout,
+// in twips.
+constexpr int DesignWidth = 10185;
+constexpr int DesignHeight = 6390;
+constexpr int PeriodTabsHeight = 315;
+constexpr int ChartTabsGap = 50;
+constexpr int WindowHelpContext = 6300;
+
+QString describe(const std::exception& e)
+{
+    if (const auto* error = dynamic_cast<const Error*>(&e))
+        return error->description();
+    return QString::fromLocal8Bit(e.what());
+}
+
+} // namespace
+
+GraphForm::GraphForm(QWidget* parent) : QMainWindow(parent)
+{
+    setWindowTitle(programTitle());
+    m_client = new QWidget(this);
+    m_client->installEventFilter(this);
+    setCentralWidget(m_client);
+    m_chart = new TarnvueChart(m_client);
+    m_chart->setObjectName(QStringLiteral("TarnvueChart"));
+    createPeriodButtons();
+    createMenus();
+    resize(twips(DesignWidth), twips(DesignHeight) + menuBar()->sizeHint().height());
+    Form_Load();
+}
+
+GraphForm::~GraphForm() { Form_Unload(); }
+
+int GraphForm::twips(int value) const { return twipsToPixels(value, logicalDpiY()); }
+
+void GraphForm::createMenus()
+{
+    m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    m_fileMenu->setObjectName(QStringLiteral("FileMenu"));
+    m_closeSelection = m_fileMenu->addAction(QStringLiteral("&Close"));
+    m_closeSelection->setObjectName(QStringLiteral("CloseSelection"));
+    connect(m_closeSelection, &QAction::triggered, this, &GraphForm::CloseSelection_Click);
+    m_fileMenu->addSeparator();
+    m_exitSelection = m_fileMenu->addAction(QStringLiteral("E&xit"));
+    m_exitSelection->setObjectName(QStringLiteral("ExitSelection"));
+    connect(m_exitSelection, &QAction::triggered, this, &GraphForm::ExitSelection_Click);
+}
+
+void GraphForm::createPeriodButtons()
+{
+    m_periodButtons = new QTabBar(m_client);
+    m_periodButtons->setObjectName(QStringLiteral("PeriodButtons"));
+    m_periodButtons->setExpanding(false);
+    m_periodButtons->setDrawBase(false);
+    for (const PeriodInfo& period : periodTable()) {
+        const int tab = m_periodButtons->addTab(period.tabCaption);
+        m_periodButtons->setTabData(tab, period.key);
+    }
+    connect(m_periodButtons, &QTabBar::currentChanged, this, &GraphForm::PeriodButtons_Click);
+}
+
+void GraphForm::Form_Load()
+{
+    m_helpContextId = WindowHelpContext;
+    SetTools();
+    m_currentPeriod = TodayPeriod;
+    const QSignalBlocker quiet(m_periodButtons);
+    m_periodButtons->setCurrentIndex(TodayPeriod - 1);
+}
+
+void GraphForm::Form_Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    MonitorDB::release();
+}
+
+void GraphForm::closeEvent(QCloseEvent* event)
+{
+    Form_Unload();
+    event->accept();
+}
+
+bool GraphForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_client && event->type() == QEvent::Resize)
+        Form_Resize();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool GraphForm::BuildChart(std::int32_t NodeID)
+{
+    const BusyCursor busy;
+    try {
+        EnsureMonitorDatabase();
+        MonitorDB& db = MonitorDB::shared();
+        if (!db.isOpen())
+            db.open();
+        show();
+        QCoreApplication::processEvents();
+        m_currentNodeId = NodeID;
+        Form_Resize();
+        m_chart->setDB(&db);
+        SetupPeriod(m_currentPeriod);
+        SetTitles();
+        m_chartFileName.clear();
+        SetTools();
+        m_chart->setNodeID(m_currentNodeId);
+        m_chart->Plot();
+        return true;
+    } catch (const std::exception& e) {
+        // A failure before the window was shown must not leave it loaded
+        // and invisible.
+        show();
+        showExclamation(this,
+                        failureText(QStringLiteral("Cannot build new chart."), describe(e)));
+        return false;
+    }
+}
+
+bool GraphForm::LoadGraph(const QString& FileName)
+{
+    {
+        const BusyCursor busy;
+        QCoreApplication::processEvents();
+        m_currentNodeId = 0;
+        m_chartFileName = FileName;
+        m_chartName = fileNamePart(FileName);
+        setWindowTitle(m_chartName);
+        m_periodButtons->hide();
+        Form_Resize();
+        if (m_chart->LoadChart(FileName)) {
+            setWindowTitle(m_chartName + QStringLiteral(" [") + m_chart->MainTitle() +
+                           QStringLiteral("]"));
+            show();
+            SetTools();
+            return true;
+        }
+    }
+    dialogs().message(this,
+                      QStringLiteral("Cannot load chart (") + FileName + QStringLiteral(")\r\n\r\n"),
+                      MessageIcon::None, programTitle(), MessageButtons::Ok);
+    // The window does not keep a chart it could not show.
+    CloseSelection_Click();
+    return false;
+}
+
+void GraphForm::SetupPeriod(int Period)
+{
+    const auto span = periodSpan(Period, currentDateTime());
+    if (!span)
+        return;
+    m_chart->setPeriodSize(span->size);
+    m_chart->setPlotBegin(span->begin);
+    m_chart->setPlotEnd(span->end);
+}
+
+void GraphForm::SetTitles()
+{
+    if (m_currentNodeId < 1) {
+        setWindowTitle(m_chartName);
+    } else {
+        const auto node = MonitorDB::shared().nodeById(m_currentNodeId);
+        m_chartName = node->text(QStringLiteral("Node Name"));
+        m_nodeAddress = node->text(QStringLiteral("IP Address"));
+        m_chart->setMainTitle(m_chartName);
+        m_chart->setSubTitle(m_nodeAddress);
+    }
+    Form_Resize();
+}
+
+void GraphForm::Form_Resize()
+{
+    const WindowState current = state();
+    const ClientLayout layout =
+        layoutClient(current, m_client->width(), m_client->height(), twips(PeriodTabsHeight),
+                     twips(ChartTabsGap));
+    // A part that cannot be placed (the window is too small) keeps its place.
+    if (layout.tabs.isValid())
+        m_periodButtons->setGeometry(layout.tabs);
+    m_periodButtons->setVisible(layout.tabsVisible);
+    if (layout.chart.isValid())
+        m_chart->setGeometry(layout.chart);
+    const QString caption =
+        windowCaption(current, m_chartName, m_chart->MainTitle(), m_currentPeriod);
+    if (!caption.isEmpty() || current != WindowState::NodeChart)
+        setWindowTitle(caption);
+}
+
+void GraphForm::SetTools()
+{
+    const bool hasChart = state() != WindowState::Empty;
+    m_chart->setVisible(hasChart);
+    m_closeSelection->setEnabled(hasChart);
+}
+
+void GraphForm::PeriodButtons_Click()
+{
+    if (IgnorePeriodClick)
+        return;
+    const int tab = m_periodButtons->currentIndex();
+    const int period = periodForKey(m_periodButtons->tabData(tab).toString());
+    if (period >= TodayPeriod && period <= ThisYearPeriod) {
+        m_currentPeriod = static_cast<std::int16_t>(period);
+        BuildChart(m_currentNodeId);
+    }
+    // The custom period is chosen in its own dialog, which rebuilds the chart
+    // when the user confirms it.
+}
+
+void GraphForm::CloseSelection_Click()
+{
+    m_currentNodeId = 0;
+    m_chartFileName.clear();
+    Form_Resize();
+    SetTools();
+}
+
+void GraphForm::ExitSelection_Click() { close(); }
+
+} // namespace tarnvue

@@ -1,0 +1,19 @@
+#include "GraphForm.h"
+#include "Startup.h"
+#include "CommandLine.h"
+#include "core/ProgramInfo.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(tarnvue::programName());
+    QApplication::setApplicationVersion(tarnvue::programVersion());
+    QApplication::setOrganizationName(QStringLiteral("Norvane"));
+
+    tarnvue::StartupResult start = tarnvue::Main(tarnvue::argumentText(QApplication::arguments()));
+    if (!start.window || !start.window->isVisible())
+        return start.exitCode;
+    return QApplication::exec();
+}

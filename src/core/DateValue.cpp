@@ -1,0 +1,81 @@
+#include "DateValue.h"
+
+#include "Numeric.h"
+
+#include <cmath>
+
+namespace tarnvue::DateValue {
+
+namespace {
+
+const QDate& epoch()
+{
+    static const QDate day0(1899, 12, 30);
+    return day0;
+}
+
+// Splits a serial value into its day number and its milliseconds of the day.
+void split(double value, qint64& day, qint64& msecs)
+{
+    // Negative values count days backwards with a positive time of day: the
+    // day of -1.25 is -1 (1899-12-29) and its time 06:00.
+    const double whole = std::trunc(value);
+    const double fraction = std::fabs(value - whole);
+    day = static_cast<qint64>(whole);
+    msecs = static_cast<qint64>(std::llround(fraction * SecondsPerDay * 1000.0));
+    if (msecs >= 86400000) {
+        msecs -= 86400000;
+        day += value < 0 ? -1 : 1;
+    }
+}
+
+} // namespace
+
+double fromDateTime(const QDate& date, const QTime& time)
+{
+    const double day = static_cast<double>(epoch().daysTo(date));
+    const double seconds = time.isValid() ? time.msecsSinceStartOfDay() / 1000.0 : 0.0;
+    if (day < 0 && seconds > 0)
+        return day - seconds / SecondsPerDay;
+    return day + seconds / SecondsPerDay;
+}
+
+double fromDateTime(const QDateTime& dateTime)
+{
+    return fromDateTime(dateTime.date(), dateTime.time());
+}
+
+double fromMinutes(double minutes) { return minutes / MinutesPerDay; }
+
+QDate dateOf(double value)
+{
+    qint64 day = 0;
+    qint64 msecs = 0;
+    split(value, day, msecs);
+    return epoch().addDays(day);
+}
+
+QTime timeOf(double value)
+{
+    qint64 day = 0;
+    qint64 msecs = 0;
+    split(value, day, msecs);
+    return QTime::fromMSecsSinceStartOfDay(static_cast<int>(msecs));
+}
+
+QDateTime toDateTime(double value) { return QDateTime(dateOf(value), timeOf(value)); }
+
+std::int16_t wholeMinutes(double duration)
+{
+    const double seconds = roundHalfEven(duration * SecondsPerDay);
+    return toInt16(std::trunc(seconds / 60.0));
+}
+
+QString queryText(double value)
+{
+    QString text = QString::number(value, 'g', 15);
+    text.replace(QLatin1Char(','), QLatin1Char('.'));
+    return text;
+}
+
+} // namespace tarnvue::DateValue

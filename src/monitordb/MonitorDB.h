@@ -1,0 +1,62 @@
+#pragma once
+
+#include "MonitorBackend.h"
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+namespace tarnvue {
+
+// The program's one connection to the poller's database. It is created on
+// first use, opened by whichever command needs it first, and closed and
+// released when the main window unloads. It picks the backend by the file's
+// format and offers the four queries; nobody above it reaches the driver.
+class MonitorDB {
+public:
+    // The shared instance, created (not opened) on first call.
+    static MonitorDB& shared();
+    // Closes and destroys the shared instance; never throws.
+    static void release();
+    // The shared instance if one exists, without creating it.
+    static MonitorDB* sharedIfCreated();
+
+    // Where the monitor database lives: "Pollwatch.cfg" in the program
+    // directory, and its empty template "Pollwatch.Template" beside it.
+    static QString databasePath();
+    static QString templatePath();
+
+    // Opens the database in the program directory, or the given file. Throws
+    // Error when the file is missing, of a format this program cannot read, or
+    // refused by the driver.
+    void open();
+    void open(const QString& path);
+    bool isOpen() const { return m_backend != nullptr; }
+    // Never throws.
+    void close() noexcept;
+    QString path() const { return m_path; }
+
+    // The four queries; each throws Error when the database is not open or
+    // the query fails.
+    std::unique_ptr<RecordSet> nodeByAddress(const QString& address);
+    std::unique_ptr<RecordSet> nodeById(std::int32_t nodeId);
+    std::unique_ptr<RecordSet> allNodes();
+    std::unique_ptr<SampleReader> samples(std::int32_t nodeId, double begin, double end);
+
+private:
+    MonitorBackend& backend();
+
+    std::unique_ptr<MonitorBackend> m_backend;
+    QString m_path;
+};
+
+// Makes sure the monitor database exists: when it is missing, copies the
+// template to it. Every failure is ignored here; opening reports it later.
+void EnsureMonitorDatabase();
+
+// The identifier of the first node whose address is exactly Address, or 0
+// when none has it. Opens the shared database if needed (without creating a
+// missing file); failures reach the caller as Error.
+std::int32_t FindNodeByAddress(const QString& address);
+
+} // namespace tarnvue

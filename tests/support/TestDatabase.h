@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <cstdint>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace tarnvue::test {
+
+// Builds a small monitor database with the program's schema, row by row, for
+// one test. Values are QVariants so that a test can store nulls.
+class TestDatabase {
+public:
+    explicit TestDatabase(const QString& path);
+    ~TestDatabase();
+    TestDatabase(const TestDatabase&) = delete;
+    TestDatabase& operator=(const TestDatabase&) = delete;
+
+    void addNode(const QVariant& id, const QVariant& name, const QVariant& address);
+    void addSample(std::int32_t nodeId, double time, const QVariant& response,
+                   const QVariant& min, const QVariant& max, const QVariant& loss);
+    // Finishes writing; the file is complete afterwards.
+    void close();
+
+private:
+    void exec(const char* sql);
+    void bind(int index, const QVariant& value);
+
+    sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_statement = nullptr;
+};
+
+} // namespace tarnvue::test
