@@ -249,12 +249,13 @@ DemoSummary writeDemoDatabase(const DemoOptions& options,
 
             const QDateTime end = options.end.isValid() ? options.end : QDateTime::currentDateTime();
             const int interval = options.intervalSeconds;
-            const qint64 endSeconds = end.time().msecsSinceStartOfDay() / 1000;
-            // Poll k of the run is at startDay + k * interval seconds.
+            // The last poll falls on a whole interval of the day at or before
+            // the end; the first is `days` days earlier.
+            const std::int64_t endSecond =
+                end.time().msecsSinceStartOfDay() / 1000 / interval * interval;
             const QDate startDate = end.date().addDays(-options.days);
-            const std::int64_t polls =
-                (static_cast<std::int64_t>(options.days) * 86400 + endSeconds) / interval + 1;
             const std::int64_t pollsPerDay = 86400 / interval;
+            const std::int64_t polls = static_cast<std::int64_t>(options.days) * pollsPerDay + 1;
             const double startDay = DateValue::fromDateTime(startDate);
 
             std::vector<NodeState> nodes;
@@ -271,7 +272,7 @@ DemoSummary writeDemoDatabase(const DemoOptions& options,
                 node.profile.outageRate = 0.01 + 0.06 * u(master);
                 const int history = n <= options.coreNodes ? options.days : recent;
                 node.firstPoll = std::max<std::int64_t>(
-                    0, polls - static_cast<std::int64_t>(history) * pollsPerDay);
+                    0, polls - 1 - static_cast<std::int64_t>(history) * pollsPerDay);
                 node.troubles =
                     planTroubles(node.rng, node.profile, node.firstPoll, polls, interval);
                 nodes.push_back(std::move(node));
@@ -296,8 +297,9 @@ DemoSummary writeDemoDatabase(const DemoOptions& options,
             std::normal_distribution<double> noise(0.0, 1.0);
             std::uniform_real_distribution<double> unit(0.0, 1.0);
             for (std::int64_t k = 0; k < polls; ++k) {
-                const std::int64_t day = k / pollsPerDay;
-                const std::int64_t secondOfDay = (k % pollsPerDay) * interval;
+                const std::int64_t second = endSecond + k * interval;
+                const std::int64_t day = second / 86400;
+                const std::int64_t secondOfDay = second % 86400;
                 // As the poller stores it: day + seconds / 86400.
                 const double time = startDay + static_cast<double>(day) +
                                     static_cast<double>(secondOfDay) / 86400.0;

@@ -1,0 +1,270 @@
+#include "TestDatabase.h"
+#include "TestEnvironment.h"
+#include "core/DateValue.h"
+#include "core/Error.h"
+#include "monitordb/DatabaseFormat.h"
+#include "monitordb/MonitorDB.h"
+#include "monitordb/MonitorQueries.h"
+
+#include <QFile>
+#include <QtTest>
+
+using namespace tarnvue;
+
+namespace {
+
+const double Day = 46327.0; // 2026-11-01
+const double Minute = 1.0 / 1440.0;
+
+// Nodes as the poller stores them, with a shared address, a null name and a
+// null address among them.
+void addNodes(test::TestDatabase& db)
+{
+    db.addNode(1, QStringLiteral("router1"), QStringLiteral("10.0.0.1"));
+    db.addNode(2, QStringLiteral("core-switch"), QStringLiteral("10.0.0.2"));
+    db.addNode(3, QVariant(), QStringLiteral("10.0.0.3"));
+    db.addNode(4, QStringLiteral("no-address"), QVariant());
+    db.addNode(6, QStringLiteral("twin-b"), QStringLiteral("10.0.0.9"));
+    db.addNode(5, QStringLiteral("twin-a"), QStringLiteral("10.0.0.9"));
+}
+
+QString errorOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const Error& e) {
+        return e.description();
+    }
+    return QString();
+}
+
+} // namespace
+
+class TestMonitorDB : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { MonitorDB::release(); }
+
+    void queryTexts()
+    {
+        QCOMPARE(MonitorQueries::nodeById(12), QStringLiteral("Select * From Nodes Where [Node ID] = 12"));
+        QCOMPARE(MonitorQueries::allNodes(), QStringLiteral("Select * From Nodes"));
+        QCOMPARE(MonitorQueries::samples(5, 46000.25, 46001),
+                 QStringLiteral("Select * From ResponseTime Where [Node ID] = 5 AND Time >= "
+                                "46000.25 AND Time <= 46001 Order By Time"));
+        QCOMPARE(MonitorQueries::nodeByAddress(),
+                 QStringLiteral("Select [Node ID] from Nodes Where [IP Address] = ?"));
+    }
+
+    void findNodeByAddress()
+    {
+        const test::ProgramDirScope dir;
+        {
+            test::TestDatabase db(MonitorDB::databasePath());
+            addNodes(db);
+        }
+        QCOMPARE(FindNodeByAddress(QStringLiteral("10.0.0.2")), 2);
+        QCOMPARE(FindNodeByAddress(QStringLiteral("10.0.0.77")), 0);
+        // Exact text: no trimming or prefix matching happens here.
+        QCOMPARE(FindNodeByAddress(QStringLiteral("10.0.0.2 ")), 0);
+        QCOMPARE(FindNodeByAddress(QStringLiteral("10.0.0")), 0);
+        // The first stored record wins when two nodes share an address.
+        QCOMPARE(FindNodeByAddress(QStringLiteral("10.0.0.9")), 6);
+    }
+
+    void addressWithQuotesFindsNoNode_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::newRow("always-true condition") << QStringLiteral("1\" OR \"1\"=\"1");
+        QTest::newRow("single quotes") << QStringLiteral("1' OR '1'='1");
+        QTest::newRow("statement break") << QStringLiteral("x\"; DROP TABLE Nodes; --");
+        QTest::newRow("lone quote") << QStringLiteral("\"");
+    }
+    void addressWithQuotesFindsNoNode()
+    {
+        QFETCH(QString, address);
+        const test::ProgramDirScope dir;
+        {
+            test::TestDatabase db(MonitorDB::databasePath());
+            addNodes(db);
+        }
+        QCOMPARE(FindNodeByAddress(address), 0);
+        QCOMPARE(FindNodeByAddress(QStringLiteral("10.0.0.1")), 1);
+    }
+
+    void nodeRecords()
+    {
+        const test::ProgramDirScope dir;
+        {
+            test::TestDatabase db(MonitorDB::databasePath());
+            addNodes(db);
+        }
+        MonitorDB& db = MonitorDB::shared();
+        db.open();
+
+        auto node = db.nodeById(3);
+        QVERIFY(!node->atEnd());
+        QCOMPARE(node->text(QStringLiteral("Node Name")), QString());
+        QCOMPARE(node->text(QStringLiteral("IP Address")), QStringLiteral("10.0.0.3"));
+        node = db.nodeById(4);
+        QCOMPARE(node->text(QStringLiteral("IP Address")), QString());
+
+        // A missing node has no first record: reading it fails.
+        const auto missing = db.nodeById(99);
+        QVERIFY(missing->atEnd());
+        QVERIFY(!errorOf([&] { missing->text(QStringLiteral("Node Name")); }).isEmpty());
+
+        QStringList names;
+        QList<int> ids;
+        for (auto all = db.allNodes(); !all->atEnd(); all->moveNext()) {
+            names << all->text(QStringLiteral("Node Name"));
+            ids << all->int32(QStringLiteral("Node ID"));
+        }
+        QCOMPARE(ids, (QList<int>{1, 2, 3, 4, 6, 5}));
+        QCOMPARE(names.at(2), QString());
+        QCOMPARE(names.at(5), QStringLiteral("twin-a"));
+    }
+
+    void samplesAreInclusiveAndInTimeOrder()
+    {
+        const test::ProgramDirScope dir;
+        {
+            test::TestDatabase db(MonitorDB::databasePath());
+            addNodes(db);
+            // Stored out of order, with two polls at the same time, a poll of
+            // another node, and polls just outside the span.
+            db.addSample(1, Day + 10 * Minute, 30, 28, 35, 0);
+            db.addSample(1, Day - Minute, 99, 99, 99, 0);
+            db.addSample(1, Day, 10, 9, 12, 0);
+            db.addSample(2, Day + 5 * Minute, 50, 50, 50, 0);
+            db.addSample(1, Day + 5 * Minute, 21, 20, 22, 25);
+            db.addSample(1, Day + 5 * Minute, 22, 20, 22, 50);
+            db.addSample(1, Day + 60 * Minute, 40, 40, 40, 0);
+            db.addSample(1, Day + 61 * Minute, 98, 98, 98, 0);
+            db.addSample(1, Day + 20 * Minute, QVariant(), QVariant(), 7, QVariant());
+        }
+        MonitorDB& db = MonitorDB::shared();
+        db.open();
+        auto samples = db.samples(1, Day, Day + 60 * Minute);
+        QList<double> times;
+        QList<double> responses;
+        Sample s;
+        while (samples->next(s)) {
+            times << qRound((s.time - Day) * 1440);
+            responses << s.response.value_or(-999);
+            if (qRound((s.time - Day) * 1440) == 20) {
+                QVERIFY(!s.min.has_value());
+                QCOMPARE(s.max.value_or(0), 7.0);
+                QVERIFY(!s.loss.has_value());
+            }
+        }
+        QCOMPARE(times, (QList<double>{0, 5, 5, 10, 20, 60}));
+        // Equal times keep the order they were stored in.
+        QCOMPARE(responses, (QList<double>{10, 21, 22, 30, -999, 40}));
+    }
+
+    void templateIsCopiedWhenTheDatabaseIsMissing()
+    {
+        const test::ProgramDirScope dir;
+        dir.installTemplate();
+        QVERIFY(!QFile::exists(MonitorDB::databasePath()));
+        EnsureMonitorDatabase();
+        QVERIFY(QFile::exists(MonitorDB::databasePath()));
+        MonitorDB::shared().open();
+        QVERIFY(MonitorDB::shared().allNodes()->atEnd());
+
+        // An existing database is never replaced by the template.
+        MonitorDB::release();
+        QFile::remove(MonitorDB::databasePath());
+        {
+            test::TestDatabase db(MonitorDB::databasePath());
+            addNodes(db);
+        }
+        EnsureMonitorDatabase();
+        MonitorDB::shared().open();
+        QVERIFY(!MonitorDB::shared().allNodes()->atEnd());
+    }
+
+    void missingDatabaseAndTemplate()
+    {
+        const test::ProgramDirScope dir;
+        EnsureMonitorDatabase(); // nothing to copy: quietly does nothing
+        QVERIFY(!QFile::exists(MonitorDB::databasePath()));
+        QVERIFY(errorOf([] { MonitorDB::shared().open(); }).contains(QStringLiteral("Pollwatch.cfg")));
+        // Looking a node up never creates the database.
+        QVERIFY(!errorOf([] { FindNodeByAddress(QStringLiteral("10.0.0.1")); }).isEmpty());
+        QVERIFY(!QFile::exists(MonitorDB::databasePath()));
+    }
+
+    void formatsByHeader()
+    {
+        const test::ProgramDirScope dir;
+        const auto write = [&](const QString& name, const QByteArray& bytes) {
+            QFile file(dir.file(name));
+            file.open(QIODevice::WriteOnly);
+            file.write(bytes);
+            return dir.file(name);
+        };
+        QByteArray jet(64, '\0');
+        jet.replace(0, 19, QByteArray("\x00\x01\x00\x00Standard Jet DB", 19));
+        QCOMPARE(detectDatabaseFormat(write(QStringLiteral("jet3"), jet)), DatabaseFormat::Jet3);
+        jet[20] = 1;
+        QCOMPARE(detectDatabaseFormat(write(QStringLiteral("jet4"), jet)), DatabaseFormat::Jet4);
+        jet.replace(4, 15, "Standard ACE DB");
+        jet[20] = 2;
+        QCOMPARE(detectDatabaseFormat(write(QStringLiteral("ace"), jet)), DatabaseFormat::Ace);
+        QCOMPARE(detectDatabaseFormat(write(QStringLiteral("empty"), {})), DatabaseFormat::Empty);
+        QCOMPARE(detectDatabaseFormat(write(QStringLiteral("text"), "Node ID,Time\n1,2\n")),
+                 DatabaseFormat::Unknown);
+        QCOMPARE(detectDatabaseFormat(dir.file(QStringLiteral("none"))), DatabaseFormat::Missing);
+        QCOMPARE(detectDatabaseFormat(test::fixturePath(QStringLiteral("jet/pollwatch-small.mdb"))),
+                 DatabaseFormat::Jet4);
+        {
+            test::TestDatabase db(dir.file(QStringLiteral("real.db")));
+        }
+        QCOMPARE(detectDatabaseFormat(dir.file(QStringLiteral("real.db"))), DatabaseFormat::SQLite);
+    }
+
+    void foreignFilesGetAClearError()
+    {
+        const test::ProgramDirScope dir;
+        QVERIFY(QFile::copy(test::fixturePath(QStringLiteral("jet/pollwatch-small.mdb")),
+                            MonitorDB::databasePath()));
+        const QString jetError = errorOf([] { MonitorDB::shared().open(); });
+        QVERIFY2(jetError.contains(QStringLiteral("Access (Jet 4) database")), qPrintable(jetError));
+        QVERIFY(!MonitorDB::shared().isOpen());
+
+        QFile::remove(MonitorDB::databasePath());
+        QFile text(MonitorDB::databasePath());
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("this is not a database");
+        text.close();
+        const QString unknown = errorOf([] { MonitorDB::shared().open(); });
+        QVERIFY2(unknown.contains(QStringLiteral("not a monitor database")), qPrintable(unknown));
+    }
+
+    void databaseIsOpenedReadOnly()
+    {
+        const test::ProgramDirScope dir;
+        {
+            test::TestDatabase db(MonitorDB::databasePath());
+            addNodes(db);
+        }
+        const QByteArray before = [&] {
+            QFile f(MonitorDB::databasePath());
+            f.open(QIODevice::ReadOnly);
+            return f.readAll();
+        }();
+        MonitorDB::shared().open();
+        for (auto all = MonitorDB::shared().allNodes(); !all->atEnd(); all->moveNext()) {
+        }
+        MonitorDB::release();
+        QFile f(MonitorDB::databasePath());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), before);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMonitorDB)
+#include "test_monitordb.moc"
