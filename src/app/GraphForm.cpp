@@ -46,7 +46,10 @@ GraphForm::GraphForm(QWidget* parent) : QMainWindow(parent)
     m_chart->setObjectName(QStringLiteral("TarnvueChart"));
     createPeriodButtons();
     createMenus();
-    resize(twips(DesignWidth), twips(DesignHeight) + menuBar()->sizeHint().height());
+    // The design size, widened where this platform's fonts need more room for
+    // all eight period tabs.
+    const int width = std::max(twips(DesignWidth), m_periodButtons->sizeHint().width());
+    resize(width, twips(DesignHeight) + menuBar()->sizeHint().height());
     Form_Load();
 }
 

@@ -281,8 +281,10 @@ DemoSummary writeDemoDatabase(const DemoOptions& options,
                 const QByteArray name =
                     n <= names ? QByteArray(NodeNames[n - 1])
                                : QByteArray(NodeNames[(n - 1) % names]) + QByteArray::number(n);
-                const QByteArray address = QByteArray("10.0.") + QByteArray::number(n / 250) +
-                                           '.' + QByteArray::number(n % 250 + 1);
+                // Node 1 is 10.0.0.1, node 251 is 10.0.1.1.
+                const QByteArray address = QByteArray("10.0.") +
+                                           QByteArray::number((n - 1) / 250) + '.' +
+                                           QByteArray::number((n - 1) % 250 + 1);
                 sqlite3_bind_int(nodeInsert.handle, 1, n);
                 sqlite3_bind_text(nodeInsert.handle, 2, name.constData(), -1, SQLITE_TRANSIENT);
                 sqlite3_bind_text(nodeInsert.handle, 3, address.constData(), -1,
