@@ -1,0 +1,170 @@
+#pragma once
+
+#include "ChartModel.h"
+
+#include <QString>
+#include <QWidget>
+
+class QCustomPlot;
+class QTableWidget;
+class QSplitter;
+
+namespace tarnvue {
+
+class ChartPlotter;
+
+// The chart component: a response-time style chart of several series over
+// evenly spaced points in time, drawn with QCustomPlot. Everything it shows
+// lives in a ChartModel; the setters change the model and the drawing follows
+// (at once for the look, on the next rebuild request for data). It zooms with
+// the mouse into runs of whole points, shows a data table under the graph on
+// request, stores itself in chart files and writes images.
+class ChartControl : public QWidget {
+    Q_OBJECT
+
+public:
+    // Action requests.
+    static constexpr int ActionRebuild = 0;
+    static constexpr int ActionPrint = 8;
+    static constexpr int ActionWriteJpeg = 22;
+
+    explicit ChartControl(QWidget* parent = nullptr);
+    ~ChartControl() override;
+
+    // The whole state, for the chart file, the data export and tests.
+    const ChartModel& model() const { return m_model; }
+    // Replaces the whole state (a loaded chart file) and redraws.
+    void setModel(const ChartModel& model);
+
+    // Back to the initial state: no series, no points, default texts and
+    // axes. The font size and table mode are the user's and stay.
+    void reset();
+
+    // Data.
+    void setSeriesCount(int count);
+    int seriesCount() const { return m_model.seriesCount; }
+    void setPointCount(int count);
+    int pointCount() const { return m_model.pointCount; }
+    void setVisiblePointCount(int count);
+    int visiblePointCount() const { return m_model.visiblePointCount; }
+    void setFirstVisiblePoint(int point); // counted from 1
+    int firstVisiblePoint() const { return m_model.firstVisiblePoint; }
+    void setValue(int series, int point, float value);
+    float value(int series, int point) const { return m_model.value(series, point); }
+    void setMissingValue(float marker);
+    float missingValue() const { return m_model.missingValue; }
+
+    // Series.
+    void setSeriesLabel(int series, const QString& label);
+    QString seriesLabel(int series) const;
+    void setSeriesColor(int series, const QColor& color);
+    QColor seriesColor(int series) const;
+    void setPlotStyle(PlotStyle style);
+    PlotStyle plotStyle() const { return m_model.plotStyle; }
+    void setRightAxisSeries(int count);
+    int rightAxisSeries() const { return m_model.rightAxisSeries; }
+
+    // Texts.
+    void setMainTitle(const QString& text);
+    QString mainTitle() const { return m_model.mainTitle; }
+    void setSubTitle(const QString& text);
+    QString subTitle() const { return m_model.subTitle; }
+    void setXAxisLabel(const QString& text);
+    QString xAxisLabel() const { return m_model.xAxisLabel; }
+    void setFooter(const QString& text);
+    QString footer() const { return m_model.footer; }
+
+    // Axes.
+    void setLeftAxisLabel(const QString& text);
+    void setLeftAxisColor(const QColor& color);
+    void setLeftTickFormat(const QString& format);
+    void setRightAxisLabel(const QString& text);
+    void setRightAxisColor(const QColor& color);
+    void setRightTickFormat(const QString& format);
+    void setRightAxisRange(double min, double max); // manual scale
+    // The left axis's current upper bound as drawn.
+    double leftAxisMaximum() const;
+
+    // Time axis.
+    void setMinutesPerPoint(int minutes);
+    int minutesPerPoint() const { return m_model.minutesPerPoint; }
+    void setPointsPerDay(double points);
+    double pointsPerDay() const { return m_model.pointsPerDay; }
+    void setFirstPointTime(double dateValue);
+    double firstPointTime() const { return m_model.firstPointTime; }
+
+    // Horizontal line annotations 0 and 1.
+    void setAnnotation(int index, const Annotation& annotation);
+    Annotation annotation(int index) const;
+    void setShowAnnotations(bool show);
+    bool showAnnotations() const { return m_model.showAnnotations; }
+
+    // 0 large, 1 medium, 2 small; applied to every text at once.
+    void setFontSize(int size);
+    int fontSize() const { return m_model.fontSize; }
+    // TableGraphWithTable or TableGraphOnly; shows at once.
+    void setTableMode(int mode);
+    int tableMode() const { return m_model.tableMode; }
+    void setGridLines(bool on);
+    void setLegendPosition(LegendPosition position);
+    void setLeftAxisScale(bool manual, double min, double max);
+    void setSeriesVisible(int series, bool visible);
+    void setSeriesLine(int series, double width, LineType type);
+
+    // Image size used by the print and JPEG action requests, in pixels.
+    void setImageSize(int width, int height);
+    void setJpegFileName(const QString& path);
+    // Runs an action request: rebuild, print, write JPEG. Returns success.
+    bool action(int request);
+
+    // Images. Sizes are in pixels for bitmaps and in the widget's own units
+    // (pixels at the screen's resolution) for vector output. The file's
+    // extension picks the bitmap format (png, jpg, bmp). Each reports success.
+    bool bitmapToFile(int width, int height, const QString& path);
+    bool vectorToFile(int width, int height, const QString& path); // SVG
+    bool pdfToFile(int width, int height, const QString& path);
+    bool bitmapToClipboard(int width, int height);
+    bool vectorToClipboard(int width, int height);
+    QImage toImage(int width, int height);
+
+    // The chart file: the whole model, written through QSaveFile. A load that
+    // fails leaves the chart as it was and describes why in *error.
+    bool saveChart(const QString& path, QString* error = nullptr) const;
+    bool loadChart(const QString& path, QString* error = nullptr);
+
+    // The dialogs of the control.
+    void customize();
+    void exportDialog();
+
+    // The drawing surface, for tests that look at what is drawn.
+    QCustomPlot* plot() const { return m_plot; }
+    QTableWidget* table() const { return m_table; }
+
+signals:
+    // The user asked for the customisation dialog (double-click, context menu).
+    void customizeRequested();
+    // The visible run of points changed through the mouse or the wheel.
+    void zoomChanged();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void applyLook();
+    void applyData();
+    void applyView();
+    void fillTable();
+    void showContextMenu(const QPoint& position);
+
+    ChartModel m_model;
+    QSplitter* m_splitter = nullptr;
+    QCustomPlot* m_plot = nullptr;
+    QTableWidget* m_table = nullptr;
+    std::unique_ptr<ChartPlotter> m_plotter;
+    int m_imageWidth = 0;
+    int m_imageHeight = 0;
+    QString m_jpegFileName;
+    int m_dragStart = -1;
+};
+
+} // namespace tarnvue

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "ChartModel.h"
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+namespace tarnvue {
+
+// The chart file (".nvc"): the chart control's whole model, versioned and
+// self-describing, restored exactly (configuration and every value).
+//
+// Loading refuses, with a description fit for a message box, anything that
+// is not a complete chart file of a known version: truncated, corrupted, of
+// another format, claiming absurd sizes (more points than a 16-bit count,
+// more series than the chart can draw) or holding values that are not finite
+// numbers. It never reads more than the file's size allows for.
+QByteArray encodeChartFile(const ChartModel& model);
+std::optional<ChartModel> decodeChartFile(const QByteArray& bytes, QString* error);
+
+// Writes through QSaveFile: a failed save leaves any existing file intact.
+bool saveChartFile(const ChartModel& model, const QString& path, QString* error);
+std::optional<ChartModel> loadChartFile(const QString& path, QString* error);
+
+// Limits a chart file must keep.
+inline constexpr int ChartFileMaxSeries = 16;
+inline constexpr int ChartFileMaxPoints = 32767;
+inline constexpr qint64 ChartFileMaxBytes = 64 * 1024 * 1024;
+
+} // namespace tarnvue

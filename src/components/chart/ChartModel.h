@@ -1,0 +1,117 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <array>
+#include <vector>
+
+namespace tarnvue {
+
+// How every series of the chart is drawn.
+enum class PlotStyle { Lines = 0, Steps = 1, Points = 2, Bars = 3 };
+
+// Where the legend stands, if anywhere.
+enum class LegendPosition { Hidden = 0, Top = 1, Bottom = 2, Right = 3 };
+
+// Pen patterns of series and annotation lines, by number.
+enum class LineType { Solid = 0, Dash = 1, Dot = 2, DashDot = 3 };
+
+// Table modes of the chart control.
+inline constexpr int TableGraphOnly = 0;
+inline constexpr int TableGraphWithTable = 2;
+
+// Font sizes of the chart control.
+inline constexpr int FontLarge = 0;
+inline constexpr int FontMedium = 1;
+inline constexpr int FontSmall = 2;
+
+struct SeriesStyle {
+    QString label;
+    QColor color = Qt::black;
+    bool visible = true;
+    double lineWidth = 1.5;
+    LineType lineType = LineType::Solid;
+
+    bool operator==(const SeriesStyle&) const = default;
+};
+
+// A horizontal reference line across the whole chart. A text that begins with
+// "|l" stands at the left end of the line; otherwise it stands at the right.
+struct Annotation {
+    bool defined = false;
+    double value = 0;
+    int axis = 0; // 0 the left axis, 1 the right axis
+    QColor color = Qt::black;
+    LineType lineType = LineType::Solid;
+    QString text;
+
+    bool operator==(const Annotation&) const = default;
+};
+
+// Everything the chart control shows: configuration and data. The control
+// draws from it, the chart file stores it, the data export reads it. Plain
+// data: no widget is needed to build, compare or store one.
+struct ChartModel {
+    // Data: value(series, point) for series 0..seriesCount-1 and points
+    // 0..pointCount-1. A point holding missingValue is not drawn.
+    int seriesCount = 0;
+    int pointCount = 0;
+    std::vector<float> values; // series-major: values[series * pointCount + point]
+    float missingValue = -1.0f;
+
+    // The points on view: visiblePointCount points from firstVisiblePoint
+    // (counted from 1). All points are on view when the count is pointCount.
+    int visiblePointCount = 0;
+    int firstVisiblePoint = 1;
+
+    std::vector<SeriesStyle> series; // one per series
+    PlotStyle plotStyle = PlotStyle::Lines;
+    int rightAxisSeries = 0; // how many of the last series use the right axis
+
+    // Texts. A leading "||" puts a title or footer in the right-hand part.
+    QString mainTitle;
+    QString subTitle;
+    QString xAxisLabel;
+    QString footer;
+
+    // Axes. Tick formats: "||" plain numbers, "||%" numbers with a percent sign.
+    QString leftLabel;
+    QColor leftColor = Qt::black;
+    QString leftTickFormat = QStringLiteral("||");
+    bool leftManual = false;
+    double leftMin = 0;
+    double leftMax = 100;
+    QString rightLabel;
+    QColor rightColor = Qt::black;
+    QString rightTickFormat = QStringLiteral("||");
+    bool rightManual = false;
+    double rightMin = 0;
+    double rightMax = 100;
+
+    // The time axis: point p stands at firstPointTime + p * minutesPerPoint
+    // minutes (a date value, days since 1899-12-30).
+    int minutesPerPoint = 1;
+    double pointsPerDay = 1440;
+    double firstPointTime = 0;
+
+    std::array<Annotation, 2> annotations;
+    bool showAnnotations = false;
+
+    int fontSize = FontMedium;
+    int tableMode = TableGraphOnly;
+    bool gridLines = true;
+    LegendPosition legend = LegendPosition::Bottom;
+
+    bool operator==(const ChartModel&) const = default;
+
+    // Sets the counts and fills every value with the missing-value marker,
+    // keeping series styles for the series that remain.
+    void resize(int seriesCount, int pointCount);
+    float value(int series, int point) const;
+    void setValue(int series, int point, float value);
+    bool isMissing(float value) const { return value == missingValue; }
+    // The start of a point's bucket as a date value.
+    double pointTime(int point) const;
+};
+
+} // namespace tarnvue
