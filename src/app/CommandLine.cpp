@@ -4,13 +4,11 @@
 
 namespace tarnvue {
 
-QString argumentText(const QStringList& arguments)
-{
+QString argumentText(const QStringList& arguments) {
     return arguments.mid(1).join(QLatin1Char(' '));
 }
 
-CommandLine parseCommandLine(const QString& text)
-{
+CommandLine parseCommandLine(const QString& text) {
     if (text.isEmpty())
         return {};
     if (text.startsWith(QStringLiteral("-N")))

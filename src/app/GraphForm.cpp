@@ -27,8 +27,7 @@ constexpr int PeriodTabsHeight = 315;
 constexpr int ChartTabsGap = 50;
 constexpr int WindowHelpContext = 6300;
 
-QString describe(const std::exception& e)
-{
+QString describe(const std::exception& e) {
     if (const auto* error = dynamic_cast<const Error*>(&e))
         return error->description();
     return QString::fromLocal8Bit(e.what());
@@ -36,8 +35,7 @@ QString describe(const std::exception& e)
 
 } // namespace
 
-GraphForm::GraphForm(QWidget* parent) : QMainWindow(parent)
-{
+GraphForm::GraphForm(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(programTitle());
     m_client = new QWidget(this);
     m_client->installEventFilter(this);
@@ -53,12 +51,15 @@ GraphForm::GraphForm(QWidget* parent) : QMainWindow(parent)
     Form_Load();
 }
 
-GraphForm::~GraphForm() { Form_Unload(); }
+GraphForm::~GraphForm() {
+    Form_Unload();
+}
 
-int GraphForm::twips(int value) const { return twipsToPixels(value, logicalDpiY()); }
+int GraphForm::twips(int value) const {
+    return twipsToPixels(value, logicalDpiY());
+}
 
-void GraphForm::createMenus()
-{
+void GraphForm::createMenus() {
     m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
     m_fileMenu->setObjectName(QStringLiteral("FileMenu"));
     m_closeSelection = m_fileMenu->addAction(QStringLiteral("&Close"));
@@ -70,8 +71,7 @@ void GraphForm::createMenus()
     connect(m_exitSelection, &QAction::triggered, this, &GraphForm::ExitSelection_Click);
 }
 
-void GraphForm::createPeriodButtons()
-{
+void GraphForm::createPeriodButtons() {
     m_periodButtons = new QTabBar(m_client);
     m_periodButtons->setObjectName(QStringLiteral("PeriodButtons"));
     m_periodButtons->setExpanding(false);
@@ -83,8 +83,7 @@ void GraphForm::createPeriodButtons()
     connect(m_periodButtons, &QTabBar::currentChanged, this, &GraphForm::PeriodButtons_Click);
 }
 
-void GraphForm::Form_Load()
-{
+void GraphForm::Form_Load() {
     m_helpContextId = WindowHelpContext;
     SetTools();
     m_currentPeriod = TodayPeriod;
@@ -92,29 +91,25 @@ void GraphForm::Form_Load()
     m_periodButtons->setCurrentIndex(TodayPeriod - 1);
 }
 
-void GraphForm::Form_Unload()
-{
+void GraphForm::Form_Unload() {
     if (m_unloaded)
         return;
     m_unloaded = true;
     MonitorDB::release();
 }
 
-void GraphForm::closeEvent(QCloseEvent* event)
-{
+void GraphForm::closeEvent(QCloseEvent* event) {
     Form_Unload();
     event->accept();
 }
 
-bool GraphForm::eventFilter(QObject* watched, QEvent* event)
-{
+bool GraphForm::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_client && event->type() == QEvent::Resize)
         Form_Resize();
     return QMainWindow::eventFilter(watched, event);
 }
 
-bool GraphForm::BuildChart(std::int32_t NodeID)
-{
+bool GraphForm::BuildChart(std::int32_t NodeID) {
     const BusyCursor busy;
     try {
         EnsureMonitorDatabase();
@@ -137,14 +132,12 @@ bool GraphForm::BuildChart(std::int32_t NodeID)
         // A failure before the window was shown must not leave it loaded
         // and invisible.
         show();
-        showExclamation(this,
-                        failureText(QStringLiteral("Cannot build new chart."), describe(e)));
+        showExclamation(this, failureText(QStringLiteral("Cannot build new chart."), describe(e)));
         return false;
     }
 }
 
-bool GraphForm::LoadGraph(const QString& FileName)
-{
+bool GraphForm::LoadGraph(const QString& FileName) {
     {
         const BusyCursor busy;
         QCoreApplication::processEvents();
@@ -163,15 +156,15 @@ bool GraphForm::LoadGraph(const QString& FileName)
         }
     }
     dialogs().message(this,
-                      QStringLiteral("Cannot load chart (") + FileName + QStringLiteral(")\r\n\r\n"),
+                      QStringLiteral("Cannot load chart (") + FileName +
+                          QStringLiteral(")\r\n\r\n") + m_chart->LoadError(),
                       MessageIcon::None, programTitle(), MessageButtons::Ok);
     // The window does not keep a chart it could not show.
     CloseSelection_Click();
     return false;
 }
 
-void GraphForm::SetupPeriod(int Period)
-{
+void GraphForm::SetupPeriod(int Period) {
     const auto span = periodSpan(Period, currentDateTime());
     if (!span)
         return;
@@ -180,8 +173,7 @@ void GraphForm::SetupPeriod(int Period)
     m_chart->setPlotEnd(span->end);
 }
 
-void GraphForm::SetTitles()
-{
+void GraphForm::SetTitles() {
     if (m_currentNodeId < 1) {
         setWindowTitle(m_chartName);
     } else {
@@ -194,12 +186,10 @@ void GraphForm::SetTitles()
     Form_Resize();
 }
 
-void GraphForm::Form_Resize()
-{
+void GraphForm::Form_Resize() {
     const WindowState current = state();
-    const ClientLayout layout =
-        layoutClient(current, m_client->width(), m_client->height(), twips(PeriodTabsHeight),
-                     twips(ChartTabsGap));
+    const ClientLayout layout = layoutClient(current, m_client->width(), m_client->height(),
+                                             twips(PeriodTabsHeight), twips(ChartTabsGap));
     // A part that cannot be placed (the window is too small) keeps its place.
     if (layout.tabs.isValid())
         m_periodButtons->setGeometry(layout.tabs);
@@ -212,15 +202,13 @@ void GraphForm::Form_Resize()
         setWindowTitle(caption);
 }
 
-void GraphForm::SetTools()
-{
+void GraphForm::SetTools() {
     const bool hasChart = state() != WindowState::Empty;
     m_chart->setVisible(hasChart);
     m_closeSelection->setEnabled(hasChart);
 }
 
-void GraphForm::PeriodButtons_Click()
-{
+void GraphForm::PeriodButtons_Click() {
     if (IgnorePeriodClick)
         return;
     const int tab = m_periodButtons->currentIndex();
@@ -233,14 +221,15 @@ void GraphForm::PeriodButtons_Click()
     // when the user confirms it.
 }
 
-void GraphForm::CloseSelection_Click()
-{
+void GraphForm::CloseSelection_Click() {
     m_currentNodeId = 0;
     m_chartFileName.clear();
     Form_Resize();
     SetTools();
 }
 
-void GraphForm::ExitSelection_Click() { close(); }
+void GraphForm::ExitSelection_Click() {
+    close();
+}
 
 } // namespace tarnvue

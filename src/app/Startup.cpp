@@ -16,8 +16,7 @@
 
 namespace tarnvue {
 
-StartupResult Main(const QString& argumentText)
-{
+StartupResult Main(const QString& argumentText) {
     setHelpFile(programDirectory() + QDir::separator() + QStringLiteral("Help") +
                 QDir::separator() + QStringLiteral("Norvane.chm"));
     LoadSampleSizes();
@@ -36,7 +35,8 @@ StartupResult Main(const QString& argumentText)
         try {
             nodeId = parseInt32(command.value);
         } catch (const Error& e) {
-            std::fprintf(stderr, "tarnvue: -N needs a whole-number node identifier, not \"%s\" (%s)\n",
+            std::fprintf(stderr,
+                         "tarnvue: -N needs a whole-number node identifier, not \"%s\" (%s)\n",
                          qUtf8Printable(command.value), qUtf8Printable(e.description()));
             result.exitCode = ExitBadNodeId;
             return result;

@@ -7,16 +7,14 @@
 
 namespace tarnvue {
 
-WindowState windowStateOf(const QString& chartFileName, std::int32_t currentNodeId)
-{
+WindowState windowStateOf(const QString& chartFileName, std::int32_t currentNodeId) {
     if (!chartFileName.isEmpty())
         return WindowState::FileChart;
     return currentNodeId >= 1 ? WindowState::NodeChart : WindowState::Empty;
 }
 
 QString windowCaption(WindowState state, const QString& chartName, const QString& mainTitle,
-                      int currentPeriod)
-{
+                      int currentPeriod) {
     switch (state) {
     case WindowState::Empty:
         return programTitle();
@@ -33,8 +31,7 @@ QString windowCaption(WindowState state, const QString& chartName, const QString
     return chartName + QStringLiteral(" - Response Time for ") + period;
 }
 
-ClientLayout layoutClient(WindowState state, int width, int height, int tabHeight, int gap)
-{
+ClientLayout layoutClient(WindowState state, int width, int height, int tabHeight, int gap) {
     const auto rect = [](int left, int top, int w, int h) {
         return (w < 0 || h < 0) ? QRect() : QRect(left, top, w, h);
     };
@@ -49,8 +46,7 @@ ClientLayout layoutClient(WindowState state, int width, int height, int tabHeigh
     return layout;
 }
 
-int twipsToPixels(int twips, double dotsPerInch)
-{
+int twipsToPixels(int twips, double dotsPerInch) {
     return static_cast<int>(std::lround(twips * dotsPerInch / 1440.0));
 }
 

@@ -1,12 +1,11 @@
+#include "CommandLine.h"
 #include "GraphForm.h"
 #include "Startup.h"
-#include "CommandLine.h"
 #include "core/ProgramInfo.h"
 
 #include <QApplication>
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(tarnvue::programName());
     QApplication::setApplicationVersion(tarnvue::programVersion());

@@ -4,8 +4,7 @@
 
 namespace tarnvue {
 
-const std::array<PeriodInfo, PeriodCount>& periodTable()
-{
+const std::array<PeriodInfo, PeriodCount>& periodTable() {
     static const std::array<PeriodInfo, PeriodCount> table = {{
         {TodayPeriod, QStringLiteral("Today"), QStringLiteral("Today"), QStringLiteral("&Today"),
          QStringLiteral("TodayPeriod")},
@@ -27,8 +26,7 @@ const std::array<PeriodInfo, PeriodCount>& periodTable()
     return table;
 }
 
-int periodForKey(const QString& key)
-{
+int periodForKey(const QString& key) {
     for (const PeriodInfo& p : periodTable()) {
         if (p.key == key)
             return p.index;
@@ -36,19 +34,21 @@ int periodForKey(const QString& key)
     return 0;
 }
 
-QString periodCaption(int period)
-{
+QString periodCaption(int period) {
     if (period < 1 || period > PeriodCount)
         return {};
     return periodTable()[static_cast<std::size_t>(period - 1)].tabCaption;
 }
 
-std::optional<PeriodSpan> periodSpan(int period, const QDateTime& now)
-{
+std::optional<PeriodSpan> periodSpan(int period, const QDateTime& now) {
     const QDate today = now.date();
     const double tomorrow = DateValue::fromDateTime(today.addDays(1));
-    const auto width = [](int minutes) { return DateValue::fromMinutes(minutes); };
-    const auto day = [](const QDate& d) { return DateValue::fromDateTime(d); };
+    const auto width = [](int minutes) {
+        return DateValue::fromMinutes(minutes);
+    };
+    const auto day = [](const QDate& d) {
+        return DateValue::fromDateTime(d);
+    };
 
     // Calendar months keep the day of the month; QDate::addMonths moves to the
     // last day of a shorter month (31 May minus 3 months is the end of February).

@@ -8,37 +8,35 @@ namespace tarnvue {
 
 namespace {
 
-std::vector<SampleSize>& ladder()
-{
+std::vector<SampleSize>& ladder() {
     static std::vector<SampleSize> sizes;
     return sizes;
 }
 
 } // namespace
 
-void LoadSampleSizes()
-{
+void LoadSampleSizes() {
     // A day bucket is one minute short of a day throughout the program.
     ladder() = {
-        {QStringLiteral("Every Minute"), 1},       {QStringLiteral("Every 2 Minutes"), 2},
-        {QStringLiteral("Every 5 Minutes"), 5},    {QStringLiteral("Every 15 Minutes"), 15},
-        {QStringLiteral("Every 30 Minutes"), 30},  {QStringLiteral("Every Hour"), 60},
-        {QStringLiteral("Every 6 Hours"), 360},    {QStringLiteral("Every 12 Hours"), 720},
+        {QStringLiteral("Every Minute"), 1},      {QStringLiteral("Every 2 Minutes"), 2},
+        {QStringLiteral("Every 5 Minutes"), 5},   {QStringLiteral("Every 15 Minutes"), 15},
+        {QStringLiteral("Every 30 Minutes"), 30}, {QStringLiteral("Every Hour"), 60},
+        {QStringLiteral("Every 6 Hours"), 360},   {QStringLiteral("Every 12 Hours"), 720},
         {QStringLiteral("One a Day"), 1439},
     };
 }
 
-int SampleSizeCount() { return static_cast<int>(ladder().size()); }
+int SampleSizeCount() {
+    return static_cast<int>(ladder().size());
+}
 
-const SampleSize& SampleSizes(int index)
-{
+const SampleSize& SampleSizes(int index) {
     if (index < 1 || index > SampleSizeCount())
         throw Error(QStringLiteral("Subscript out of range"));
     return ladder()[static_cast<std::size_t>(index - 1)];
 }
 
-std::int16_t FindSampleSize(int minutes)
-{
+std::int16_t FindSampleSize(int minutes) {
     for (int i = 1; i <= SampleSizeCount(); ++i) {
         if (SampleSizes(i).Minutes == minutes)
             return static_cast<std::int16_t>(i);

@@ -1,56 +1,239 @@
 #include "TarnvueChart.h"
 
+#include "SampleFold.h"
+#include "components/chart/ChartControl.h"
 #include "core/DateValue.h"
 #include "core/Error.h"
 #include "core/Numeric.h"
+#include "core/ProgramInfo.h"
 #include "monitordb/MonitorDB.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFrame>
 #include <QLabel>
 #include <QLocale>
+#include <QProgressBar>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace tarnvue {
 
-TarnvueChart::TarnvueChart(QWidget* parent) : QWidget(parent), m_status(new QLabel(this))
-{
-    m_status->setAlignment(Qt::AlignCenter);
-    m_status->setWordWrap(true);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_status);
+namespace {
+
+struct SeriesLook {
+    const char* label;
+    QColor color;
+};
+
+const SeriesLook Series[] = {
+    {"Minimum Response Time", QColor(128, 255, 128)},
+    {"Maximum Response Time", QColor(0, 128, 0)},
+    {"Average Response Time", QColor(0, 0, 255)},
+    {"% Packet Loss", QColor(255, 0, 0)},
+};
+
+constexpr int ProgressYieldMilliseconds = 40;
+
+// Twips in pixels at the widget's resolution.
+int twips(const QWidget& widget, double value) {
+    return static_cast<int>(std::lround(value * widget.logicalDpiX() / 1440.0));
 }
 
-void TarnvueChart::Plot()
-{
+} // namespace
+
+TarnvueChart::TarnvueChart(QWidget* parent)
+    : QWidget(parent), m_panel(new QFrame(this)), m_chart(new ChartControl(m_panel)),
+      m_status(new QProgressBar(this)), m_statusLabel(new QLabel(this)) {
+    m_panel->setObjectName(QStringLiteral("Panel"));
+    m_chart->setObjectName(QStringLiteral("Chart"));
+    m_status->setObjectName(QStringLiteral("Status"));
+    m_statusLabel->setObjectName(QStringLiteral("StatusLabel"));
+    auto* panelLayout = new QVBoxLayout(m_panel);
+    panelLayout->setContentsMargins(0, 0, 0, 0);
+    panelLayout->addWidget(m_chart);
+    m_status->setRange(0, 100);
+    m_status->setValue(0);
+    m_status->setTextVisible(true);
+    m_status->hide();
+    m_statusLabel->setAlignment(Qt::AlignCenter);
+    m_statusLabel->hide();
+    // The component's placeholder titles never show.
+    m_chart->setMainTitle(QString());
+    m_chart->setSubTitle(QString());
+    connect(m_chart, &ChartControl::customizeRequested, this, &TarnvueChart::Customize);
+}
+
+TarnvueChart::~TarnvueChart() = default;
+
+void TarnvueChart::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    layoutParts();
+}
+
+void TarnvueChart::layoutParts() {
+    const int w = width();
+    const int h = height();
+    m_panel->setGeometry(0, 0, w, h);
+    m_statusLabel->adjustSize();
+    const int statusHeight = m_status->sizeHint().height();
+    const int labelHeight = m_statusLabel->height();
+    m_statusLabel->move(w / 2 - m_statusLabel->width() / 2,
+                        h / 2 - (statusHeight + labelHeight * 3 / 2));
+    // The progress bar keeps its place when the control is too narrow for it.
+    const int inset = twips(*this, 400);
+    if (w - 2 * inset > 0)
+        m_status->setGeometry(inset, h / 2 - statusHeight - twips(*this, 2), w - 2 * inset,
+                              statusHeight);
+}
+
+std::int16_t TarnvueChart::FontSize() const {
+    return static_cast<std::int16_t>(m_chart->fontSize());
+}
+
+void TarnvueChart::setFontSize(std::int16_t size) {
+    m_chart->setFontSize(size);
+}
+
+bool TarnvueChart::Table() const {
+    return m_chart->tableMode() == TableGraphWithTable;
+}
+
+void TarnvueChart::setTable(bool table) {
+    m_chart->setTableMode(table ? TableGraphWithTable : TableGraphOnly);
+}
+
+void TarnvueChart::Customize() {
+    m_chart->customize();
+}
+
+void TarnvueChart::SetupGraph() {
+    ChartControl& chart = *m_chart;
+    chart.reset();
+    chart.setSeriesCount(4);
+    chart.setPointCount(m_pointCount);
+    chart.setMissingValue(-1.0f);
+    chart.setVisiblePointCount(m_pointCount);
+
+    chart.setMinutesPerPoint(DateValue::wholeMinutes(m_periodSize));
+    chart.setPointsPerDay(1440.0 / chart.minutesPerPoint());
+    chart.setFirstPointTime(m_plotBegin);
+    chart.setXAxisLabel(QString());
+
+    for (int s = 0; s < 4; ++s) {
+        chart.setSeriesLabel(s, QString::fromLatin1(Series[s].label));
+        chart.setSeriesColor(s, Series[s].color);
+    }
+    chart.setPlotStyle(PlotStyle::Lines);
+    chart.setRightAxisSeries(1);
+
+    chart.setRightAxisLabel(QStringLiteral("% Packet Loss"));
+    chart.setRightAxisColor(QColor(255, 0, 0));
+    chart.setRightAxisRange(0, 101);
+    chart.setRightTickFormat(QStringLiteral("||%"));
+
+    chart.setLeftAxisLabel(QStringLiteral("Min / Max response time (milliseconds)"));
+    chart.setLeftAxisColor(QColor(0, 192, 0));
+    chart.setLeftTickFormat(QStringLiteral("||"));
+}
+
+void TarnvueChart::Plot() {
     if (!m_db)
-        throw Error(QStringLiteral("The chart has no database."));
+        throw Error(QStringLiteral("The chart has no monitor database."));
     m_pointCount = toInt16((m_plotEnd - m_plotBegin) / m_periodSize);
-    m_status->setText(QStringLiteral("Generating Chart ..."));
+    SetupGraph();
+    m_chart->setMainTitle(m_mainTitle);
+    m_chart->setSubTitle(m_subTitle.compare(m_mainTitle, Qt::CaseInsensitive) == 0 ? QString()
+                                                                                   : m_subTitle);
+    Refresh();
+}
 
-    auto samples = m_db->samples(m_nodeId, m_plotBegin, m_plotEnd);
-    Sample sample;
-    qint64 polls = 0;
-    while (samples->next(sample))
-        ++polls;
+void TarnvueChart::Refresh() {
+    m_panel->hide();
+    m_status->setValue(0);
+    m_status->show();
+    m_statusLabel->setText(QStringLiteral("Generating Chart ..."));
+    layoutParts();
+    m_statusLabel->show();
+    QCoreApplication::processEvents();
 
+    ChartControl& chart = *m_chart;
+    auto rows = m_db->samples(m_nodeId, m_plotBegin, m_plotEnd);
+    SampleFold fold(m_plotBegin, m_periodSize, m_pointCount);
+    // The fill moves every tenth bucket; the window gets to repaint it (and
+    // to answer) at most every few hundredths of a second, so that short
+    // charts do not spend more time repainting the bar than reading polls.
+    QElapsedTimer sinceYield;
+    sinceYield.start();
+    const FoldTotals totals = fold.run(
+        *rows,
+        [&chart](int series, int point, float value) { chart.setValue(series, point, value); },
+        [this, &sinceYield](int point) {
+            m_status->setValue(static_cast<int>(point * 100.0 / m_pointCount));
+            if (sinceYield.elapsed() >= ProgressYieldMilliseconds) {
+                QCoreApplication::processEvents();
+                sinceYield.restart();
+            }
+        });
+    rows.reset();
+
+    annotate(totals);
+    chart.action(ChartControl::ActionRebuild);
+
+    m_status->hide();
+    m_statusLabel->hide();
+    m_panel->show();
+    m_chart->show();
+
+    chart.setFooter(QStringLiteral("||Norvane Tarnvue version ") + programVersion());
+}
+
+void TarnvueChart::annotate(const FoldTotals& totals) {
     const QLocale locale;
-    m_status->setText(
-        QStringLiteral("%1\n%2\n%3 to %4\n%5 polls in %6 buckets")
-            .arg(m_mainTitle, m_subTitle,
-                 locale.toString(DateValue::toDateTime(m_plotBegin), QLocale::ShortFormat),
-                 locale.toString(DateValue::toDateTime(m_plotEnd), QLocale::ShortFormat))
-            .arg(polls)
-            .arg(m_pointCount));
+    Annotation average;
+    average.value = totals.averageResponse;
+    average.axis = 0;
+    average.color = QColor(0, 64, 0);
+    average.text = QStringLiteral("Overall Average Response Time is ") +
+                   locale.toString(double(totals.averageResponse), 'f', 1) + QStringLiteral(" ms");
+    average.lineType = LineType::Dot;
+    m_chart->setAnnotation(0, average);
+
+    // Loss is stored as a percentage per poll, so the overall loss stands on
+    // the right (percent) axis, like the loss series.
+    Annotation loss;
+    loss.axis = 1;
+    loss.value = totals.loss;
+    loss.color = QColor(64, 0, 0);
+    loss.text = QStringLiteral("|lOverall Packet Loss is ") +
+                locale.toString(double(totals.loss), 'f', 0) + QStringLiteral("%");
+    loss.lineType = LineType::Dot;
+    m_chart->setAnnotation(1, loss);
+
+    m_chart->setShowAnnotations(true);
 }
 
-bool TarnvueChart::LoadChart(const QString& FileName)
-{
-    // Chart files are not readable yet: every load fails the way an unreadable
-    // file does.
-    m_status->setText(QStringLiteral("Cannot load ") + FileName);
-    return false;
+bool TarnvueChart::LoadChart(const QString& FileName) {
+    m_loadError.clear();
+    const bool loaded = m_chart->loadChart(FileName, &m_loadError);
+    if (!loaded) {
+        m_panel->hide();
+        m_status->hide();
+        m_statusLabel->setText(QStringLiteral("Cannot load ") + FileName);
+        layoutParts();
+        m_statusLabel->show();
+        return false;
+    }
+    m_status->hide();
+    m_statusLabel->hide();
+    m_panel->show();
+    m_chart->show();
+    return true;
 }
 
-QString TarnvueChart::statusText() const { return m_status->text(); }
+bool TarnvueChart::SaveChart(const QString& FileName) {
+    m_saveError.clear();
+    return m_chart->saveChart(FileName, &m_saveError);
+}
 
 } // namespace tarnvue

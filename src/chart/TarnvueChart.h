@@ -4,20 +4,27 @@
 #include <QWidget>
 #include <cstdint>
 
+class QFrame;
 class QLabel;
+class QProgressBar;
 
 namespace tarnvue {
 
+class ChartControl;
 class MonitorDB;
+struct FoldTotals;
 
 // The chart control of the main window: one node's response times over a
-// span cut into buckets. It holds the span, bucket width, node, database and
-// titles it is given and draws them when plotted.
+// span cut into buckets. It reads the node's polls from the monitor database,
+// folds them into minimum, maximum, average and loss per bucket, and has the
+// chart component draw them with the overall average and loss as reference
+// lines. While it works it shows a progress bar in place of the chart.
 class TarnvueChart : public QWidget {
     Q_OBJECT
 
 public:
     explicit TarnvueChart(QWidget* parent = nullptr);
+    ~TarnvueChart() override;
 
     // The span and bucket width, as date values. The setters only store.
     double PlotBegin() const { return m_plotBegin; }
@@ -32,6 +39,7 @@ public:
     MonitorDB* DB() const { return m_db; }
     void setDB(MonitorDB* Database) { m_db = Database; }
 
+    // Stored only; they reach the chart when it is plotted.
     QString MainTitle() const { return m_mainTitle; }
     void setMainTitle(const QString& title) { m_mainTitle = title; }
     QString SubTitle() const { return m_subTitle; }
@@ -40,17 +48,45 @@ public:
     // Buckets of the last plot.
     std::int16_t PointCount() const { return m_pointCount; }
 
-    // Cuts the span into buckets and reads the node's polls for it. Throws
-    // Error when the bucket count overflows or the database fails.
+    // 0 large, 1 medium, 2 small: passed to the chart component at once and
+    // read back from it.
+    std::int16_t FontSize() const;
+    void setFontSize(std::int16_t size);
+    // True while the chart shows its data table.
+    bool Table() const;
+    void setTable(bool table);
+
+    // Cuts the span into buckets, configures the chart, reads and folds the
+    // node's polls and draws them. Throws Error when the bucket count
+    // overflows, the database fails, or a row of the first bucket is bad.
     void Plot();
+    // Configures the chart component for the current span, without data.
+    void SetupGraph();
+    // The chart component's customisation dialog.
+    void Customize();
+    // The chart component itself, for output.
+    ChartControl* ChartObject() const { return m_chart; }
 
-    // Restores a chart from a chart file; false when it cannot.
+    // Chart files: the chart component's own format. A failed load hides the
+    // drawing and shows "Cannot load " and the path; LoadError() says why.
     bool LoadChart(const QString& FileName);
+    bool SaveChart(const QString& FileName);
+    QString LoadError() const { return m_loadError; }
+    QString SaveError() const { return m_saveError; }
 
-    // What the control shows in place of a drawing (status and summary).
-    QString statusText() const;
+    // The parts, for the window and for tests.
+    QFrame* Panel() const { return m_panel; }
+    QProgressBar* Status() const { return m_status; }
+    QLabel* StatusLabel() const { return m_statusLabel; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void Refresh();
+    void layoutParts();
+    void annotate(const FoldTotals& totals);
+
     double m_plotBegin = 0;
     double m_plotEnd = 0;
     double m_periodSize = 0;
@@ -59,7 +95,13 @@ private:
     QString m_mainTitle;
     QString m_subTitle;
     std::int16_t m_pointCount = 0;
-    QLabel* m_status = nullptr;
+    QString m_loadError;
+    QString m_saveError;
+
+    QFrame* m_panel = nullptr;
+    ChartControl* m_chart = nullptr;
+    QProgressBar* m_status = nullptr;
+    QLabel* m_statusLabel = nullptr;
 };
 
 } // namespace tarnvue

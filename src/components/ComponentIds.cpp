@@ -2,8 +2,14 @@
 
 namespace tarnvue::ComponentIds {
 
-QString exportEngine() { return QStringLiteral("NorvaneExports7.Engine"); }
-QString aboutDialog() { return QStringLiteral("NorvaneHelpAbout.AboutDialog"); }
-QString browser() { return QStringLiteral("Norvane.Browser"); }
+QString exportEngine() {
+    return QStringLiteral("NorvaneExports7.Engine");
+}
+QString aboutDialog() {
+    return QStringLiteral("NorvaneHelpAbout.AboutDialog");
+}
+QString browser() {
+    return QStringLiteral("Norvane.Browser");
+}
 
 } // namespace tarnvue::ComponentIds

@@ -8,15 +8,13 @@ namespace tarnvue::DateValue {
 
 namespace {
 
-const QDate& epoch()
-{
+const QDate& epoch() {
     static const QDate day0(1899, 12, 30);
     return day0;
 }
 
 // Splits a serial value into its day number and its milliseconds of the day.
-void split(double value, qint64& day, qint64& msecs)
-{
+void split(double value, qint64& day, qint64& msecs) {
     // Negative values count days backwards with a positive time of day: the
     // day of -1.25 is -1 (1899-12-29) and its time 06:00.
     const double whole = std::trunc(value);
@@ -31,8 +29,7 @@ void split(double value, qint64& day, qint64& msecs)
 
 } // namespace
 
-double fromDateTime(const QDate& date, const QTime& time)
-{
+double fromDateTime(const QDate& date, const QTime& time) {
     const double day = static_cast<double>(epoch().daysTo(date));
     const double seconds = time.isValid() ? time.msecsSinceStartOfDay() / 1000.0 : 0.0;
     if (day < 0 && seconds > 0)
@@ -40,39 +37,38 @@ double fromDateTime(const QDate& date, const QTime& time)
     return day + seconds / SecondsPerDay;
 }
 
-double fromDateTime(const QDateTime& dateTime)
-{
+double fromDateTime(const QDateTime& dateTime) {
     return fromDateTime(dateTime.date(), dateTime.time());
 }
 
-double fromMinutes(double minutes) { return minutes / MinutesPerDay; }
+double fromMinutes(double minutes) {
+    return minutes / MinutesPerDay;
+}
 
-QDate dateOf(double value)
-{
+QDate dateOf(double value) {
     qint64 day = 0;
     qint64 msecs = 0;
     split(value, day, msecs);
     return epoch().addDays(day);
 }
 
-QTime timeOf(double value)
-{
+QTime timeOf(double value) {
     qint64 day = 0;
     qint64 msecs = 0;
     split(value, day, msecs);
     return QTime::fromMSecsSinceStartOfDay(static_cast<int>(msecs));
 }
 
-QDateTime toDateTime(double value) { return QDateTime(dateOf(value), timeOf(value)); }
+QDateTime toDateTime(double value) {
+    return QDateTime(dateOf(value), timeOf(value));
+}
 
-std::int16_t wholeMinutes(double duration)
-{
+std::int16_t wholeMinutes(double duration) {
     const double seconds = roundHalfEven(duration * SecondsPerDay);
     return toInt16(std::trunc(seconds / 60.0));
 }
 
-QString queryText(double value)
-{
+QString queryText(double value) {
     QString text = QString::number(value, 'g', 15);
     text.replace(QLatin1Char(','), QLatin1Char('.'));
     return text;

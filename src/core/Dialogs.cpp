@@ -10,8 +10,7 @@ namespace tarnvue {
 
 namespace {
 
-QMessageBox::Icon qtIcon(MessageIcon icon)
-{
+QMessageBox::Icon qtIcon(MessageIcon icon) {
     switch (icon) {
     case MessageIcon::Information:
         return QMessageBox::Information;
@@ -27,8 +26,7 @@ QMessageBox::Icon qtIcon(MessageIcon icon)
     return QMessageBox::NoIcon;
 }
 
-QMessageBox::StandardButtons qtButtons(MessageButtons buttons)
-{
+QMessageBox::StandardButtons qtButtons(MessageButtons buttons) {
     switch (buttons) {
     case MessageButtons::Ok:
         return QMessageBox::Ok;
@@ -42,8 +40,7 @@ QMessageBox::StandardButtons qtButtons(MessageButtons buttons)
     return QMessageBox::Ok;
 }
 
-void prepare(QFileDialog& dialog, const FileDialogRequest& request)
-{
+void prepare(QFileDialog& dialog, const FileDialogRequest& request) {
     dialog.setWindowTitle(request.title);
     if (!request.directory.isEmpty())
         dialog.setDirectory(request.directory);
@@ -58,8 +55,7 @@ void prepare(QFileDialog& dialog, const FileDialogRequest& request)
 class QtDialogs : public Dialogs {
 public:
     MessageReply message(QWidget* parent, const QString& text, MessageIcon icon,
-                         const QString& title, MessageButtons buttons) override
-    {
+                         const QString& title, MessageButtons buttons) override {
         QMessageBox box(qtIcon(icon), title, text, qtButtons(buttons), parent);
         // Messages are built with CR LF line ends; Qt wants LF.
         box.setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
@@ -75,8 +71,8 @@ public:
         }
     }
 
-    std::optional<QString> openFileName(QWidget* parent, const FileDialogRequest& request) override
-    {
+    std::optional<QString> openFileName(QWidget* parent,
+                                        const FileDialogRequest& request) override {
         QFileDialog dialog(parent);
         prepare(dialog, request);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -86,8 +82,8 @@ public:
         return dialog.selectedFiles().constFirst();
     }
 
-    std::optional<QString> saveFileName(QWidget* parent, const FileDialogRequest& request) override
-    {
+    std::optional<QString> saveFileName(QWidget* parent,
+                                        const FileDialogRequest& request) override {
         QFileDialog dialog(parent);
         prepare(dialog, request);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -100,23 +96,22 @@ public:
     }
 };
 
-std::shared_ptr<Dialogs>& installed()
-{
+std::shared_ptr<Dialogs>& installed() {
     static std::shared_ptr<Dialogs> implementation = std::make_shared<QtDialogs>();
     return implementation;
 }
 
 } // namespace
 
-Dialogs& dialogs() { return *installed(); }
+Dialogs& dialogs() {
+    return *installed();
+}
 
-void setDialogs(std::shared_ptr<Dialogs> implementation)
-{
+void setDialogs(std::shared_ptr<Dialogs> implementation) {
     installed() = implementation ? std::move(implementation) : std::make_shared<QtDialogs>();
 }
 
-void showExclamation(QWidget* parent, const QString& text)
-{
+void showExclamation(QWidget* parent, const QString& text) {
     dialogs().message(parent, text, MessageIcon::Exclamation, programTitle(), MessageButtons::Ok);
 }
 

@@ -7,8 +7,7 @@
 
 namespace tarnvue {
 
-double roundHalfEven(double value)
-{
+double roundHalfEven(double value) {
     // nearbyint follows the current rounding mode, which is round-to-nearest,
     // ties-to-even unless someone changed it; do it explicitly instead.
     const double floor = std::floor(value);
@@ -22,8 +21,7 @@ double roundHalfEven(double value)
 
 namespace {
 
-template <typename T> T toWhole(double value)
-{
+template <typename T> T toWhole(double value) {
     if (std::isnan(value))
         throw Error(QStringLiteral("Overflow"));
     const double rounded = roundHalfEven(value);
@@ -35,12 +33,15 @@ template <typename T> T toWhole(double value)
 
 } // namespace
 
-std::int16_t toInt16(double value) { return toWhole<std::int16_t>(value); }
+std::int16_t toInt16(double value) {
+    return toWhole<std::int16_t>(value);
+}
 
-std::int32_t toInt32(double value) { return toWhole<std::int32_t>(value); }
+std::int32_t toInt32(double value) {
+    return toWhole<std::int32_t>(value);
+}
 
-QString trimSpaces(const QString& text)
-{
+QString trimSpaces(const QString& text) {
     qsizetype begin = 0;
     qsizetype end = text.size();
     while (begin < end && text.at(begin) == QLatin1Char(' '))
@@ -50,8 +51,7 @@ QString trimSpaces(const QString& text)
     return text.mid(begin, end - begin);
 }
 
-std::int32_t parseInt32(const QString& text)
-{
+std::int32_t parseInt32(const QString& text) {
     const QString t = trimSpaces(text);
     qsizetype i = 0;
     if (i < t.size() && (t.at(i) == QLatin1Char('+') || t.at(i) == QLatin1Char('-')))

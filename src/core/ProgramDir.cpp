@@ -5,8 +5,7 @@
 
 namespace tarnvue {
 
-QString programDirectory()
-{
+QString programDirectory() {
     QString dir = qEnvironmentVariable("TARNVUE_PROGRAM_DIR");
     if (dir.isEmpty())
         dir = QCoreApplication::applicationDirPath();
@@ -16,10 +15,11 @@ QString programDirectory()
     return dir;
 }
 
-QString programFile(const QString& name) { return programDirectory() + QDir::separator() + name; }
+QString programFile(const QString& name) {
+    return programDirectory() + QDir::separator() + name;
+}
 
-QString fileNamePart(const QString& path)
-{
+QString fileNamePart(const QString& path) {
     const qsizetype cut =
         std::max(path.lastIndexOf(QLatin1Char('\\')), path.lastIndexOf(QLatin1Char('/')));
     return cut < 0 ? path : path.mid(cut + 1);

@@ -2,8 +2,7 @@
 
 namespace tarnvue {
 
-QString programVersion()
-{
+QString programVersion() {
     return QStringLiteral("%1.%2.%3")
         .arg(TARNVUE_VERSION_MAJOR)
         .arg(TARNVUE_VERSION_MINOR)
@@ -12,16 +11,19 @@ QString programVersion()
 
 namespace {
 
-QString& helpFilePath()
-{
+QString& helpFilePath() {
     static QString path;
     return path;
 }
 
 } // namespace
 
-void setHelpFile(const QString& path) { helpFilePath() = path; }
+void setHelpFile(const QString& path) {
+    helpFilePath() = path;
+}
 
-QString helpFile() { return helpFilePath(); }
+QString helpFile() {
+    return helpFilePath();
+}
 
 } // namespace tarnvue

@@ -6,8 +6,12 @@ namespace tarnvue {
 
 // The program's names as the user sees them. The title is the caption of the
 // empty main window and of every message box.
-inline QString programName() { return QStringLiteral("Tarnvue"); }
-inline QString programTitle() { return QStringLiteral("Norvane Tarnvue"); }
+inline QString programName() {
+    return QStringLiteral("Tarnvue");
+}
+inline QString programTitle() {
+    return QStringLiteral("Norvane Tarnvue");
+}
 
 // The version of this build, "major.minor.patch", from the build's project
 // version.

@@ -5,8 +5,7 @@
 
 namespace tarnvue {
 
-DatabaseFormat detectDatabaseFormat(const QString& path)
-{
+DatabaseFormat detectDatabaseFormat(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists())
         return DatabaseFormat::Missing;
@@ -32,8 +31,7 @@ DatabaseFormat detectDatabaseFormat(const QString& path)
     return DatabaseFormat::Unknown;
 }
 
-QString describeDatabaseFormat(DatabaseFormat format)
-{
+QString describeDatabaseFormat(DatabaseFormat format) {
     switch (format) {
     case DatabaseFormat::Missing:
         return QStringLiteral("a missing file");

@@ -10,9 +10,9 @@ enum class DatabaseFormat {
     Unreadable, // exists but cannot be read
     Empty,      // zero bytes
     SQLite,
-    Jet3,       // Access 97
-    Jet4,       // Access 2000 to 2003
-    Ace,        // Access 2007 and later
+    Jet3, // Access 97
+    Jet4, // Access 2000 to 2003
+    Ace,  // Access 2007 and later
     Unknown,
 };
 

@@ -12,40 +12,44 @@ namespace tarnvue {
 
 namespace {
 
-std::unique_ptr<MonitorDB>& sharedInstance()
-{
+std::unique_ptr<MonitorDB>& sharedInstance() {
     static std::unique_ptr<MonitorDB> instance;
     return instance;
 }
 
 } // namespace
 
-MonitorDB& MonitorDB::shared()
-{
+MonitorDB& MonitorDB::shared() {
     auto& instance = sharedInstance();
     if (!instance)
         instance = std::make_unique<MonitorDB>();
     return *instance;
 }
 
-void MonitorDB::release()
-{
+void MonitorDB::release() {
     auto& instance = sharedInstance();
     if (instance)
         instance->close();
     instance.reset();
 }
 
-MonitorDB* MonitorDB::sharedIfCreated() { return sharedInstance().get(); }
+MonitorDB* MonitorDB::sharedIfCreated() {
+    return sharedInstance().get();
+}
 
-QString MonitorDB::databasePath() { return programFile(QStringLiteral("Pollwatch.cfg")); }
+QString MonitorDB::databasePath() {
+    return programFile(QStringLiteral("Pollwatch.cfg"));
+}
 
-QString MonitorDB::templatePath() { return programFile(QStringLiteral("Pollwatch.Template")); }
+QString MonitorDB::templatePath() {
+    return programFile(QStringLiteral("Pollwatch.Template"));
+}
 
-void MonitorDB::open() { open(databasePath()); }
+void MonitorDB::open() {
+    open(databasePath());
+}
 
-void MonitorDB::open(const QString& path)
-{
+void MonitorDB::open(const QString& path) {
     close();
     const DatabaseFormat format = detectDatabaseFormat(path);
     switch (format) {
@@ -70,38 +74,34 @@ void MonitorDB::open(const QString& path)
     m_path = path;
 }
 
-void MonitorDB::close() noexcept
-{
+void MonitorDB::close() noexcept {
     m_backend.reset();
     m_path.clear();
 }
 
-MonitorBackend& MonitorDB::backend()
-{
+MonitorBackend& MonitorDB::backend() {
     if (!m_backend)
         throw Error(QStringLiteral("The monitor database is not open."));
     return *m_backend;
 }
 
-std::unique_ptr<RecordSet> MonitorDB::nodeByAddress(const QString& address)
-{
+std::unique_ptr<RecordSet> MonitorDB::nodeByAddress(const QString& address) {
     return backend().nodeByAddress(address);
 }
 
-std::unique_ptr<RecordSet> MonitorDB::nodeById(std::int32_t nodeId)
-{
+std::unique_ptr<RecordSet> MonitorDB::nodeById(std::int32_t nodeId) {
     return backend().nodeById(nodeId);
 }
 
-std::unique_ptr<RecordSet> MonitorDB::allNodes() { return backend().allNodes(); }
+std::unique_ptr<RecordSet> MonitorDB::allNodes() {
+    return backend().allNodes();
+}
 
-std::unique_ptr<SampleReader> MonitorDB::samples(std::int32_t nodeId, double begin, double end)
-{
+std::unique_ptr<SampleReader> MonitorDB::samples(std::int32_t nodeId, double begin, double end) {
     return backend().samples(nodeId, begin, end);
 }
 
-void EnsureMonitorDatabase()
-{
+void EnsureMonitorDatabase() {
     const QString database = MonitorDB::databasePath();
     if (QFileInfo::exists(database))
         return;
@@ -109,8 +109,7 @@ void EnsureMonitorDatabase()
     QFile::copy(MonitorDB::templatePath(), database);
 }
 
-std::int32_t FindNodeByAddress(const QString& address)
-{
+std::int32_t FindNodeByAddress(const QString& address) {
     MonitorDB& db = MonitorDB::shared();
     if (!db.isOpen())
         db.open();

@@ -5,14 +5,12 @@
 
 namespace tarnvue {
 
-QString RecordSet::text(const QString& column) const
-{
+QString RecordSet::text(const QString& column) const {
     const QVariant v = value(column);
     return v.isNull() ? QString() : v.toString();
 }
 
-std::int32_t RecordSet::int32(const QString& column) const
-{
+std::int32_t RecordSet::int32(const QString& column) const {
     const QVariant v = value(column);
     if (v.isNull())
         throw Error(QStringLiteral("Invalid use of Null"));

@@ -31,7 +31,7 @@ public:
 // One row of the samples query, read by the chart's fold. A field that is null
 // in the database is empty here, so the fold can tell it from a zero.
 struct Sample {
-    double time = 0;
+    std::optional<double> time;
     std::optional<double> response;
     std::optional<double> min;
     std::optional<double> max;
@@ -42,8 +42,7 @@ struct Sample {
 class SampleReader {
 public:
     virtual ~SampleReader() = default;
-    // Fills the next row and returns true, or returns false at the end. A row
-    // whose Time is null throws Error.
+    // Fills the next row and returns true, or returns false at the end.
     virtual bool next(Sample& sample) = 0;
 };
 

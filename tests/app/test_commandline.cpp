@@ -14,8 +14,7 @@ class TestCommandLine : public QObject {
     Q_OBJECT
 
 private slots:
-    void grammar_data()
-    {
+    void grammar_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<Kind>("kind");
         QTest::addColumn<QString>("value");
@@ -29,8 +28,8 @@ private slots:
         QTest::newRow("-IP spaced") << "-IP   10.0.0.1   " << Kind::Address << "10.0.0.1";
         QTest::newRow("-IP tab is kept") << "-IP\t10.0.0.1" << Kind::Address << "\t10.0.0.1";
         QTest::newRow("lower-case -n is a file") << "-n5" << Kind::ChartFile << "-n5";
-        QTest::newRow("lower-case -ip is a file") << "-ip10.0.0.1" << Kind::ChartFile
-                                                  << "-ip10.0.0.1";
+        QTest::newRow("lower-case -ip is a file")
+            << "-ip10.0.0.1" << Kind::ChartFile << "-ip10.0.0.1";
         QTest::newRow("-I alone is a file") << "-I" << Kind::ChartFile << "-I";
         QTest::newRow("leading space is a file") << " -N5" << Kind::ChartFile << " -N5";
         QTest::newRow("path with spaces, untouched")
@@ -38,8 +37,7 @@ private slots:
             << "/home/ops/My Charts/router1.nvc ";
         QTest::newRow("quotes are kept") << "\"a b.nvc\"" << Kind::ChartFile << "\"a b.nvc\"";
     }
-    void grammar()
-    {
+    void grammar() {
         QFETCH(QString, text);
         QFETCH(Kind, kind);
         QFETCH(QString, value);
@@ -48,8 +46,7 @@ private slots:
         QCOMPARE(command.value, value);
     }
 
-    void argumentsAreJoinedWithSingleSpaces()
-    {
+    void argumentsAreJoinedWithSingleSpaces() {
         QCOMPARE(argumentText({"tarnvue"}), QString());
         QCOMPARE(argumentText({"tarnvue", "-N", "12"}), QStringLiteral("-N 12"));
         QCOMPARE(argumentText({"tarnvue", "/tmp/My Charts/a.nvc"}),
@@ -58,32 +55,32 @@ private slots:
                  QStringLiteral("/tmp/My Charts/a.nvc"));
     }
 
-    void captions_data()
-    {
+    void captions_data() {
         QTest::addColumn<WindowState>("state");
         QTest::addColumn<QString>("chartName");
         QTest::addColumn<QString>("mainTitle");
         QTest::addColumn<int>("period");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("empty") << WindowState::Empty << "router1" << "router1" << 2
-                               << "Norvane Tarnvue";
-        QTest::newRow("this week") << WindowState::NodeChart << "router1" << "router1" << 2
-                                   << "router1 - Response Time for This Week";
-        QTest::newRow("last 30 days") << WindowState::NodeChart << "router1" << "router1" << 4
-                                      << "router1 - Response Time for Last 30 days";
-        QTest::newRow("custom period: the name alone")
-            << WindowState::NodeChart << "router1" << "router1" << 8 << "router1";
-        QTest::newRow("node without a name") << WindowState::NodeChart << "" << "" << 1
-                                             << " - Response Time for Today";
+        QTest::newRow("empty") << WindowState::Empty << "router1"
+                               << "router1" << 2 << "Norvane Tarnvue";
+        QTest::newRow("this week") << WindowState::NodeChart << "router1"
+                                   << "router1" << 2 << "router1 - Response Time for This Week";
+        QTest::newRow("last 30 days")
+            << WindowState::NodeChart << "router1"
+            << "router1" << 4 << "router1 - Response Time for Last 30 days";
+        QTest::newRow("custom period: the name alone") << WindowState::NodeChart << "router1"
+                                                       << "router1" << 8 << "router1";
+        QTest::newRow("node without a name") << WindowState::NodeChart << ""
+                                             << "" << 1 << " - Response Time for Today";
         QTest::newRow("period without a tab leaves the caption")
-            << WindowState::NodeChart << "router1" << "router1" << 9 << "";
-        QTest::newRow("file chart") << WindowState::FileChart << "report.nvc" << "router1" << 1
-                                    << "report.nvc [router1]";
+            << WindowState::NodeChart << "router1"
+            << "router1" << 9 << "";
+        QTest::newRow("file chart") << WindowState::FileChart << "report.nvc"
+                                    << "router1" << 1 << "report.nvc [router1]";
         QTest::newRow("file chart before any node") << WindowState::FileChart << "report.nvc"
                                                     << "" << 1 << "report.nvc []";
     }
-    void captions()
-    {
+    void captions() {
         QFETCH(WindowState, state);
         QFETCH(QString, chartName);
         QFETCH(QString, mainTitle);
@@ -92,8 +89,7 @@ private slots:
         QCOMPARE(windowCaption(state, chartName, mainTitle, period), caption);
     }
 
-    void states()
-    {
+    void states() {
         QCOMPARE(windowStateOf(QString(), 0), WindowState::Empty);
         QCOMPARE(windowStateOf(QString(), -3), WindowState::Empty);
         QCOMPARE(windowStateOf(QString(), 1), WindowState::NodeChart);
@@ -101,8 +97,7 @@ private slots:
         QCOMPARE(windowStateOf(QStringLiteral("a.nvc"), 0), WindowState::FileChart);
     }
 
-    void layout()
-    {
+    void layout() {
         // A node chart leaves the gap and the tab strip free at the bottom.
         ClientLayout node = layoutClient(WindowState::NodeChart, 600, 400, 21, 3);
         QCOMPARE(node.tabs, QRect(0, 379, 600, 21));

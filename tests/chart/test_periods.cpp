@@ -10,12 +10,13 @@ using namespace tarnvue;
 
 namespace {
 
-double at(int y, int m, int d, int h = 0, int min = 0)
-{
+double at(int y, int m, int d, int h = 0, int min = 0) {
     return DateValue::fromDateTime(QDate(y, m, d), QTime(h, min));
 }
 
-int buckets(const PeriodSpan& span) { return toInt16((span.end - span.begin) / span.size); }
+int buckets(const PeriodSpan& span) {
+    return toInt16((span.end - span.begin) / span.size);
+}
 
 } // namespace
 
@@ -24,14 +25,12 @@ class TestPeriods : public QObject {
 
 private slots:
     // Runs first: nothing is known before the ladder is loaded.
-    void ladderIsEmptyUntilLoaded()
-    {
+    void ladderIsEmptyUntilLoaded() {
         QCOMPARE(SampleSizeCount(), 0);
         QCOMPARE(int(FindSampleSize(15)), 0);
     }
 
-    void ladder()
-    {
+    void ladder() {
         LoadSampleSizes();
         QCOMPARE(SampleSizeCount(), 9);
         QCOMPARE(SampleSizes(1).Name, QStringLiteral("Every Minute"));
@@ -53,8 +52,7 @@ private slots:
             QVERIFY(FindSampleSize(DateValue::wholeMinutes(periodSpan(p, now)->size)) > 0);
     }
 
-    void periodTable()
-    {
+    void periodTable() {
         QStringList keys;
         QStringList captions;
         for (const PeriodInfo& p : tarnvue::periodTable()) {
@@ -63,17 +61,16 @@ private slots:
         }
         QCOMPARE(keys, (QStringList{"Today", "ThisWeek", "ThisMonth", "Last30Days", "Last3Months",
                                     "Last12Months", "ThisYear", "Custom"}));
-        QCOMPARE(captions, (QStringList{"Today", "This Week", "This Month", "Last 30 days",
-                                        "Last 3 months", "Last 12 months", "This Year",
-                                        "Custom Period"}));
+        QCOMPARE(captions,
+                 (QStringList{"Today", "This Week", "This Month", "Last 30 days", "Last 3 months",
+                              "Last 12 months", "This Year", "Custom Period"}));
         QCOMPARE(periodForKey(QStringLiteral("Last30Days")), 4);
         QCOMPARE(periodForKey(QStringLiteral("last30days")), 0);
         QCOMPARE(periodCaption(8), QStringLiteral("Custom Period"));
         QCOMPARE(periodCaption(9), QString());
     }
 
-    void spans_data()
-    {
+    void spans_data() {
         QTest::addColumn<QDateTime>("now");
         QTest::addColumn<int>("period");
         QTest::addColumn<double>("begin");
@@ -89,37 +86,36 @@ private slots:
         const QDateTime newYear(QDate(2027, 1, 1), QTime(8, 15));
         const QDateTime march31(QDate(2026, 3, 31), QTime(12, 0));
 
-        QTest::newRow("today at 00:05: four quarter hours") << early << 1 << at(2026, 12, 6)
-                                                           << at(2026, 12, 6, 1) << 15 << 4;
-        QTest::newRow("today at 23:30 ends tomorrow") << late << 1 << at(2026, 12, 6)
-                                                     << at(2026, 12, 7) << 15 << 96;
-        QTest::newRow("today at 14:37 ends at 15:00") << afternoon << 1 << at(2026, 12, 6)
-                                                     << at(2026, 12, 6, 15) << 15 << 60;
-        QTest::newRow("this week is eight calendar days") << afternoon << 2 << at(2026, 11, 29)
-                                                         << at(2026, 12, 7) << 60 << 192;
-        QTest::newRow("this month from day 1") << afternoon << 3 << at(2026, 12, 1)
-                                              << at(2026, 12, 7) << 360 << 24;
-        QTest::newRow("last 30 days") << afternoon << 4 << at(2026, 11, 6) << at(2026, 12, 7) << 360
-                                      << 124;
-        QTest::newRow("last 3 months from 31 May") << may31 << 5 << at(2026, 2, 28)
-                                                  << at(2026, 6, 1) << 1439 << 93;
+        QTest::newRow("today at 00:05: four quarter hours")
+            << early << 1 << at(2026, 12, 6) << at(2026, 12, 6, 1) << 15 << 4;
+        QTest::newRow("today at 23:30 ends tomorrow")
+            << late << 1 << at(2026, 12, 6) << at(2026, 12, 7) << 15 << 96;
+        QTest::newRow("today at 14:37 ends at 15:00")
+            << afternoon << 1 << at(2026, 12, 6) << at(2026, 12, 6, 15) << 15 << 60;
+        QTest::newRow("this week is eight calendar days")
+            << afternoon << 2 << at(2026, 11, 29) << at(2026, 12, 7) << 60 << 192;
+        QTest::newRow("this month from day 1")
+            << afternoon << 3 << at(2026, 12, 1) << at(2026, 12, 7) << 360 << 24;
+        QTest::newRow("last 30 days")
+            << afternoon << 4 << at(2026, 11, 6) << at(2026, 12, 7) << 360 << 124;
+        QTest::newRow("last 3 months from 31 May")
+            << may31 << 5 << at(2026, 2, 28) << at(2026, 6, 1) << 1439 << 93;
         QTest::newRow("last 3 months from 31 May in a leap year")
             << may31Leap << 5 << at(2024, 2, 29) << at(2024, 6, 1) << 1439 << 93;
         QTest::newRow("last 3 months across the year")
             << newYear << 5 << at(2026, 10, 1) << at(2027, 1, 2) << 1439 << 93;
-        QTest::newRow("last 12 months") << afternoon << 6 << at(2025, 12, 6) << at(2026, 12, 7)
-                                        << 1439 << 366;
+        QTest::newRow("last 12 months")
+            << afternoon << 6 << at(2025, 12, 6) << at(2026, 12, 7) << 1439 << 366;
         QTest::newRow("last 12 months from 31 March")
             << march31 << 6 << at(2025, 3, 31) << at(2026, 4, 1) << 1439 << 366;
-        QTest::newRow("this year") << afternoon << 7 << at(2026, 1, 1) << at(2026, 12, 7) << 1439
-                                   << 340;
-        QTest::newRow("this year on 1 January") << newYear << 7 << at(2027, 1, 1)
-                                               << at(2027, 1, 2) << 1439 << 1;
-        QTest::newRow("this month on 1 January") << newYear << 3 << at(2027, 1, 1)
-                                                << at(2027, 1, 2) << 360 << 4;
+        QTest::newRow("this year")
+            << afternoon << 7 << at(2026, 1, 1) << at(2026, 12, 7) << 1439 << 340;
+        QTest::newRow("this year on 1 January")
+            << newYear << 7 << at(2027, 1, 1) << at(2027, 1, 2) << 1439 << 1;
+        QTest::newRow("this month on 1 January")
+            << newYear << 3 << at(2027, 1, 1) << at(2027, 1, 2) << 360 << 4;
     }
-    void spans()
-    {
+    void spans() {
         QFETCH(QDateTime, now);
         QFETCH(int, period);
         QFETCH(double, begin);
@@ -134,8 +130,7 @@ private slots:
         QCOMPARE(::buckets(*span), buckets);
     }
 
-    void customAndUnknownPeriodsChangeNothing()
-    {
+    void customAndUnknownPeriodsChangeNothing() {
         const QDateTime now(QDate(2026, 12, 6), QTime(12, 0));
         QVERIFY(!periodSpan(CustomPeriod, now));
         QVERIFY(!periodSpan(0, now));

@@ -15,8 +15,7 @@ class TestCoreSeams : public QObject {
     Q_OBJECT
 
 private slots:
-    void programDirectoryFollowsTheEnvironment()
-    {
+    void programDirectoryFollowsTheEnvironment() {
         const test::ProgramDirScope dir;
         QCOMPARE(programDirectory(), QDir::toNativeSeparators(dir.path()));
         QCOMPARE(programFile(QStringLiteral("Pollwatch.cfg")),
@@ -25,16 +24,16 @@ private slots:
         QVERIFY(!programDirectory().endsWith(QDir::separator()));
     }
 
-    void fileNamePartTakesEitherSeparator()
-    {
-        QCOMPARE(fileNamePart(QStringLiteral("C:\\Charts\\report.nvc")), QStringLiteral("report.nvc"));
-        QCOMPARE(fileNamePart(QStringLiteral("/home/ops/report.nvc")), QStringLiteral("report.nvc"));
+    void fileNamePartTakesEitherSeparator() {
+        QCOMPARE(fileNamePart(QStringLiteral("C:\\Charts\\report.nvc")),
+                 QStringLiteral("report.nvc"));
+        QCOMPARE(fileNamePart(QStringLiteral("/home/ops/report.nvc")),
+                 QStringLiteral("report.nvc"));
         QCOMPARE(fileNamePart(QStringLiteral("report.nvc")), QStringLiteral("report.nvc"));
         QCOMPARE(fileNamePart(QStringLiteral("dir/")), QString());
     }
 
-    void clockCanBeFixedAndRestored()
-    {
+    void clockCanBeFixedAndRestored() {
         const QDateTime fixed(QDate(2026, 5, 31), QTime(23, 30));
         {
             const test::ClockScope clock(fixed);
@@ -43,8 +42,7 @@ private slots:
         QVERIFY(qAbs(currentDateTime().secsTo(QDateTime::currentDateTime())) < 5);
     }
 
-    void unregisteredComponentFailsToCreate()
-    {
+    void unregisteredComponentFailsToCreate() {
         auto& registry = ComponentRegistry::instance();
         QVERIFY(!registry.create(QStringLiteral("NorvaneExports7.Engine")));
         registry.add(QStringLiteral("Test.Component"), [] {
@@ -59,8 +57,7 @@ private slots:
         QVERIFY(!registry.create(QStringLiteral("Test.Component")));
     }
 
-    void recorderKeepsMessagesAndAnswers()
-    {
+    void recorderKeepsMessagesAndAnswers() {
         const test::DialogRecorderScope recorder;
         showExclamation(nullptr, failureText(QStringLiteral("Cannot build new chart."),
                                              QStringLiteral("Overflow")));

@@ -10,8 +10,7 @@ class TestDateValue : public QObject {
     Q_OBJECT
 
 private slots:
-    void dayCounts()
-    {
+    void dayCounts() {
         QCOMPARE(DateValue::fromDateTime(QDate(1899, 12, 30)), 0.0);
         QCOMPARE(DateValue::fromDateTime(QDate(2007, 5, 1), QTime(12, 0)), 39203.5);
         QCOMPARE(DateValue::fromDateTime(QDate(2007, 5, 1), QTime(6, 0)), 39203.25);
@@ -23,8 +22,7 @@ private slots:
         QCOMPARE(DateValue::fromMinutes(15), 15.0 / 1440.0);
     }
 
-    void backToDateAndTime()
-    {
+    void backToDateAndTime() {
         const double value = DateValue::fromDateTime(QDate(2026, 3, 29), QTime(2, 30));
         QCOMPARE(DateValue::dateOf(value), QDate(2026, 3, 29));
         // 02:30 on a spring-forward night in many zones: wall-clock values
@@ -38,8 +36,7 @@ private slots:
         QCOMPARE(DateValue::timeOf(46328.999305555553), QTime(23, 59));
     }
 
-    void wholeMinutesOfWidths()
-    {
+    void wholeMinutesOfWidths() {
         QCOMPARE(int(DateValue::wholeMinutes(1439.0 / 1440.0)), 1439);
         QCOMPARE(int(DateValue::wholeMinutes(15.0 / 1440.0)), 15);
         QCOMPARE(int(DateValue::wholeMinutes(1.0)), 1440);
@@ -48,8 +45,7 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(Error, DateValue::wholeMinutes(30.0));
     }
 
-    void queryText_data()
-    {
+    void queryText_data() {
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("expected");
         QTest::newRow("06:00 on day 46000") << 46000.25 << "46000.25";
@@ -58,8 +54,7 @@ private slots:
         QTest::newRow("a third of a day") << 1.0 / 3.0 << "0.333333333333333";
         QTest::newRow("negative") << -1.25 << "-1.25";
     }
-    void queryText()
-    {
+    void queryText() {
         QFETCH(double, value);
         QFETCH(QString, expected);
         QCOMPARE(DateValue::queryText(value), expected);

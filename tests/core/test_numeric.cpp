@@ -9,8 +9,7 @@ class TestNumeric : public QObject {
     Q_OBJECT
 
 private slots:
-    void halfEven_data()
-    {
+    void halfEven_data() {
         QTest::addColumn<double>("value");
         QTest::addColumn<int>("expected");
         QTest::newRow("2.5 goes down to the even 2") << 2.5 << 2;
@@ -24,16 +23,14 @@ private slots:
         QTest::newRow("21 hours of 6-hour buckets") << 3.5 << 4;
         QTest::newRow("whole numbers stay") << 192.0 << 192;
     }
-    void halfEven()
-    {
+    void halfEven() {
         QFETCH(double, value);
         QFETCH(int, expected);
         QCOMPARE(int(toInt16(value)), expected);
         QCOMPARE(int(toInt32(value)), expected);
     }
 
-    void overflow_data()
-    {
+    void overflow_data() {
         QTest::addColumn<double>("value");
         QTest::addColumn<bool>("fits16");
         QTest::addColumn<bool>("fits32");
@@ -49,8 +46,7 @@ private slots:
         QTest::newRow("not a number") << std::nan("") << false << false;
         QTest::newRow("infinity") << HUGE_VAL << false << false;
     }
-    void overflow()
-    {
+    void overflow() {
         QFETCH(double, value);
         QFETCH(bool, fits16);
         QFETCH(bool, fits32);
@@ -66,8 +62,7 @@ private slots:
         QCOMPARE(!throwsOverflow([&] { toInt32(value); }), fits32);
     }
 
-    void parseWholeNumber_data()
-    {
+    void parseWholeNumber_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("valid");
         QTest::addColumn<int>("expected");
@@ -86,8 +81,7 @@ private slots:
         QTest::newRow("sign alone") << "-" << false << 0;
         QTest::newRow("tab is not trimmed") << "\t12" << false << 0;
     }
-    void parseWholeNumber()
-    {
+    void parseWholeNumber() {
         QFETCH(QString, text);
         QFETCH(bool, valid);
         QFETCH(int, expected);
@@ -103,8 +97,7 @@ private slots:
             QCOMPARE(value, expected);
     }
 
-    void trimRemovesSpacesOnly()
-    {
+    void trimRemovesSpacesOnly() {
         QCOMPARE(trimSpaces(QStringLiteral("  10.0.0.1   ")), QStringLiteral("10.0.0.1"));
         QCOMPARE(trimSpaces(QStringLiteral("\t10.0.0.1 ")), QStringLiteral("\t10.0.0.1"));
         QCOMPARE(trimSpaces(QStringLiteral("    ")), QString());

@@ -18,8 +18,7 @@ const double Minute = 1.0 / 1440.0;
 
 // Nodes as the poller stores them, with a shared address, a null name and a
 // null address among them.
-void addNodes(test::TestDatabase& db)
-{
+void addNodes(test::TestDatabase& db) {
     db.addNode(1, QStringLiteral("router1"), QStringLiteral("10.0.0.1"));
     db.addNode(2, QStringLiteral("core-switch"), QStringLiteral("10.0.0.2"));
     db.addNode(3, QVariant(), QStringLiteral("10.0.0.3"));
@@ -28,8 +27,7 @@ void addNodes(test::TestDatabase& db)
     db.addNode(5, QStringLiteral("twin-a"), QStringLiteral("10.0.0.9"));
 }
 
-QString errorOf(const std::function<void()>& action)
-{
+QString errorOf(const std::function<void()>& action) {
     try {
         action();
     } catch (const Error& e) {
@@ -46,9 +44,9 @@ class TestMonitorDB : public QObject {
 private slots:
     void cleanup() { MonitorDB::release(); }
 
-    void queryTexts()
-    {
-        QCOMPARE(MonitorQueries::nodeById(12), QStringLiteral("Select * From Nodes Where [Node ID] = 12"));
+    void queryTexts() {
+        QCOMPARE(MonitorQueries::nodeById(12),
+                 QStringLiteral("Select * From Nodes Where [Node ID] = 12"));
         QCOMPARE(MonitorQueries::allNodes(), QStringLiteral("Select * From Nodes"));
         QCOMPARE(MonitorQueries::samples(5, 46000.25, 46001),
                  QStringLiteral("Select * From ResponseTime Where [Node ID] = 5 AND Time >= "
@@ -57,8 +55,7 @@ private slots:
                  QStringLiteral("Select [Node ID] from Nodes Where [IP Address] = ?"));
     }
 
-    void findNodeByAddress()
-    {
+    void findNodeByAddress() {
         const test::ProgramDirScope dir;
         {
             test::TestDatabase db(MonitorDB::databasePath());
@@ -73,16 +70,14 @@ private slots:
         QCOMPARE(FindNodeByAddress(QStringLiteral("10.0.0.9")), 6);
     }
 
-    void addressWithQuotesFindsNoNode_data()
-    {
+    void addressWithQuotesFindsNoNode_data() {
         QTest::addColumn<QString>("address");
         QTest::newRow("always-true condition") << QStringLiteral("1\" OR \"1\"=\"1");
         QTest::newRow("single quotes") << QStringLiteral("1' OR '1'='1");
         QTest::newRow("statement break") << QStringLiteral("x\"; DROP TABLE Nodes; --");
         QTest::newRow("lone quote") << QStringLiteral("\"");
     }
-    void addressWithQuotesFindsNoNode()
-    {
+    void addressWithQuotesFindsNoNode() {
         QFETCH(QString, address);
         const test::ProgramDirScope dir;
         {
@@ -93,8 +88,7 @@ private slots:
         QCOMPARE(FindNodeByAddress(QStringLiteral("10.0.0.1")), 1);
     }
 
-    void nodeRecords()
-    {
+    void nodeRecords() {
         const test::ProgramDirScope dir;
         {
             test::TestDatabase db(MonitorDB::databasePath());
@@ -126,8 +120,7 @@ private slots:
         QCOMPARE(names.at(5), QStringLiteral("twin-a"));
     }
 
-    void samplesAreInclusiveAndInTimeOrder()
-    {
+    void samplesAreInclusiveAndInTimeOrder() {
         const test::ProgramDirScope dir;
         {
             test::TestDatabase db(MonitorDB::databasePath());
@@ -151,9 +144,9 @@ private slots:
         QList<double> responses;
         Sample s;
         while (samples->next(s)) {
-            times << qRound((s.time - Day) * 1440);
+            times << qRound((*s.time - Day) * 1440);
             responses << s.response.value_or(-999);
-            if (qRound((s.time - Day) * 1440) == 20) {
+            if (qRound((*s.time - Day) * 1440) == 20) {
                 QVERIFY(!s.min.has_value());
                 QCOMPARE(s.max.value_or(0), 7.0);
                 QVERIFY(!s.loss.has_value());
@@ -164,8 +157,7 @@ private slots:
         QCOMPARE(responses, (QList<double>{10, 21, 22, 30, -999, 40}));
     }
 
-    void templateIsCopiedWhenTheDatabaseIsMissing()
-    {
+    void templateIsCopiedWhenTheDatabaseIsMissing() {
         const test::ProgramDirScope dir;
         dir.installTemplate();
         QVERIFY(!QFile::exists(MonitorDB::databasePath()));
@@ -186,19 +178,18 @@ private slots:
         QVERIFY(!MonitorDB::shared().allNodes()->atEnd());
     }
 
-    void missingDatabaseAndTemplate()
-    {
+    void missingDatabaseAndTemplate() {
         const test::ProgramDirScope dir;
         EnsureMonitorDatabase(); // nothing to copy: quietly does nothing
         QVERIFY(!QFile::exists(MonitorDB::databasePath()));
-        QVERIFY(errorOf([] { MonitorDB::shared().open(); }).contains(QStringLiteral("Pollwatch.cfg")));
+        QVERIFY(
+            errorOf([] { MonitorDB::shared().open(); }).contains(QStringLiteral("Pollwatch.cfg")));
         // Looking a node up never creates the database.
         QVERIFY(!errorOf([] { FindNodeByAddress(QStringLiteral("10.0.0.1")); }).isEmpty());
         QVERIFY(!QFile::exists(MonitorDB::databasePath()));
     }
 
-    void formatsByHeader()
-    {
+    void formatsByHeader() {
         const test::ProgramDirScope dir;
         const auto write = [&](const QString& name, const QByteArray& bytes) {
             QFile file(dir.file(name));
@@ -220,19 +211,17 @@ private slots:
         QCOMPARE(detectDatabaseFormat(dir.file(QStringLiteral("none"))), DatabaseFormat::Missing);
         QCOMPARE(detectDatabaseFormat(test::fixturePath(QStringLiteral("jet/pollwatch-small.mdb"))),
                  DatabaseFormat::Jet4);
-        {
-            test::TestDatabase db(dir.file(QStringLiteral("real.db")));
-        }
+        { test::TestDatabase db(dir.file(QStringLiteral("real.db"))); }
         QCOMPARE(detectDatabaseFormat(dir.file(QStringLiteral("real.db"))), DatabaseFormat::SQLite);
     }
 
-    void foreignFilesGetAClearError()
-    {
+    void foreignFilesGetAClearError() {
         const test::ProgramDirScope dir;
         QVERIFY(QFile::copy(test::fixturePath(QStringLiteral("jet/pollwatch-small.mdb")),
                             MonitorDB::databasePath()));
         const QString jetError = errorOf([] { MonitorDB::shared().open(); });
-        QVERIFY2(jetError.contains(QStringLiteral("Access (Jet 4) database")), qPrintable(jetError));
+        QVERIFY2(jetError.contains(QStringLiteral("Access (Jet 4) database")),
+                 qPrintable(jetError));
         QVERIFY(!MonitorDB::shared().isOpen());
 
         QFile::remove(MonitorDB::databasePath());
@@ -244,8 +233,7 @@ private slots:
         QVERIFY2(unknown.contains(QStringLiteral("not a monitor database")), qPrintable(unknown));
     }
 
-    void databaseIsOpenedReadOnly()
-    {
+    void databaseIsOpenedReadOnly() {
         const test::ProgramDirScope dir;
         {
             test::TestDatabase db(MonitorDB::databasePath());

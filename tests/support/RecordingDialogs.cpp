@@ -3,8 +3,7 @@
 namespace tarnvue::test {
 
 MessageReply RecordingDialogs::message(QWidget*, const QString& text, MessageIcon icon,
-                                       const QString& title, MessageButtons buttons)
-{
+                                       const QString& title, MessageButtons buttons) {
     messages.append({text, icon, title});
     if (!replies.empty()) {
         const MessageReply reply = replies.front();
@@ -16,8 +15,7 @@ MessageReply RecordingDialogs::message(QWidget*, const QString& text, MessageIco
                : MessageReply::Ok;
 }
 
-std::optional<QString> RecordingDialogs::openFileName(QWidget*, const FileDialogRequest& request)
-{
+std::optional<QString> RecordingDialogs::openFileName(QWidget*, const FileDialogRequest& request) {
     fileRequests.append(request);
     if (fileAnswers.empty())
         return std::nullopt;
@@ -29,24 +27,23 @@ std::optional<QString> RecordingDialogs::openFileName(QWidget*, const FileDialog
 }
 
 std::optional<QString> RecordingDialogs::saveFileName(QWidget* parent,
-                                                      const FileDialogRequest& request)
-{
+                                                      const FileDialogRequest& request) {
     return openFileName(parent, request);
 }
 
-QStringList RecordingDialogs::texts() const
-{
+QStringList RecordingDialogs::texts() const {
     QStringList result;
     for (const Message& m : messages)
         result.append(m.text);
     return result;
 }
 
-DialogRecorderScope::DialogRecorderScope() : m_recorder(std::make_shared<RecordingDialogs>())
-{
+DialogRecorderScope::DialogRecorderScope() : m_recorder(std::make_shared<RecordingDialogs>()) {
     setDialogs(m_recorder);
 }
 
-DialogRecorderScope::~DialogRecorderScope() { setDialogs(nullptr); }
+DialogRecorderScope::~DialogRecorderScope() {
+    setDialogs(nullptr);
+}
 
 } // namespace tarnvue::test

@@ -9,8 +9,7 @@
 
 namespace tarnvue::test {
 
-TestDatabase::TestDatabase(const QString& path)
-{
+TestDatabase::TestDatabase(const QString& path) {
     QFile::remove(path);
     if (sqlite3_open(QFile::encodeName(path).constData(), &m_db) != SQLITE_OK)
         throw std::runtime_error("cannot create test database");
@@ -18,10 +17,11 @@ TestDatabase::TestDatabase(const QString& path)
     exec("BEGIN");
 }
 
-TestDatabase::~TestDatabase() { close(); }
+TestDatabase::~TestDatabase() {
+    close();
+}
 
-void TestDatabase::exec(const char* sql)
-{
+void TestDatabase::exec(const char* sql) {
     char* message = nullptr;
     if (sqlite3_exec(m_db, sql, nullptr, nullptr, &message) != SQLITE_OK) {
         const std::string text = message ? message : "error";
@@ -30,8 +30,7 @@ void TestDatabase::exec(const char* sql)
     }
 }
 
-void TestDatabase::bind(int index, const QVariant& value)
-{
+void TestDatabase::bind(int index, const QVariant& value) {
     if (value.isNull())
         sqlite3_bind_null(m_statement, index);
     else if (value.typeId() == QMetaType::QString)
@@ -43,8 +42,7 @@ void TestDatabase::bind(int index, const QVariant& value)
         sqlite3_bind_int64(m_statement, index, value.toLongLong());
 }
 
-void TestDatabase::addNode(const QVariant& id, const QVariant& name, const QVariant& address)
-{
+void TestDatabase::addNode(const QVariant& id, const QVariant& name, const QVariant& address) {
     sqlite3_prepare_v2(m_db, "INSERT INTO Nodes VALUES (?, ?, ?)", -1, &m_statement, nullptr);
     bind(1, id);
     bind(2, name);
@@ -57,10 +55,9 @@ void TestDatabase::addNode(const QVariant& id, const QVariant& name, const QVari
 }
 
 void TestDatabase::addSample(std::int32_t nodeId, double time, const QVariant& response,
-                             const QVariant& min, const QVariant& max, const QVariant& loss)
-{
-    sqlite3_prepare_v2(m_db, "INSERT INTO ResponseTime VALUES (?, ?, ?, ?, ?, ?)", -1,
-                       &m_statement, nullptr);
+                             const QVariant& min, const QVariant& max, const QVariant& loss) {
+    sqlite3_prepare_v2(m_db, "INSERT INTO ResponseTime VALUES (?, ?, ?, ?, ?, ?)", -1, &m_statement,
+                       nullptr);
     bind(1, nodeId);
     bind(2, time);
     bind(3, response);
@@ -74,8 +71,7 @@ void TestDatabase::addSample(std::int32_t nodeId, double time, const QVariant& r
         throw std::runtime_error(sqlite3_errmsg(m_db));
 }
 
-void TestDatabase::close()
-{
+void TestDatabase::close() {
     if (!m_db)
         return;
     exec("COMMIT");

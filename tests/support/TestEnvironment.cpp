@@ -8,40 +8,38 @@
 
 namespace tarnvue::test {
 
-
-ProgramDirScope::ProgramDirScope()
-{
+ProgramDirScope::ProgramDirScope() {
     m_hadPrevious = qEnvironmentVariableIsSet("TARNVUE_PROGRAM_DIR");
     m_previous = qgetenv("TARNVUE_PROGRAM_DIR");
     qputenv("TARNVUE_PROGRAM_DIR", QFile::encodeName(m_dir.path()));
 }
 
-ProgramDirScope::~ProgramDirScope()
-{
+ProgramDirScope::~ProgramDirScope() {
     if (m_hadPrevious)
         qputenv("TARNVUE_PROGRAM_DIR", m_previous);
     else
         qunsetenv("TARNVUE_PROGRAM_DIR");
 }
 
-void ProgramDirScope::installTemplate() const
-{
+void ProgramDirScope::installTemplate() const {
     const QString source = qEnvironmentVariable("TARNVUE_TEMPLATE");
     QVERIFY2(QFile::exists(source), "the built database template is missing");
     QVERIFY(QFile::copy(source, file(QStringLiteral("Pollwatch.Template"))));
 }
 
-ClockScope::ClockScope(const QDateTime& now) : m_clock(std::make_shared<FixedClock>(now))
-{
+ClockScope::ClockScope(const QDateTime& now) : m_clock(std::make_shared<FixedClock>(now)) {
     setClock(m_clock);
 }
 
-ClockScope::~ClockScope() { setClock(nullptr); }
+ClockScope::~ClockScope() {
+    setClock(nullptr);
+}
 
-void ClockScope::set(const QDateTime& now) { m_clock->set(now); }
+void ClockScope::set(const QDateTime& now) {
+    m_clock->set(now);
+}
 
-QString fixturePath(const QString& relative)
-{
+QString fixturePath(const QString& relative) {
     return QDir(qEnvironmentVariable("TARNVUE_FIXTURES")).filePath(relative);
 }
 

@@ -12,8 +12,7 @@ using namespace tarnvue;
 
 namespace {
 
-DemoOptions smallRun(const QString& path, std::uint64_t seed)
-{
+DemoOptions smallRun(const QString& path, std::uint64_t seed) {
     DemoOptions options;
     options.path = path;
     options.days = 3;
@@ -25,8 +24,7 @@ DemoOptions smallRun(const QString& path, std::uint64_t seed)
     return options;
 }
 
-QByteArray digest(const QString& path)
-{
+QByteArray digest(const QString& path) {
     QFile file(path);
     file.open(QIODevice::ReadOnly);
     return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
@@ -40,8 +38,7 @@ class TestDemoData : public QObject {
 private slots:
     void cleanup() { MonitorDB::release(); }
 
-    void pollsLookLikeAPollersPolls()
-    {
+    void pollsLookLikeAPollersPolls() {
         const test::ProgramDirScope dir;
         const DemoSummary summary = writeDemoDatabase(smallRun(MonitorDB::databasePath(), 7));
         // Two nodes over the last 3 days, two over the last day; both ends count.
@@ -67,8 +64,8 @@ private slots:
         while (samples->next(s)) {
             ++rows;
             if (previous >= 0)
-                QCOMPARE(qRound((s.time - previous) * 1440 * 60), 60);
-            previous = s.time;
+                QCOMPARE(qRound((*s.time - previous) * 1440 * 60), 60);
+            previous = *s.time;
             const double loss = *s.loss;
             QVERIFY(loss >= 0 && loss <= 100);
             if (*s.response < 0) {
@@ -84,18 +81,18 @@ private slots:
         QVERIFY(dropped < rows / 10);
     }
 
-    void sameSeedSameDatabase()
-    {
+    void sameSeedSameDatabase() {
         const test::ProgramDirScope dir;
         writeDemoDatabase(smallRun(dir.file(QStringLiteral("a.cfg")), 7));
         writeDemoDatabase(smallRun(dir.file(QStringLiteral("b.cfg")), 7));
         writeDemoDatabase(smallRun(dir.file(QStringLiteral("c.cfg")), 8));
-        QCOMPARE(digest(dir.file(QStringLiteral("a.cfg"))), digest(dir.file(QStringLiteral("b.cfg"))));
-        QVERIFY(digest(dir.file(QStringLiteral("a.cfg"))) != digest(dir.file(QStringLiteral("c.cfg"))));
+        QCOMPARE(digest(dir.file(QStringLiteral("a.cfg"))),
+                 digest(dir.file(QStringLiteral("b.cfg"))));
+        QVERIFY(digest(dir.file(QStringLiteral("a.cfg"))) !=
+                digest(dir.file(QStringLiteral("c.cfg"))));
     }
 
-    void existingFileIsKeptWithoutForce()
-    {
+    void existingFileIsKeptWithoutForce() {
         const test::ProgramDirScope dir;
         const QString path = dir.file(QStringLiteral("keep.cfg"));
         QFile file(path);
@@ -113,8 +110,7 @@ private slots:
         QVERIFY(!QFile::exists(bad.path));
     }
 
-    void templateHasTheSchemaAndNoRows()
-    {
+    void templateHasTheSchemaAndNoRows() {
         const test::ProgramDirScope dir;
         DemoOptions options;
         options.path = MonitorDB::databasePath();

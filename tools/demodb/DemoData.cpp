@@ -19,23 +19,21 @@ namespace tarnvue {
 namespace {
 
 const char* const NodeNames[] = {
-    "router1",     "core-switch", "fw-edge",     "mail",        "www",        "dns1",
-    "dns2",        "fileserver",  "printer-2f",  "ap-lobby",    "ap-floor1",  "ap-floor2",
-    "voip-gw",     "backup",      "db-primary",  "db-replica",  "ldap",       "proxy",
-    "vpn",         "nas",         "branch-rtr",  "branch-sw",   "camera-nvr", "ups-mgmt",
-    "build-agent", "monitoring",  "wiki",        "crm",         "erp",        "hr-portal",
-    "lab-switch",  "kiosk",       "badge-ctrl",  "hvac",        "guest-ap",   "isp-gateway",
+    "router1",     "core-switch", "fw-edge",    "mail",       "www",        "dns1",
+    "dns2",        "fileserver",  "printer-2f", "ap-lobby",   "ap-floor1",  "ap-floor2",
+    "voip-gw",     "backup",      "db-primary", "db-replica", "ldap",       "proxy",
+    "vpn",         "nas",         "branch-rtr", "branch-sw",  "camera-nvr", "ups-mgmt",
+    "build-agent", "monitoring",  "wiki",       "crm",        "erp",        "hr-portal",
+    "lab-switch",  "kiosk",       "badge-ctrl", "hvac",       "guest-ap",   "isp-gateway",
 };
 
 struct Db {
     sqlite3* handle = nullptr;
-    ~Db()
-    {
+    ~Db() {
         if (handle)
             sqlite3_close(handle);
     }
-    void exec(const char* sql)
-    {
+    void exec(const char* sql) {
         char* message = nullptr;
         if (sqlite3_exec(handle, sql, nullptr, nullptr, &message) != SQLITE_OK) {
             const QString text = QString::fromUtf8(message ? message : "unknown error");
@@ -66,15 +64,13 @@ class PollWriter {
 public:
     static constexpr int Batch = 64;
 
-    explicit PollWriter(Db& db) : m_db(db)
-    {
+    explicit PollWriter(Db& db) : m_db(db) {
         prepare(m_batch, Batch);
         prepare(m_single, 1);
         m_pending.reserve(Batch);
     }
 
-    void add(const Poll& poll)
-    {
+    void add(const Poll& poll) {
         m_pending.push_back(poll);
         if (m_pending.size() == Batch) {
             write(m_batch);
@@ -82,8 +78,7 @@ public:
         }
     }
 
-    void finish()
-    {
+    void finish() {
         for (const Poll& poll : m_pending) {
             bind(m_single, 0, poll);
             step(m_single);
@@ -92,8 +87,7 @@ public:
     }
 
 private:
-    void prepare(Statement& statement, int rows)
-    {
+    void prepare(Statement& statement, int rows) {
         QByteArray sql("INSERT INTO ResponseTime VALUES (?, ?, ?, ?, ?, ?)");
         for (int i = 1; i < rows; ++i)
             sql += ", (?, ?, ?, ?, ?, ?)";
@@ -102,8 +96,7 @@ private:
             m_db.fail();
     }
 
-    static void bind(Statement& statement, int row, const Poll& poll)
-    {
+    static void bind(Statement& statement, int row, const Poll& poll) {
         const int at = row * 6;
         sqlite3_bind_int(statement.handle, at + 1, poll.node);
         sqlite3_bind_double(statement.handle, at + 2, poll.time);
@@ -113,15 +106,13 @@ private:
         sqlite3_bind_int(statement.handle, at + 6, poll.loss);
     }
 
-    void write(Statement& statement)
-    {
+    void write(Statement& statement) {
         for (int row = 0; row < Batch; ++row)
             bind(statement, row, m_pending[static_cast<std::size_t>(row)]);
         step(statement);
     }
 
-    void step(Statement& statement)
-    {
+    void step(Statement& statement) {
         if (sqlite3_step(statement.handle) != SQLITE_DONE)
             m_db.fail();
         sqlite3_reset(statement.handle);
@@ -161,8 +152,7 @@ struct NodeState {
     std::size_t nextTrouble = 0;
 };
 
-void validate(const DemoOptions& o)
-{
+void validate(const DemoOptions& o) {
     if (o.path.isEmpty())
         throw Error(QStringLiteral("No output file given."));
     if (o.days < 1 || o.days > 20000)
@@ -178,8 +168,7 @@ void validate(const DemoOptions& o)
 }
 
 std::vector<Trouble> planTroubles(std::mt19937_64& rng, const Profile& p, std::int64_t first,
-                                  std::int64_t polls, int interval)
-{
+                                  std::int64_t polls, int interval) {
     std::vector<Trouble> troubles;
     const double pollsPerDay = 86400.0 / interval;
     const double days = static_cast<double>(polls - first) / pollsPerDay;
@@ -208,8 +197,7 @@ std::vector<Trouble> planTroubles(std::mt19937_64& rng, const Profile& p, std::i
 } // namespace
 
 DemoSummary writeDemoDatabase(const DemoOptions& options,
-                              const std::function<void(std::int64_t)>& progress)
-{
+                              const std::function<void(std::int64_t)>& progress) {
     validate(options);
     const QString temporary = options.path + QStringLiteral(".partial");
     QFile::remove(temporary);
@@ -218,8 +206,7 @@ DemoSummary writeDemoDatabase(const DemoOptions& options,
     struct RemoveOnFailure {
         QString path;
         bool done = false;
-        ~RemoveOnFailure()
-        {
+        ~RemoveOnFailure() {
             if (!done)
                 QFile::remove(path);
         }
@@ -234,7 +221,8 @@ DemoSummary writeDemoDatabase(const DemoOptions& options,
                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                             nullptr) != SQLITE_OK)
             db.fail();
-        db.exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-262144; PRAGMA locking_mode=EXCLUSIVE; PRAGMA temp_store=MEMORY; PRAGMA page_size=8192;");
+        db.exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-262144; "
+                "PRAGMA locking_mode=EXCLUSIVE; PRAGMA temp_store=MEMORY; PRAGMA page_size=8192;");
         // Rows go in first and the index is built afterwards: much faster.
         const QByteArray schema(MonitorSchemaSql);
         const qsizetype indexAt = schema.indexOf("CREATE INDEX");
@@ -247,7 +235,8 @@ DemoSummary writeDemoDatabase(const DemoOptions& options,
                                    &nodeInsert.handle, nullptr) != SQLITE_OK)
                 db.fail();
 
-            const QDateTime end = options.end.isValid() ? options.end : QDateTime::currentDateTime();
+            const QDateTime end =
+                options.end.isValid() ? options.end : QDateTime::currentDateTime();
             const int interval = options.intervalSeconds;
             // The last poll falls on a whole interval of the day at or before
             // the end; the first is `days` days earlier.
@@ -282,13 +271,11 @@ DemoSummary writeDemoDatabase(const DemoOptions& options,
                     n <= names ? QByteArray(NodeNames[n - 1])
                                : QByteArray(NodeNames[(n - 1) % names]) + QByteArray::number(n);
                 // Node 1 is 10.0.0.1, node 251 is 10.0.1.1.
-                const QByteArray address = QByteArray("10.0.") +
-                                           QByteArray::number((n - 1) / 250) + '.' +
-                                           QByteArray::number((n - 1) % 250 + 1);
+                const QByteArray address = QByteArray("10.0.") + QByteArray::number((n - 1) / 250) +
+                                           '.' + QByteArray::number((n - 1) % 250 + 1);
                 sqlite3_bind_int(nodeInsert.handle, 1, n);
                 sqlite3_bind_text(nodeInsert.handle, 2, name.constData(), -1, SQLITE_TRANSIENT);
-                sqlite3_bind_text(nodeInsert.handle, 3, address.constData(), -1,
-                                  SQLITE_TRANSIENT);
+                sqlite3_bind_text(nodeInsert.handle, 3, address.constData(), -1, SQLITE_TRANSIENT);
                 if (sqlite3_step(nodeInsert.handle) != SQLITE_DONE)
                     db.fail();
                 sqlite3_reset(nodeInsert.handle);
@@ -307,8 +294,8 @@ DemoSummary writeDemoDatabase(const DemoOptions& options,
                                     static_cast<double>(secondOfDay) / 86400.0;
                 // Busiest in the early afternoon, quietest before dawn.
                 const double rhythm =
-                    0.5 - 0.5 * std::cos((static_cast<double>(secondOfDay) / 86400.0 - 0.1) *
-                                         2.0 * M_PI);
+                    0.5 -
+                    0.5 * std::cos((static_cast<double>(secondOfDay) / 86400.0 - 0.1) * 2.0 * M_PI);
                 for (NodeState& node : nodes) {
                     if (k < node.firstPoll)
                         continue;
@@ -333,19 +320,19 @@ DemoSummary writeDemoDatabase(const DemoOptions& options,
                     if (dropped) {
                         loss = 100;
                     } else {
-                        const double value = p.base + p.dailySwing * rhythm +
-                                             std::fabs(noise(node.rng)) * p.jitter;
+                        const double value =
+                            p.base + p.dailySwing * rhythm + std::fabs(noise(node.rng)) * p.jitter;
                         response = static_cast<int>(std::lround(value));
-                        low = std::max(0, response - static_cast<int>(std::lround(
-                                                         unit(node.rng) * p.jitter)));
-                        high = response + static_cast<int>(
-                                              std::lround(std::fabs(noise(node.rng)) * p.jitter * 2));
+                        low = std::max(
+                            0, response - static_cast<int>(std::lround(unit(node.rng) * p.jitter)));
+                        high = response + static_cast<int>(std::lround(std::fabs(noise(node.rng)) *
+                                                                       p.jitter * 2));
                         if (trouble) {
                             // Four-packet polls: loss comes in quarters.
-                            const int quarters = std::clamp(
-                                static_cast<int>(std::lround(trouble->loss / 25.0 +
-                                                             noise(node.rng) * 0.7)),
-                                0, 3);
+                            const int quarters =
+                                std::clamp(static_cast<int>(std::lround(trouble->loss / 25.0 +
+                                                                        noise(node.rng) * 0.7)),
+                                           0, 3);
                             loss = quarters * 25;
                             high += static_cast<int>(p.base * 2);
                         }

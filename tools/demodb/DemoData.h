@@ -13,15 +13,15 @@ namespace tarnvue {
 // options (seed and end included) always give the same rows.
 struct DemoOptions {
     QString path;
-    int days = 400;         // history of the first few "core" nodes
-    int recentDays = 45;    // history of the other nodes (at most days)
-    int coreNodes = 3;      // nodes polled over the whole history
+    int days = 400;      // history of the first few "core" nodes
+    int recentDays = 45; // history of the other nodes (at most days)
+    int coreNodes = 3;   // nodes polled over the whole history
     int nodes = 30;
     int intervalSeconds = 60;
     std::uint64_t seed = 1;
-    QDateTime end;          // last poll at or before this; now when invalid
-    bool empty = false;     // the schema alone: the database template
-    bool force = false;     // replace an existing file
+    QDateTime end;      // last poll at or before this; now when invalid
+    bool empty = false; // the schema alone: the database template
+    bool force = false; // replace an existing file
 };
 
 struct DemoSummary {

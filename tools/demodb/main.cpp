@@ -11,8 +11,7 @@
 
 namespace {
 
-int intOption(const QCommandLineParser& parser, const QString& name, int fallback)
-{
+int intOption(const QCommandLineParser& parser, const QString& name, int fallback) {
     if (!parser.isSet(name))
         return fallback;
     bool ok = false;
@@ -24,8 +23,7 @@ int intOption(const QCommandLineParser& parser, const QString& name, int fallbac
 
 } // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tarnvue-demodb"));
 
@@ -35,7 +33,8 @@ int main(int argc, char* argv[])
     parser.addHelpOption();
     const tarnvue::DemoOptions defaults;
     parser.addOptions({
-        {{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("The file to write."),
+        {{QStringLiteral("o"), QStringLiteral("output")},
+         QStringLiteral("The file to write."),
          QStringLiteral("file")},
         {QStringLiteral("days"),
          QStringLiteral("Days of history of the core nodes (default %1).").arg(defaults.days),
@@ -87,8 +86,7 @@ int main(int argc, char* argv[])
             const double seconds = std::max<qint64>(1, timer.elapsed()) / 1000.0;
             std::printf("tarnvue-demodb: %lld polls of %d nodes in %.1f s (%.0f rows/s) to %s\n",
                         static_cast<long long>(summary.rows), summary.nodes, seconds,
-                        static_cast<double>(summary.rows) / seconds,
-                        qUtf8Printable(options.path));
+                        static_cast<double>(summary.rows) / seconds, qUtf8Printable(options.path));
         }
         return 0;
     } catch (const tarnvue::Error& e) {

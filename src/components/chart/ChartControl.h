@@ -2,12 +2,15 @@
 
 #include "ChartModel.h"
 
+#include <QImage>
 #include <QString>
 #include <QWidget>
+#include <memory>
 
 class QCustomPlot;
 class QTableWidget;
 class QSplitter;
+class QRubberBand;
 
 namespace tarnvue {
 
@@ -136,6 +139,10 @@ public:
     void customize();
     void exportDialog();
 
+    // Applies every pending change to the drawing now (changes are otherwise
+    // gathered and drawn once, when control returns to the event loop).
+    void flush();
+
     // The drawing surface, for tests that look at what is drawn.
     QCustomPlot* plot() const { return m_plot; }
     QTableWidget* table() const { return m_table; }
@@ -150,6 +157,15 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    enum Change {
+        LookChanged = 1,
+        DataChanged = 2,
+        ViewChanged = 4,
+        TableChanged = 8,
+        AllChanged = 15,
+    };
+    void changed(int what);
+    void queuedFlush();
     void applyLook();
     void applyData();
     void applyView();
@@ -165,6 +181,10 @@ private:
     int m_imageHeight = 0;
     QString m_jpegFileName;
     int m_dragStart = -1;
+    QRubberBand* m_band = nullptr;
+    int m_pending = 0;
+    bool m_flushQueued = false;
+    bool m_replotOnShow = false;
 };
 
 } // namespace tarnvue

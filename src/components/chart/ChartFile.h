@@ -16,8 +16,17 @@ namespace tarnvue {
 // another format, claiming absurd sizes (more points than a 16-bit count,
 // more series than the chart can draw) or holding values that are not finite
 // numbers. It never reads more than the file's size allows for.
+//
+// encodeChartFile writes the model as it is, also one that breaks the rules
+// of chartFileProblem (tests build refused files with it); saveChartFile
+// refuses such a model, so every file it writes opens again.
 QByteArray encodeChartFile(const ChartModel& model);
 std::optional<ChartModel> decodeChartFile(const QByteArray& bytes, QString* error);
+
+// Why the model cannot be stored in a chart file ("the font size 5 is not 0,
+// 1 or 2"), or an empty text when it can. Loading applies the same rules to
+// the chart it reads.
+QString chartFileProblem(const ChartModel& model);
 
 // Writes through QSaveFile: a failed save leaves any existing file intact.
 bool saveChartFile(const ChartModel& model, const QString& path, QString* error);

@@ -4,8 +4,7 @@
 
 namespace tarnvue {
 
-void ChartModel::resize(int newSeriesCount, int newPointCount)
-{
+void ChartModel::resize(int newSeriesCount, int newPointCount) {
     if (newSeriesCount < 0 || newPointCount < 0)
         throw Error(QStringLiteral("Invalid property value"));
     seriesCount = newSeriesCount;
@@ -17,24 +16,21 @@ void ChartModel::resize(int newSeriesCount, int newPointCount)
     firstVisiblePoint = 1;
 }
 
-float ChartModel::value(int s, int point) const
-{
+float ChartModel::value(int s, int point) const {
     if (s < 0 || s >= seriesCount || point < 0 || point >= pointCount)
         throw Error(QStringLiteral("Subscript out of range"));
     return values[static_cast<std::size_t>(s) * static_cast<std::size_t>(pointCount) +
                   static_cast<std::size_t>(point)];
 }
 
-void ChartModel::setValue(int s, int point, float v)
-{
+void ChartModel::setValue(int s, int point, float v) {
     if (s < 0 || s >= seriesCount || point < 0 || point >= pointCount)
         throw Error(QStringLiteral("Subscript out of range"));
     values[static_cast<std::size_t>(s) * static_cast<std::size_t>(pointCount) +
            static_cast<std::size_t>(point)] = v;
 }
 
-double ChartModel::pointTime(int point) const
-{
+double ChartModel::pointTime(int point) const {
     return firstPointTime + static_cast<double>(point) * minutesPerPoint / 1440.0;
 }
 

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "monitordb/RecordSet.h"
+
+#include <cstdint>
+#include <functional>
+
+namespace tarnvue {
+
+// The chart's four series, by index.
+enum ChartSeries : int {
+    MinimumSeries = 0,
+    MaximumSeries = 1,
+    AverageSeries = 2,
+    LossSeries = 3,
+};
+
+// The figures over the whole span: the average response time weighted by
+// rows (not the average of the bucket averages) and the average loss per
+// poll; both 0 when nothing was counted.
+struct FoldTotals {
+    float averageResponse = 0;
+    float loss = 0;
+    std::int32_t records = 0;
+    std::int32_t valid = 0;
+};
+
+// Folds a node's polls, read once in ascending time, into buckets of one
+// width from a start time:
+//  - a bucket takes every row before its end; a row exactly at the end
+//    belongs to the next bucket; rows past the last bucket are never read;
+//  - a poll with a negative response counts only towards loss;
+//  - the row's own Min and Max widen the bucket's minimum and maximum;
+//  - responses are summed in single precision, loss as a whole number
+//    rounded half to even as it grows;
+//  - an empty bucket hands -1 (the missing-value marker) to all four series.
+// Values are handed over bucket by bucket through `point`, in the order the
+// chart expects (an empty bucket: series 0, 1, 2, 3; otherwise 3, 0, 1, 2).
+//
+// Errors: a row of the first bucket that cannot be read as numbers ends the
+// fold with Error. From the end of the first bucket on, a field that cannot
+// be read is skipped and the value it would have set keeps its previous
+// content (an empty Response leaves the previous row's response).
+class SampleFold {
+public:
+    using PointSink = std::function<void(int series, int point, float value)>;
+    // Called after buckets 0, 10, 20, ... with the bucket index.
+    using Progress = std::function<void(int point)>;
+
+    SampleFold(double begin, double width, int pointCount);
+
+    FoldTotals run(SampleReader& rows, const PointSink& point, const Progress& progress = {});
+
+private:
+    double m_begin;
+    double m_width;
+    int m_pointCount;
+};
+
+} // namespace tarnvue

@@ -1,0 +1,614 @@
+#include "ChartControl.h"
+
+#include "ChartCustomizeDialog.h"
+#include "ChartDataText.h"
+#include "ChartExportDialog.h"
+#include "ChartFile.h"
+#include "ChartPlotter.h"
+#include "core/DateValue.h"
+#include "core/Error.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QLocale>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPdfWriter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QRubberBand>
+#include <QSaveFile>
+#include <QSplitter>
+#include <QSvgGenerator>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+#include <cmath>
+#include <qcustomplot.h>
+
+namespace tarnvue {
+
+namespace {
+
+void checkSeries(const ChartModel& model, int series) {
+    if (series < 0 || series >= model.seriesCount)
+        throw Error(QStringLiteral("Subscript out of range"));
+}
+
+// A picture of the chart at a given size, drawn by QCustomPlot itself.
+void paintChart(QCustomPlot& plot, QPaintDevice& device, int width, int height) {
+    QCPPainter painter(&device);
+    plot.toPainter(&painter, width, height);
+}
+
+} // namespace
+
+ChartControl::ChartControl(QWidget* parent)
+    : QWidget(parent), m_splitter(new QSplitter(Qt::Vertical, this)),
+      m_plot(new QCustomPlot(m_splitter)), m_table(new QTableWidget(m_splitter)) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_splitter);
+    m_splitter->addWidget(m_plot);
+    m_splitter->addWidget(m_table);
+    m_splitter->setStretchFactor(0, 3);
+    m_splitter->setStretchFactor(1, 2);
+    m_splitter->setChildrenCollapsible(false);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->verticalHeader()->setVisible(false);
+    m_table->setAlternatingRowColors(true);
+    m_table->hide();
+
+    m_plot->setObjectName(QStringLiteral("ChartPlot"));
+    m_plot->installEventFilter(this);
+    m_plot->setContextMenuPolicy(Qt::DefaultContextMenu);
+    m_plot->setFocusPolicy(Qt::StrongFocus);
+    m_plotter = std::make_unique<ChartPlotter>(*m_plot);
+    connect(m_plot, &QCustomPlot::mouseDoubleClick, this,
+            [this](QMouseEvent*) { emit customizeRequested(); });
+    reset();
+}
+
+ChartControl::~ChartControl() = default;
+
+void ChartControl::setModel(const ChartModel& model) {
+    m_model = model;
+    m_pending = AllChanged;
+    flush();
+}
+
+void ChartControl::reset() {
+    ChartModel fresh;
+    // The font size and table mode are the user's and survive a new chart.
+    fresh.fontSize = m_model.fontSize;
+    fresh.tableMode = m_model.tableMode;
+    m_model = fresh;
+    changed(AllChanged);
+}
+
+void ChartControl::applyLook() {
+    m_plotter->applyLook(m_model);
+    m_table->setVisible(m_model.tableMode == TableGraphWithTable);
+    QFont font = m_table->font();
+    font.setPointSize(ChartPlotter::basePointSize(m_model.fontSize));
+    m_table->setFont(font);
+}
+
+void ChartControl::applyData() {
+    m_plotter->applyData(m_model);
+}
+
+void ChartControl::applyView() {
+    m_plotter->applyView(m_model);
+}
+
+void ChartControl::changed(int what) {
+    m_pending |= what;
+    if (!m_flushQueued) {
+        m_flushQueued = true;
+        QMetaObject::invokeMethod(this, &ChartControl::queuedFlush, Qt::QueuedConnection);
+    }
+}
+
+void ChartControl::queuedFlush() {
+    m_flushQueued = false;
+    flush();
+}
+
+void ChartControl::flush() {
+    const int pending = m_pending;
+    m_pending = 0;
+    if (pending & LookChanged)
+        applyLook();
+    if (pending & DataChanged)
+        applyData();
+    if (pending & (ViewChanged | DataChanged | LookChanged))
+        applyView();
+    if (pending & TableChanged)
+        fillTable();
+    // One drawing for any number of changes; a hidden chart draws when shown.
+    if (pending != 0 || m_replotOnShow) {
+        m_replotOnShow = !m_plot->isVisible();
+        if (!m_replotOnShow)
+            m_plot->replot();
+    }
+}
+
+void ChartControl::fillTable() {
+    if (m_model.tableMode != TableGraphWithTable) {
+        m_table->clear();
+        m_table->setRowCount(0);
+        m_table->setColumnCount(0);
+        return;
+    }
+    QStringList headers{QStringLiteral("Time")};
+    for (const SeriesStyle& s : m_model.series)
+        headers << s.label;
+    m_table->setUpdatesEnabled(false);
+    m_table->clear();
+    m_table->setColumnCount(static_cast<int>(headers.size()));
+    m_table->setHorizontalHeaderLabels(headers);
+    m_table->setRowCount(m_model.pointCount);
+    const QLocale locale;
+    for (int p = 0; p < m_model.pointCount; ++p) {
+        const double time = m_model.pointTime(p);
+        const QString when = locale.toString(DateValue::dateOf(time), QLocale::ShortFormat) +
+                             QLatin1Char(' ') +
+                             locale.toString(DateValue::timeOf(time), QStringLiteral("HH:mm"));
+        m_table->setItem(p, 0, new QTableWidgetItem(when));
+        for (int s = 0; s < m_model.seriesCount; ++s) {
+            const float v = m_model.value(s, p);
+            auto* item =
+                new QTableWidgetItem(m_model.isMissing(v) ? QString() : locale.toString(v, 'f', 1));
+            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            m_table->setItem(p, s + 1, item);
+        }
+    }
+    m_table->resizeColumnsToContents();
+    m_table->setUpdatesEnabled(true);
+}
+
+// Data ---------------------------------------------------------------------
+
+void ChartControl::setSeriesCount(int count) {
+    if (count < 0 || count > ChartFileMaxSeries)
+        throw Error(QStringLiteral("Invalid property value"));
+    m_model.resize(count, m_model.pointCount);
+    changed(AllChanged);
+}
+
+void ChartControl::setPointCount(int count) {
+    if (count < 0 || count > ChartFileMaxPoints)
+        throw Error(QStringLiteral("Invalid property value"));
+    m_model.resize(m_model.seriesCount, count);
+    changed(AllChanged);
+}
+
+void ChartControl::setVisiblePointCount(int count) {
+    m_model.visiblePointCount = std::clamp(count, 0, m_model.pointCount);
+    m_model.firstVisiblePoint =
+        std::clamp(m_model.firstVisiblePoint, 1,
+                   std::max(1, m_model.pointCount - m_model.visiblePointCount + 1));
+    changed(ViewChanged);
+}
+
+void ChartControl::setFirstVisiblePoint(int point) {
+    m_model.firstVisiblePoint =
+        std::clamp(point, 1, std::max(1, m_model.pointCount - m_model.visiblePointCount + 1));
+    changed(ViewChanged);
+}
+
+void ChartControl::setValue(int series, int point, float value) {
+    // Cheap on purpose: a refresh hands over every value, then asks for one
+    // rebuild.
+    m_model.setValue(series, point, value);
+}
+
+void ChartControl::setMissingValue(float marker) {
+    for (float& v : m_model.values) {
+        if (v == m_model.missingValue)
+            v = marker;
+    }
+    m_model.missingValue = marker;
+}
+
+// Series and texts -----------------------------------------------------------
+
+void ChartControl::setSeriesLabel(int series, const QString& label) {
+    checkSeries(m_model, series);
+    m_model.series[static_cast<std::size_t>(series)].label = label;
+    changed(LookChanged);
+}
+
+QString ChartControl::seriesLabel(int series) const {
+    checkSeries(m_model, series);
+    return m_model.series[static_cast<std::size_t>(series)].label;
+}
+
+void ChartControl::setSeriesColor(int series, const QColor& color) {
+    checkSeries(m_model, series);
+    m_model.series[static_cast<std::size_t>(series)].color = color;
+    changed(LookChanged);
+}
+
+QColor ChartControl::seriesColor(int series) const {
+    checkSeries(m_model, series);
+    return m_model.series[static_cast<std::size_t>(series)].color;
+}
+
+void ChartControl::setSeriesVisible(int series, bool visible) {
+    checkSeries(m_model, series);
+    m_model.series[static_cast<std::size_t>(series)].visible = visible;
+    changed(LookChanged | ViewChanged);
+}
+
+void ChartControl::setSeriesLine(int series, double width, LineType type) {
+    checkSeries(m_model, series);
+    m_model.series[static_cast<std::size_t>(series)].lineWidth = std::clamp(width, 0.5, 10.0);
+    m_model.series[static_cast<std::size_t>(series)].lineType = type;
+    changed(LookChanged);
+}
+
+void ChartControl::setPlotStyle(PlotStyle style) {
+    m_model.plotStyle = style;
+    changed(LookChanged);
+}
+
+void ChartControl::setRightAxisSeries(int count) {
+    m_model.rightAxisSeries = std::clamp(count, 0, m_model.seriesCount);
+    changed(LookChanged | DataChanged);
+}
+
+#define TARNVUE_LOOK_SETTER(name, field, type)                                                     \
+    void ChartControl::name(type value) {                                                          \
+        m_model.field = value;                                                                     \
+        changed(LookChanged);                                                                      \
+    }
+
+TARNVUE_LOOK_SETTER(setMainTitle, mainTitle, const QString&)
+TARNVUE_LOOK_SETTER(setSubTitle, subTitle, const QString&)
+TARNVUE_LOOK_SETTER(setXAxisLabel, xAxisLabel, const QString&)
+TARNVUE_LOOK_SETTER(setFooter, footer, const QString&)
+TARNVUE_LOOK_SETTER(setLeftAxisLabel, leftLabel, const QString&)
+TARNVUE_LOOK_SETTER(setLeftAxisColor, leftColor, const QColor&)
+TARNVUE_LOOK_SETTER(setLeftTickFormat, leftTickFormat, const QString&)
+TARNVUE_LOOK_SETTER(setRightAxisLabel, rightLabel, const QString&)
+TARNVUE_LOOK_SETTER(setRightAxisColor, rightColor, const QColor&)
+TARNVUE_LOOK_SETTER(setRightTickFormat, rightTickFormat, const QString&)
+TARNVUE_LOOK_SETTER(setGridLines, gridLines, bool)
+TARNVUE_LOOK_SETTER(setLegendPosition, legend, LegendPosition)
+
+#undef TARNVUE_LOOK_SETTER
+
+void ChartControl::setRightAxisRange(double min, double max) {
+    m_model.rightManual = true;
+    m_model.rightMin = min;
+    m_model.rightMax = max;
+    changed(ViewChanged);
+}
+
+void ChartControl::setLeftAxisScale(bool manual, double min, double max) {
+    m_model.leftManual = manual && max > min;
+    if (m_model.leftManual) {
+        m_model.leftMin = min;
+        m_model.leftMax = max;
+    }
+    changed(ViewChanged);
+}
+
+double ChartControl::leftAxisMaximum() const {
+    m_plotter->applyLook(m_model);
+    m_plotter->applyView(m_model);
+    return m_plot->yAxis->range().upper;
+}
+
+// Time axis ------------------------------------------------------------------
+
+void ChartControl::setMinutesPerPoint(int minutes) {
+    if (minutes < 1)
+        throw Error(QStringLiteral("Invalid property value"));
+    m_model.minutesPerPoint = minutes;
+    changed(LookChanged);
+}
+
+void ChartControl::setPointsPerDay(double points) {
+    if (!(points > 0) || !std::isfinite(points))
+        throw Error(QStringLiteral("Invalid property value"));
+    m_model.pointsPerDay = points;
+}
+
+void ChartControl::setFirstPointTime(double dateValue) {
+    m_model.firstPointTime = dateValue;
+    changed(LookChanged);
+}
+
+// Annotations, fonts, table ---------------------------------------------------
+
+void ChartControl::setAnnotation(int index, const Annotation& annotation) {
+    if (index < 0 || index > 1)
+        throw Error(QStringLiteral("Subscript out of range"));
+    m_model.annotations[static_cast<std::size_t>(index)] = annotation;
+    m_model.annotations[static_cast<std::size_t>(index)].defined = true;
+    changed(LookChanged);
+}
+
+Annotation ChartControl::annotation(int index) const {
+    if (index < 0 || index > 1)
+        throw Error(QStringLiteral("Subscript out of range"));
+    return m_model.annotations[static_cast<std::size_t>(index)];
+}
+
+void ChartControl::setShowAnnotations(bool show) {
+    m_model.showAnnotations = show;
+    changed(LookChanged | ViewChanged);
+}
+
+void ChartControl::setFontSize(int size) {
+    if (size < FontLarge || size > FontSmall)
+        throw Error(QStringLiteral("Invalid property value"));
+    m_model.fontSize = size;
+    changed(LookChanged);
+}
+
+void ChartControl::setTableMode(int mode) {
+    if (mode != TableGraphOnly && mode != TableGraphWithTable)
+        throw Error(QStringLiteral("Invalid property value"));
+    m_model.tableMode = mode;
+    // The table comes and goes at once; fonts follow with the next drawing.
+    m_table->setVisible(mode == TableGraphWithTable);
+    fillTable();
+    changed(LookChanged);
+}
+
+// Actions and output -----------------------------------------------------------
+
+void ChartControl::setImageSize(int width, int height) {
+    m_imageWidth = width;
+    m_imageHeight = height;
+}
+
+void ChartControl::setJpegFileName(const QString& path) {
+    m_jpegFileName = path;
+}
+
+bool ChartControl::action(int request) {
+    switch (request) {
+    case ActionRebuild:
+        m_pending = AllChanged;
+        flush();
+        return true;
+    case ActionPrint: {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setPageOrientation(QPageLayout::Landscape);
+        QPrintDialog dialog(&printer, this);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        QCPPainter painter(&printer);
+        const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
+        const double scale = printer.resolution() / 96.0;
+        m_plot->toPainter(&painter, int(page.width() / scale), int(page.height() / scale));
+        return true;
+    }
+    case ActionWriteJpeg:
+        return bitmapToFile(m_imageWidth > 0 ? m_imageWidth : width(),
+                            m_imageHeight > 0 ? m_imageHeight : height(), m_jpegFileName);
+    default:
+        return false;
+    }
+}
+
+QImage ChartControl::toImage(int width, int height) {
+    flush();
+    if (width <= 0 || height <= 0 || width > 20000 || height > 20000)
+        return {};
+    return m_plot->toPixmap(width, height).toImage();
+}
+
+bool ChartControl::bitmapToFile(int width, int height, const QString& path) {
+    const QImage image = toImage(width, height);
+    if (image.isNull() || path.isEmpty())
+        return false;
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    const char* format = suffix == QStringLiteral("bmp") ? "BMP"
+                         : (suffix == QStringLiteral("jpg") || suffix == QStringLiteral("jpeg"))
+                             ? "JPG"
+                             : "PNG";
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (!image.save(&file, format, qstrcmp(format, "JPG") == 0 ? 92 : -1)) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+namespace {
+
+QByteArray svgOf(QCustomPlot& plot, int width, int height) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QSvgGenerator generator;
+    generator.setOutputDevice(&buffer);
+    generator.setSize(QSize(width, height));
+    generator.setViewBox(QRect(0, 0, width, height));
+    generator.setTitle(QStringLiteral("Chart"));
+    paintChart(plot, generator, width, height);
+    return buffer.data();
+}
+
+} // namespace
+
+bool ChartControl::vectorToFile(int width, int height, const QString& path) {
+    flush();
+    if (width <= 0 || height <= 0 || path.isEmpty())
+        return false;
+    const QByteArray svg = svgOf(*m_plot, width, height);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(svg) != svg.size())
+        return false;
+    return file.commit();
+}
+
+bool ChartControl::pdfToFile(int width, int height, const QString& path) {
+    flush();
+    if (width <= 0 || height <= 0 || path.isEmpty())
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    {
+        QPdfWriter writer(&file);
+        writer.setResolution(96);
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        writer.setPageSize(QPageSize(QSizeF(width * 72.0 / 96.0, height * 72.0 / 96.0),
+                                     QPageSize::Point, QString(), QPageSize::ExactMatch));
+        writer.setCreator(QStringLiteral("Tarnvue"));
+        writer.setTitle(m_model.mainTitle);
+        paintChart(*m_plot, writer, width, height);
+    }
+    return file.commit();
+}
+
+bool ChartControl::bitmapToClipboard(int width, int height) {
+    const QImage image = toImage(width, height);
+    if (image.isNull())
+        return false;
+    QGuiApplication::clipboard()->setImage(image);
+    return true;
+}
+
+bool ChartControl::vectorToClipboard(int width, int height) {
+    flush();
+    if (width <= 0 || height <= 0)
+        return false;
+    auto* data = new QMimeData;
+    data->setData(QStringLiteral("image/svg+xml"), svgOf(*m_plot, width, height));
+    // Programs that take no vector image still get a picture.
+    data->setImageData(toImage(width, height));
+    QGuiApplication::clipboard()->setMimeData(data);
+    return true;
+}
+
+bool ChartControl::saveChart(const QString& path, QString* error) const {
+    return saveChartFile(m_model, path, error);
+}
+
+bool ChartControl::loadChart(const QString& path, QString* error) {
+    const std::optional<ChartModel> loaded = loadChartFile(path, error);
+    if (!loaded)
+        return false;
+    setModel(*loaded);
+    return true;
+}
+
+void ChartControl::customize() {
+    ChartCustomizeDialog dialog(*this, this);
+    dialog.exec();
+}
+
+void ChartControl::exportDialog() {
+    ChartExportDialog dialog(*this, this);
+    dialog.exec();
+}
+
+// Mouse: zoom by dragging over whole points, the wheel, and the menu ----------
+
+bool ChartControl::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != m_plot)
+        return QWidget::eventFilter(watched, event);
+    if (event->type() == QEvent::Show && m_replotOnShow)
+        changed(0);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton &&
+            m_plot->axisRect()->rect().contains(mouse->position().toPoint())) {
+            m_dragStart = mouse->position().toPoint().x();
+            if (!m_band)
+                m_band = new QRubberBand(QRubberBand::Rectangle, m_plot);
+            const QRect area = m_plot->axisRect()->rect();
+            m_band->setGeometry(QRect(m_dragStart, area.top(), 1, area.height()));
+            m_band->show();
+        }
+        break;
+    }
+    case QEvent::MouseMove:
+        if (m_dragStart >= 0 && m_band) {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            const QRect area = m_plot->axisRect()->rect();
+            const int x = std::clamp(mouse->position().toPoint().x(), area.left(), area.right());
+            m_band->setGeometry(QRect(QPoint(std::min(m_dragStart, x), area.top()),
+                                      QPoint(std::max(m_dragStart, x), area.bottom())));
+        }
+        break;
+    case QEvent::MouseButtonRelease:
+        if (m_dragStart >= 0) {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            if (m_band)
+                m_band->hide();
+            const double a = m_plot->xAxis->pixelToCoord(m_dragStart);
+            const double b = m_plot->xAxis->pixelToCoord(mouse->position().x());
+            m_dragStart = -1;
+            // Whole points inside the dragged run; at least two to zoom.
+            const int first = int(std::ceil(std::min(a, b) - 0.5 + 1e-9));
+            const int last = int(std::floor(std::max(a, b) + 0.5 - 1e-9));
+            const int lo = std::max(0, first);
+            const int hi = std::min(m_model.pointCount - 1, last);
+            const bool unchanged =
+                lo == m_model.firstVisiblePoint - 1 && hi - lo + 1 == m_model.visiblePointCount;
+            if (hi - lo + 1 >= 2 && !unchanged) {
+                m_model.visiblePointCount = hi - lo + 1;
+                m_model.firstVisiblePoint = lo + 1;
+                m_pending |= ViewChanged;
+                flush();
+                emit zoomChanged();
+            }
+            return true;
+        }
+        break;
+    case QEvent::Wheel: {
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        if (m_model.pointCount < 2 || wheel->angleDelta().y() == 0)
+            return true;
+        const bool in = wheel->angleDelta().y() > 0;
+        const int count = m_model.visiblePointCount;
+        const int newCount =
+            std::clamp(in ? int(std::floor(count * 0.8)) : int(std::ceil(count * 1.25)), 2,
+                       m_model.pointCount);
+        if (newCount == count)
+            return true;
+        // Keep the point under the mouse where it is.
+        const double at = std::clamp(m_plot->xAxis->pixelToCoord(wheel->position().x()), 0.0,
+                                     double(m_model.pointCount - 1));
+        const double share = (at - (m_model.firstVisiblePoint - 1)) / std::max(1, count);
+        const int first0 = int(std::lround(at - share * newCount));
+        m_model.visiblePointCount = newCount;
+        m_model.firstVisiblePoint = std::clamp(first0, 0, m_model.pointCount - newCount) + 1;
+        m_pending |= ViewChanged;
+        flush();
+        emit zoomChanged();
+        return true;
+    }
+    case QEvent::ContextMenu:
+        showContextMenu(static_cast<QContextMenuEvent*>(event)->globalPos());
+        return true;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ChartControl::showContextMenu(const QPoint& position) {
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("&Customize Chart ..."), this,
+                   [this] { emit customizeRequested(); });
+    menu.addAction(QStringLiteral("&Export Chart ..."), this, [this] { exportDialog(); });
+    menu.exec(position);
+}
+
+} // namespace tarnvue

@@ -1,0 +1,361 @@
+#include "ChartExportDialog.h"
+
+#include "ChartControl.h"
+#include "ChartDataText.h"
+#include "core/BusyCursor.h"
+#include "core/Dialogs.h"
+#include "core/Error.h"
+#include "core/ProgramInfo.h"
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSaveFile>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <new>
+#include <optional>
+
+namespace tarnvue {
+
+namespace {
+
+// File names longer than 255 bytes fail on most file systems; leave room for
+// the extension and a numbered copy.
+constexpr qsizetype MaximumNameBytes = 200;
+
+constexpr int DefaultWidth = 1200;
+constexpr int DefaultHeight = 800;
+
+bool fitsExportSize(int pixels) {
+    return pixels >= MinimumExportSize && pixels <= MaximumExportSize;
+}
+
+QString dataText(const ExportFormat& format, const ChartModel& model) {
+    return format.tabSeparated ? chartDataTsv(model) : chartDataCsv(model);
+}
+
+} // namespace
+
+QString ExportFormat::filter() const {
+    QStringList patterns;
+    for (const QString& suffix : suffixes)
+        patterns.append(QStringLiteral("*.") + suffix);
+    return name + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+}
+
+const QList<ExportFormat>& exportFormats() {
+    static const QList<ExportFormat> formats{
+        {QStringLiteral("PNG image"), {QStringLiteral("png")}, ExportKind::Bitmap, true, false},
+        {QStringLiteral("JPEG image"),
+         {QStringLiteral("jpg"), QStringLiteral("jpeg")},
+         ExportKind::Bitmap,
+         true,
+         false},
+        {QStringLiteral("BMP image"), {QStringLiteral("bmp")}, ExportKind::Bitmap, true, false},
+        {QStringLiteral("SVG drawing"), {QStringLiteral("svg")}, ExportKind::Vector, true, false},
+        {QStringLiteral("PDF document"), {QStringLiteral("pdf")}, ExportKind::Pdf, false, false},
+        {QStringLiteral("CSV data"), {QStringLiteral("csv")}, ExportKind::Data, true, false},
+        {QStringLiteral("Tab-separated text"),
+         {QStringLiteral("txt"), QStringLiteral("tsv")},
+         ExportKind::Data,
+         true,
+         true},
+    };
+    return formats;
+}
+
+QString safeFileName(const QString& title) {
+    QString name = title;
+    // "||" only says where the title stands on the chart.
+    if (name.startsWith(QStringLiteral("||")))
+        name.remove(0, 2);
+
+    static const QString forbidden = QStringLiteral("\\/:*?\"<>|");
+    for (QChar& c : name) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f || forbidden.contains(c))
+            c = QLatin1Char('_');
+    }
+
+    while (name.toUtf8().size() > MaximumNameBytes) {
+        name.chop(1);
+        if (!name.isEmpty() && name.back().isHighSurrogate())
+            name.chop(1);
+    }
+
+    // No hidden files from a title that starts with a dot, and no names that
+    // end in a blank or a dot.
+    const auto trimmed = [](QChar c) {
+        return c.isSpace() || c == QLatin1Char('.');
+    };
+    qsizetype begin = 0;
+    qsizetype end = name.size();
+    while (begin < end && trimmed(name[begin]))
+        ++begin;
+    while (end > begin && trimmed(name[end - 1]))
+        --end;
+    name = name.mid(begin, end - begin);
+
+    return name.isEmpty() ? QStringLiteral("chart") : name;
+}
+
+QString proposedFileName(const QString& title, const ExportFormat& format) {
+    return safeFileName(title) + QLatin1Char('.') + format.extension();
+}
+
+QString withFormatSuffix(const QString& path, const ExportFormat& format) {
+    const QString suffix = QFileInfo(path).suffix();
+    for (const QString& accepted : format.suffixes) {
+        if (suffix.compare(accepted, Qt::CaseInsensitive) == 0)
+            return path;
+    }
+    if (path.endsWith(QLatin1Char('.')))
+        return path + format.extension();
+    return path + QLatin1Char('.') + format.extension();
+}
+
+ChartExportDialog::ChartExportDialog(ChartControl& control, QWidget* parent)
+    : QDialog(parent), m_control(control) {
+    setWindowTitle(QStringLiteral("Export Chart"));
+    setObjectName(QStringLiteral("chartExportDialog"));
+
+    m_format = new QComboBox;
+    m_format->setObjectName(QStringLiteral("format"));
+    for (const ExportFormat& format : exportFormats())
+        m_format->addItem(format.filter());
+
+    m_width = new QSpinBox;
+    m_width->setObjectName(QStringLiteral("imageWidth"));
+    m_height = new QSpinBox;
+    m_height->setObjectName(QStringLiteral("imageHeight"));
+    for (QSpinBox* spin : {m_width, m_height}) {
+        spin->setRange(MinimumExportSize, MaximumExportSize);
+        spin->setSuffix(QStringLiteral(" px"));
+    }
+    // The chart as big as it is on screen, when it is on screen.
+    const bool onScreen =
+        control.isVisible() && fitsExportSize(control.width()) && fitsExportSize(control.height());
+    m_width->setValue(onScreen ? control.width() : DefaultWidth);
+    m_height->setValue(onScreen ? control.height() : DefaultHeight);
+
+    m_toFile = new QRadioButton(QStringLiteral("To &file"));
+    m_toFile->setObjectName(QStringLiteral("toFile"));
+    m_toFile->setChecked(true);
+    m_toClipboard = new QRadioButton(QStringLiteral("To clip&board"));
+    m_toClipboard->setObjectName(QStringLiteral("toClipboard"));
+
+    auto* formatLabel = new QLabel(QStringLiteral("Fo&rmat:"));
+    formatLabel->setBuddy(m_format);
+    m_widthLabel = new QLabel(QStringLiteral("&Width:"));
+    m_widthLabel->setBuddy(m_width);
+    m_heightLabel = new QLabel(QStringLiteral("&Height:"));
+    m_heightLabel->setBuddy(m_height);
+
+    auto* formatRow = new QFormLayout;
+    formatRow->addRow(formatLabel, m_format);
+
+    auto* sizeGroup = new QGroupBox(QStringLiteral("Image size"));
+    auto* sizeForm = new QFormLayout(sizeGroup);
+    sizeForm->addRow(m_widthLabel, m_width);
+    sizeForm->addRow(m_heightLabel, m_height);
+
+    auto* destinationGroup = new QGroupBox(QStringLiteral("Destination"));
+    auto* destinationLayout = new QVBoxLayout(destinationGroup);
+    destinationLayout->addWidget(m_toFile);
+    destinationLayout->addWidget(m_toClipboard);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel);
+    m_export = buttons->addButton(QStringLiteral("&Export..."), QDialogButtonBox::ActionRole);
+    m_export->setObjectName(QStringLiteral("exportButton"));
+    m_export->setDefault(true);
+    buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("cancelButton"));
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(m_export, &QPushButton::clicked, this, &ChartExportDialog::exportClicked);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(formatRow);
+    layout->addWidget(sizeGroup);
+    layout->addWidget(destinationGroup);
+    layout->addStretch(1);
+    layout->addWidget(buttons);
+
+    connect(m_format, &QComboBox::currentIndexChanged, this, &ChartExportDialog::updateControls);
+    connect(m_toFile, &QRadioButton::toggled, this, &ChartExportDialog::updateControls);
+    updateControls();
+}
+
+ChartExportDialog::~ChartExportDialog() = default;
+
+const ExportFormat& ChartExportDialog::currentFormat() const {
+    const QList<ExportFormat>& formats = exportFormats();
+    const int index = m_format->currentIndex();
+    return formats.at(index >= 0 && index < formats.size() ? index : 0);
+}
+
+ExportDestination ChartExportDialog::destination() const {
+    return m_toClipboard->isChecked() && currentFormat().allows(ExportDestination::Clipboard)
+               ? ExportDestination::Clipboard
+               : ExportDestination::File;
+}
+
+void ChartExportDialog::updateControls() {
+    const ExportFormat& format = currentFormat();
+    for (QWidget* widget :
+         {static_cast<QWidget*>(m_width), static_cast<QWidget*>(m_height),
+          static_cast<QWidget*>(m_widthLabel), static_cast<QWidget*>(m_heightLabel)})
+        widget->setEnabled(format.isImage());
+
+    const bool clipboard = format.allows(ExportDestination::Clipboard);
+    if (!clipboard && m_toClipboard->isChecked())
+        m_toFile->setChecked(true);
+    m_toClipboard->setEnabled(clipboard);
+    m_export->setText(destination() == ExportDestination::Clipboard ? QStringLiteral("Co&py")
+                                                                    : QStringLiteral("&Export..."));
+}
+
+void ChartExportDialog::exportClicked() {
+    if (exportNow())
+        accept();
+}
+
+bool ChartExportDialog::exportNow() {
+    const ExportFormat& format = currentFormat();
+    if (destination() == ExportDestination::Clipboard)
+        return copyToClipboard(format);
+    return exportToFile(format);
+}
+
+bool ChartExportDialog::exportToFile(const ExportFormat& format) {
+    FileDialogRequest request;
+    request.title = QStringLiteral("Export Chart");
+    request.fileName = proposedFileName(m_control.mainTitle(), format);
+    request.filters = QStringList{format.filter()};
+    request.defaultSuffix = format.extension();
+    const std::optional<QString> chosen = dialogs().saveFileName(this, request);
+    if (!chosen || chosen->trimmed().isEmpty())
+        return false;
+
+    // The file dialog asked about replacing the name it returned; a name we
+    // extend was never shown, so ask about it here.
+    const QString path = withFormatSuffix(*chosen, format);
+    const QString shown = QDir::toNativeSeparators(path);
+    if (path != *chosen && QFileInfo::exists(path)) {
+        const MessageReply reply = dialogs().message(
+            this, shown + QStringLiteral(" already exists.\r\nDo you want to replace it?"),
+            MessageIcon::Question, programTitle(), MessageButtons::YesNo);
+        if (reply != MessageReply::Yes)
+            return false;
+    }
+
+    QString reason;
+    if (!writeFile(format, path, &reason)) {
+        showExclamation(this,
+                        failureText(QStringLiteral("Cannot export the chart to ") + shown, reason));
+        return false;
+    }
+    return true;
+}
+
+bool ChartExportDialog::writeFile(const ExportFormat& format, const QString& path,
+                                  QString* reason) {
+    const QFileInfo target(path);
+    if (!target.absoluteDir().exists()) {
+        *reason = QStringLiteral("The folder does not exist.");
+        return false;
+    }
+    if (target.isDir()) {
+        *reason = QStringLiteral("A folder has that name.");
+        return false;
+    }
+
+    const BusyCursor busy;
+    const int width = m_width->value();
+    const int height = m_height->value();
+    try {
+        bool written = false;
+        switch (format.kind) {
+        case ExportKind::Bitmap:
+            written = m_control.bitmapToFile(width, height, path);
+            break;
+        case ExportKind::Vector:
+            written = m_control.vectorToFile(width, height, path);
+            break;
+        case ExportKind::Pdf:
+            written = m_control.pdfToFile(width, height, path);
+            break;
+        case ExportKind::Data: {
+            const QByteArray bytes = dataText(format, m_control.model()).toUtf8();
+            QSaveFile file(path);
+            if (!file.open(QIODevice::WriteOnly)) {
+                *reason = file.errorString();
+                return false;
+            }
+            if (file.write(bytes) != bytes.size()) {
+                *reason = file.errorString();
+                file.cancelWriting();
+                return false;
+            }
+            if (!file.commit()) {
+                *reason = file.errorString();
+                return false;
+            }
+            return true;
+        }
+        }
+        if (!written)
+            *reason = QStringLiteral("The file could not be written.");
+        return written;
+    } catch (const Error& error) {
+        *reason = error.description();
+    } catch (const std::bad_alloc&) {
+        *reason = QStringLiteral("Not enough memory for an image of %1 x %2 pixels.")
+                      .arg(width)
+                      .arg(height);
+    }
+    return false;
+}
+
+bool ChartExportDialog::copyToClipboard(const ExportFormat& format) {
+    const int width = m_width->value();
+    const int height = m_height->value();
+    QString reason = QStringLiteral("The chart could not be drawn.");
+    bool copied = false;
+    try {
+        const BusyCursor busy;
+        switch (format.kind) {
+        case ExportKind::Bitmap:
+            copied = m_control.bitmapToClipboard(width, height);
+            break;
+        case ExportKind::Vector:
+            copied = m_control.vectorToClipboard(width, height);
+            break;
+        case ExportKind::Data:
+            QGuiApplication::clipboard()->setText(dataText(format, m_control.model()));
+            copied = true;
+            break;
+        case ExportKind::Pdf:
+            reason = QStringLiteral("A PDF document can only be written to a file.");
+            break;
+        }
+    } catch (const Error& error) {
+        reason = error.description();
+    } catch (const std::bad_alloc&) {
+        reason = QStringLiteral("Not enough memory for an image of %1 x %2 pixels.")
+                     .arg(width)
+                     .arg(height);
+    }
+    if (!copied)
+        showExclamation(
+            this, failureText(QStringLiteral("Cannot copy the chart to the clipboard."), reason));
+    return copied;
+}
+
+} // namespace tarnvue

@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QDialog>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+
+namespace tarnvue {
+
+class ChartControl;
+
+// What an export writes.
+enum class ExportKind {
+    Bitmap, // PNG, JPEG, BMP: pixels
+    Vector, // SVG
+    Pdf,    // PDF: to a file only
+    Data,   // the chart's values as text
+};
+
+enum class ExportDestination { File, Clipboard };
+
+// One format the export dialog offers.
+struct ExportFormat {
+    QString name;         // "PNG image"
+    QStringList suffixes; // file name suffixes without the dot; the first is proposed
+    ExportKind kind = ExportKind::Bitmap;
+    bool clipboard = false;    // may go to the clipboard instead of a file
+    bool tabSeparated = false; // data: tabs rather than commas
+
+    QString extension() const { return suffixes.constFirst(); }
+    // The file dialog's filter: "JPEG image (*.jpg *.jpeg)".
+    QString filter() const;
+    bool isImage() const { return kind != ExportKind::Data; }
+    bool allows(ExportDestination destination) const {
+        return destination == ExportDestination::File || clipboard;
+    }
+};
+
+// The formats in the order the dialog lists them: PNG, JPEG, BMP, SVG, PDF,
+// CSV, tab-separated text.
+const QList<ExportFormat>& exportFormats();
+
+// A file name (without extension) made from a chart title: the right-hand
+// marker "||" dropped, characters no file system takes (\ / : * ? " < > |
+// and control characters) replaced by '_', cut to a length every file system
+// takes, blanks and dots trimmed from the ends, and "chart" when nothing is
+// left.
+QString safeFileName(const QString& title);
+
+// The name the file dialog proposes: safeFileName(title) plus the format's
+// extension.
+QString proposedFileName(const QString& title, const ExportFormat& format);
+
+// The path with the format's extension appended unless it already ends in one
+// of the format's suffixes (case-insensitively), so a PNG never lands in a
+// file called ".jpg".
+QString withFormatSuffix(const QString& path, const ExportFormat& format);
+
+// Image sizes the dialog accepts, in pixels, both ways.
+inline constexpr int MinimumExportSize = 16;
+inline constexpr int MaximumExportSize = 10000;
+
+// The chart's "Export" dialog: a format, an image size, and a destination.
+// "Export..." asks for the file through the program's dialogs (title "Export
+// Chart") and writes it; "Copy" puts the chart on the clipboard. The dialog
+// closes after a successful export and stays open after a failure, which is
+// reported in a message box. Widgets carry object names for tests: "format",
+// "imageWidth", "imageHeight", "toFile", "toClipboard", "exportButton".
+class ChartExportDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit ChartExportDialog(ChartControl& control, QWidget* parent = nullptr);
+    ~ChartExportDialog() override;
+
+    const ExportFormat& currentFormat() const;
+    ExportDestination destination() const;
+
+    // Exports with the current selections. True when the export was written;
+    // false after a failure (reported to the user) or a cancelled file
+    // dialog (nothing happens).
+    bool exportNow();
+
+private:
+    void updateControls();
+    void exportClicked();
+    bool exportToFile(const ExportFormat& format);
+    bool writeFile(const ExportFormat& format, const QString& path, QString* reason);
+    bool copyToClipboard(const ExportFormat& format);
+
+    ChartControl& m_control;
+    QComboBox* m_format = nullptr;
+    QSpinBox* m_width = nullptr;
+    QSpinBox* m_height = nullptr;
+    QLabel* m_widthLabel = nullptr;
+    QLabel* m_heightLabel = nullptr;
+    QRadioButton* m_toFile = nullptr;
+    QRadioButton* m_toClipboard = nullptr;
+    QPushButton* m_export = nullptr;
+};
+
+} // namespace tarnvue

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "ChartModel.h"
+
+#include <QFont>
+#include <QPointer>
+#include <vector>
+
+class QCustomPlot;
+class QCPGraph;
+class QCPTextElement;
+class QCPItemStraightLine;
+class QCPItemText;
+class QCPAxis;
+
+namespace tarnvue {
+
+// Draws a ChartModel on a QCustomPlot: titles, series, axes, the time axis,
+// the reference lines, the legend and the footer. It holds no state of the
+// chart's own; every call reads the model it is given.
+class ChartPlotter {
+public:
+    explicit ChartPlotter(QCustomPlot& plot);
+    ~ChartPlotter();
+    ChartPlotter(const ChartPlotter&) = delete;
+    ChartPlotter& operator=(const ChartPlotter&) = delete;
+
+    // Everything that is not data: texts, colours, styles, fonts, layout.
+    void applyLook(const ChartModel& model);
+    // The values of every series.
+    void applyData(const ChartModel& model);
+    // The visible run of points and the axis scales that follow from it.
+    void applyView(const ChartModel& model);
+
+    // The point sizes of plain text for the three font sizes.
+    static int basePointSize(int fontSize);
+
+    QCPAxis* timeAxis() const;
+
+private:
+    QCPAxis* seriesAxis(const ChartModel& model, int series) const;
+    void layoutRows(const ChartModel& model);
+
+    QCustomPlot& m_plot;
+    QCPTextElement* m_title = nullptr;
+    QCPTextElement* m_subTitle = nullptr;
+    QCPTextElement* m_footer = nullptr;
+    std::vector<QCPGraph*> m_graphs;
+    QCPItemStraightLine* m_lines[2] = {nullptr, nullptr};
+    QCPItemText* m_texts[2] = {nullptr, nullptr};
+};
+
+} // namespace tarnvue

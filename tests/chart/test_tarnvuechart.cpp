@@ -1,0 +1,261 @@
+#include "TestDatabase.h"
+#include "TestEnvironment.h"
+#include "chart/TarnvueChart.h"
+#include "components/chart/ChartControl.h"
+#include "core/DateValue.h"
+#include "core/Error.h"
+#include "monitordb/MonitorDB.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QProgressBar>
+#include <QtTest>
+
+using namespace tarnvue;
+
+namespace {
+
+const double Day = 46327.0; // 2026-11-01 00:00
+const double Minute = 1.0 / 1440.0;
+
+// Node 1 polled every minute from 00:00 to 05:59 with a one-hour outage from
+// 02:00 (no rows at all), 40 ms with 10% loss at 04:xx; node 2 has one bad row
+// in its first bucket.
+void writeDatabase(const QString& path) {
+    test::TestDatabase db(path);
+    db.addNode(1, QStringLiteral("router1"), QStringLiteral("10.0.0.1"));
+    db.addNode(2, QStringLiteral("broken"), QStringLiteral("10.0.0.2"));
+    for (int m = 0; m < 360; ++m) {
+        if (m >= 120 && m < 180)
+            continue;
+        const int response = m < 240 ? 20 : 40;
+        db.addSample(1, Day + m * Minute, response, response - 5, response + 10, m >= 240 ? 10 : 0);
+    }
+    db.addSample(2, Day, 10, 10, 10, 0);
+    db.addSample(2, Day + Minute, QVariant(), 10, 10, 0);
+}
+
+} // namespace
+
+class TestTarnvueChart : public QObject {
+    Q_OBJECT
+
+    test::ProgramDirScope* m_dir = nullptr;
+
+private slots:
+    void initTestCase() {
+        m_dir = new test::ProgramDirScope;
+        writeDatabase(MonitorDB::databasePath());
+        MonitorDB::shared().open();
+    }
+    void cleanupTestCase() {
+        MonitorDB::release();
+        delete m_dir;
+    }
+
+    void pointCount_data() {
+        QTest::addColumn<double>("hours");
+        QTest::addColumn<int>("minutes");
+        QTest::addColumn<int>("points");
+        QTest::newRow("15 hours of 6-hour buckets") << 15.0 << 360 << 2;
+        QTest::newRow("21 hours of 6-hour buckets") << 21.0 << 360 << 4;
+        QTest::newRow("empty span") << 0.0 << 15 << 0;
+        QTest::newRow("a year of day buckets") << 366 * 24.0 << 1439 << 366;
+        QTest::newRow("a day of minutes") << 24.0 << 1 << 1440;
+    }
+    void pointCount() {
+        QFETCH(double, hours);
+        QFETCH(int, minutes);
+        QFETCH(int, points);
+        TarnvueChart chart;
+        chart.setDB(&MonitorDB::shared());
+        chart.setNodeID(1);
+        chart.setPlotBegin(Day);
+        chart.setPlotEnd(Day + hours / 24.0);
+        chart.setPeriodSize(minutes * Minute);
+        chart.Plot();
+        QCOMPARE(int(chart.PointCount()), points);
+        QCOMPARE(chart.ChartObject()->pointCount(), points);
+        QCOMPARE(chart.ChartObject()->visiblePointCount(), points);
+    }
+
+    void tooManyBucketsOverflow() {
+        TarnvueChart chart;
+        chart.setDB(&MonitorDB::shared());
+        chart.setNodeID(1);
+        chart.setPlotBegin(Day);
+        chart.setPlotEnd(Day + 40);
+        chart.setPeriodSize(Minute);
+        try {
+            chart.Plot();
+            QFAIL("no overflow");
+        } catch (const Error& e) {
+            QCOMPARE(e.description(), QStringLiteral("Overflow"));
+        }
+    }
+
+    void chartIsConfiguredAndFilled() {
+        TarnvueChart chart;
+        chart.resize(900, 600);
+        chart.setDB(&MonitorDB::shared());
+        chart.setNodeID(1);
+        chart.setPlotBegin(Day);
+        chart.setPlotEnd(Day + 6.0 / 24.0);
+        chart.setPeriodSize(60 * Minute);
+        chart.setMainTitle(QStringLiteral("router1"));
+        chart.setSubTitle(QStringLiteral("10.0.0.1"));
+        chart.Plot();
+
+        // Read back from the component, not from our own variables.
+        const ChartControl& c = *chart.ChartObject();
+        QCOMPARE(c.seriesCount(), 4);
+        QCOMPARE(c.pointCount(), 6);
+        QCOMPARE(c.missingValue(), -1.0f);
+        QCOMPARE(c.seriesLabel(0), QStringLiteral("Minimum Response Time"));
+        QCOMPARE(c.seriesLabel(3), QStringLiteral("% Packet Loss"));
+        QCOMPARE(c.seriesColor(0), QColor(128, 255, 128));
+        QCOMPARE(c.seriesColor(1), QColor(0, 128, 0));
+        QCOMPARE(c.seriesColor(2), QColor(0, 0, 255));
+        QCOMPARE(c.seriesColor(3), QColor(255, 0, 0));
+        QCOMPARE(c.rightAxisSeries(), 1);
+        const ChartModel& m = c.model();
+        QCOMPARE(m.leftLabel, QStringLiteral("Min / Max response time (milliseconds)"));
+        QCOMPARE(m.leftColor, QColor(0, 192, 0));
+        QCOMPARE(m.leftTickFormat, QStringLiteral("||"));
+        QCOMPARE(m.rightLabel, QStringLiteral("% Packet Loss"));
+        QCOMPARE(m.rightColor, QColor(255, 0, 0));
+        QCOMPARE(m.rightTickFormat, QStringLiteral("||%"));
+        QVERIFY(m.rightManual);
+        QCOMPARE(m.rightMin, 0.0);
+        QCOMPARE(m.rightMax, 101.0);
+        QCOMPARE(c.minutesPerPoint(), 60);
+        QCOMPARE(c.pointsPerDay(), 24.0);
+        QCOMPARE(c.firstPointTime(), Day);
+        QCOMPARE(c.xAxisLabel(), QString());
+        QCOMPARE(c.mainTitle(), QStringLiteral("router1"));
+        QCOMPARE(c.subTitle(), QStringLiteral("10.0.0.1"));
+        QVERIFY(c.footer().startsWith(QStringLiteral("||Norvane Tarnvue version ")));
+
+        // Hour 2 had no polls: a gap in all four series.
+        for (int s = 0; s < 4; ++s)
+            QCOMPARE(c.value(s, 2), -1.0f);
+        QCOMPARE(c.value(0, 0), 15.0f);
+        QCOMPARE(c.value(1, 0), 30.0f);
+        QCOMPARE(c.value(2, 0), 20.0f);
+        QCOMPARE(c.value(2, 5), 40.0f);
+        QCOMPARE(c.value(3, 5), 10.0f);
+
+        // 180 polls at 20 ms and 120 at 40: 300 rows, 120 with 10% loss.
+        const Annotation average = c.annotation(0);
+        QCOMPARE(average.value, 28.0);
+        QCOMPARE(average.axis, 0);
+        QCOMPARE(average.color, QColor(0, 64, 0));
+        QCOMPARE(average.text, QStringLiteral("Overall Average Response Time is 28.0 ms"));
+        const Annotation loss = c.annotation(1);
+        QCOMPARE(loss.axis, 1);
+        QCOMPARE(loss.value, 4.0);
+        QCOMPARE(loss.color, QColor(64, 0, 0));
+        QCOMPARE(loss.text, QStringLiteral("|lOverall Packet Loss is 4%"));
+        QVERIFY(c.showAnnotations());
+
+        // The finished face: the chart, no progress.
+        QVERIFY(!chart.Panel()->isHidden());
+        QVERIFY(chart.Status()->isHidden());
+        QVERIFY(chart.StatusLabel()->isHidden());
+    }
+
+    void subtitleDifferingOnlyInCaseIsNotShown() {
+        TarnvueChart chart;
+        chart.setDB(&MonitorDB::shared());
+        chart.setNodeID(1);
+        chart.setPlotBegin(Day);
+        chart.setPlotEnd(Day + 1.0 / 24.0);
+        chart.setPeriodSize(15 * Minute);
+        chart.setMainTitle(QStringLiteral("Router1.example"));
+        chart.setSubTitle(QStringLiteral("ROUTER1.EXAMPLE"));
+        chart.Plot();
+        QCOMPARE(chart.ChartObject()->subTitle(), QString());
+        QCOMPARE(chart.SubTitle(), QStringLiteral("ROUTER1.EXAMPLE"));
+    }
+
+    void dayBucketsHold1439Minutes() {
+        TarnvueChart chart;
+        chart.setDB(&MonitorDB::shared());
+        chart.setNodeID(1);
+        chart.setPlotBegin(Day);
+        chart.setPlotEnd(Day + 3);
+        chart.setPeriodSize(1439 * Minute);
+        chart.Plot();
+        QCOMPARE(chart.ChartObject()->minutesPerPoint(), 1439);
+        QCOMPARE(chart.ChartObject()->pointsPerDay(), 1440.0 / 1439.0);
+    }
+
+    void badRowInTheFirstBucketFailsThePlot() {
+        TarnvueChart chart;
+        chart.setDB(&MonitorDB::shared());
+        chart.setNodeID(2);
+        chart.setPlotBegin(Day);
+        chart.setPlotEnd(Day + 1.0 / 24.0);
+        chart.setPeriodSize(15 * Minute);
+        QVERIFY_THROWS_EXCEPTION(Error, chart.Plot());
+        // The progress face stays until a plot succeeds.
+        QVERIFY(chart.Panel()->isHidden());
+    }
+
+    void fontSizeAndTableReadBackFromTheComponent() {
+        TarnvueChart chart;
+        for (std::int16_t size : {0, 1, 2}) {
+            chart.setFontSize(size);
+            QCOMPARE(chart.FontSize(), size);
+            QCOMPARE(chart.ChartObject()->fontSize(), int(size));
+        }
+        chart.setTable(true);
+        QVERIFY(chart.Table());
+        QCOMPARE(chart.ChartObject()->tableMode(), TableGraphWithTable);
+        chart.setTable(false);
+        QVERIFY(!chart.Table());
+        // A mode chosen elsewhere reads as "no table".
+        chart.ChartObject()->setTableMode(TableGraphOnly);
+        QVERIFY(!chart.Table());
+    }
+
+    void narrowControlRaisesNoError() {
+        TarnvueChart chart;
+        chart.resize(30, 20);
+        chart.show();
+        QCoreApplication::processEvents();
+        chart.resize(0, 0);
+        QCoreApplication::processEvents();
+        QVERIFY(true);
+    }
+
+    void drawsWhatItHolds() {
+        TarnvueChart chart;
+        chart.resize(900, 600);
+        chart.setDB(&MonitorDB::shared());
+        chart.setNodeID(1);
+        chart.setPlotBegin(Day);
+        chart.setPlotEnd(Day + 6.0 / 24.0);
+        chart.setPeriodSize(15 * Minute);
+        chart.Plot();
+        const QImage image = chart.ChartObject()->toImage(900, 600);
+        QVERIFY(!image.isNull());
+        // The average series is blue; the loss series red; both must show.
+        int blue = 0;
+        int red = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                if (c.blue() > 200 && c.red() < 60 && c.green() < 60)
+                    ++blue;
+                if (c.red() > 200 && c.green() < 60 && c.blue() < 60)
+                    ++red;
+            }
+        }
+        QVERIFY2(blue > 200, qPrintable(QString::number(blue)));
+        QVERIFY2(red > 50, qPrintable(QString::number(red)));
+    }
+};
+
+QTEST_MAIN(TestTarnvueChart)
+#include "test_tarnvuechart.moc"
