@@ -160,20 +160,20 @@ void TarnvueChart::Refresh() {
     ChartControl& chart = *m_chart;
     auto rows = m_db->samples(m_nodeId, m_plotBegin, m_plotEnd);
     SampleFold fold(m_plotBegin, m_periodSize, m_pointCount);
-    // The fill moves every tenth bucket; the window gets to repaint it (and
-    // to answer) at most every few hundredths of a second, so that short
-    // charts do not spend more time repainting the bar than reading polls.
+    // Progress is taken every tenth bucket, but shown (and the window allowed
+    // to repaint and answer) at most every few hundredths of a second: the
+    // bar repaints itself whenever its value changes, and short charts would
+    // otherwise spend more time on the bar than on reading polls.
     QElapsedTimer sinceYield;
     sinceYield.start();
     const FoldTotals totals = fold.run(
-        *rows,
-        [&chart](int series, int point, float value) { chart.setValue(series, point, value); },
+        *rows, [&chart](int series, int point, float value) { chart.setValue(series, point, value); },
         [this, &sinceYield](int point) {
+            if (sinceYield.elapsed() < ProgressYieldMilliseconds)
+                return;
             m_status->setValue(static_cast<int>(point * 100.0 / m_pointCount));
-            if (sinceYield.elapsed() >= ProgressYieldMilliseconds) {
-                QCoreApplication::processEvents();
-                sinceYield.restart();
-            }
+            QCoreApplication::processEvents();
+            sinceYield.restart();
         });
     rows.reset();
 
