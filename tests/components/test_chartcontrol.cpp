@@ -1,0 +1,274 @@
+#include "components/chart/ChartControl.h"
+#include "components/chart/ChartFile.h"
+#include "core/DateValue.h"
+#include "core/Error.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <qcustomplot.h>
+
+using namespace tarnvue;
+
+namespace {
+
+const double Day = 46327.0;
+
+// Four series over `points` quarter hours, the last on the right axis, with
+// a gap at point 3.
+void fill(ChartControl& c, int points)
+{
+    c.reset();
+    c.setSeriesCount(4);
+    c.setPointCount(points);
+    c.setMissingValue(-1);
+    c.setVisiblePointCount(points);
+    c.setMinutesPerPoint(15);
+    c.setFirstPointTime(Day);
+    const char* labels[] = {"Minimum", "Maximum", "Average", "% Loss"};
+    for (int s = 0; s < 4; ++s)
+        c.setSeriesLabel(s, QString::fromLatin1(labels[s]));
+    c.setSeriesColor(2, QColor(0, 0, 255));
+    c.setRightAxisSeries(1);
+    c.setRightAxisRange(0, 101);
+    for (int p = 0; p < points; ++p) {
+        for (int s = 0; s < 4; ++s)
+            c.setValue(s, p, p == 3 ? -1.0f : float(10 * (s + 1) + p % 5));
+    }
+    c.action(ChartControl::ActionRebuild);
+}
+
+int visibleFirst(const ChartControl& c) { return c.firstVisiblePoint(); }
+
+} // namespace
+
+class TestChartControl : public QObject {
+    Q_OBJECT
+
+private slots:
+    void missingValuesAreGaps()
+    {
+        ChartControl c;
+        fill(c, 8);
+        QCustomPlot* plot = c.plot();
+        QCOMPARE(plot->graphCount(), 4);
+        const auto data = plot->graph(2)->data();
+        QVERIFY(qIsNaN(data->at(3)->value));
+        QCOMPARE(data->at(4)->value, 34.0);
+        // The last series stands on the right axis, scaled by hand.
+        QCOMPARE(plot->graph(3)->valueAxis(), plot->yAxis2);
+        QCOMPARE(plot->yAxis2->range().lower, 0.0);
+        QCOMPARE(plot->yAxis2->range().upper, 101.0);
+        // The left axis was chosen from the data: above the highest value.
+        QVERIFY(c.leftAxisMaximum() >= 34.0);
+        QVERIFY(c.leftAxisMaximum() <= 50.0);
+    }
+
+    void zoomByDraggingOverWholePoints()
+    {
+        ChartControl c;
+        c.resize(800, 500);
+        c.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&c));
+        fill(c, 40);
+        QCoreApplication::processEvents();
+        QCustomPlot* plot = c.plot();
+        QSignalSpy zoomed(&c, &ChartControl::zoomChanged);
+        const int y = plot->axisRect()->center().y();
+        const int from = int(plot->xAxis->coordToPixel(9.8));
+        const int to = int(plot->xAxis->coordToPixel(20.3));
+        QTest::mousePress(plot, Qt::LeftButton, {}, QPoint(from, y));
+        QTest::mouseMove(plot, QPoint(to, y));
+        QTest::mouseRelease(plot, Qt::LeftButton, {}, QPoint(to, y));
+        QCOMPARE(zoomed.count(), 1);
+        // Points 10 to 20 (0-based) are inside the dragged run.
+        QCOMPARE(visibleFirst(c), 11);
+        QCOMPARE(c.visiblePointCount(), 11);
+        QCOMPARE(plot->xAxis->range().lower, 9.5);
+        QCOMPARE(plot->xAxis->range().upper, 20.5);
+
+        // A click without a drag does not zoom.
+        const int at = int(plot->xAxis->coordToPixel(15));
+        QTest::mouseClick(plot, Qt::LeftButton, {}, QPoint(at, y));
+        QCOMPARE(c.visiblePointCount(), 11);
+
+        // The wheel zooms out around the mouse, never past the data.
+        for (int i = 0; i < 20; ++i) {
+            QWheelEvent wheel(QPointF(at, y), plot->mapToGlobal(QPointF(at, y)), QPoint(),
+                              QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                              false);
+            QApplication::sendEvent(plot, &wheel);
+        }
+        QCOMPARE(c.visiblePointCount(), 40);
+        QCOMPARE(visibleFirst(c), 1);
+        // And in again, keeping whole points on view.
+        QWheelEvent in(QPointF(at, y), plot->mapToGlobal(QPointF(at, y)), QPoint(),
+                       QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(plot, &in);
+        QCOMPARE(c.visiblePointCount(), 32);
+        QVERIFY(visibleFirst(c) >= 1 && visibleFirst(c) + 31 <= 40);
+        // A zoomed chart still stores as a valid chart file.
+        QCOMPARE(chartFileProblem(c.model()), QString());
+    }
+
+    void settersKeepTheViewInsideTheData()
+    {
+        ChartControl c;
+        fill(c, 10);
+        c.setVisiblePointCount(4);
+        c.setFirstVisiblePoint(9);
+        QCOMPARE(c.firstVisiblePoint(), 7);
+        c.setVisiblePointCount(50);
+        QCOMPARE(c.visiblePointCount(), 10);
+        QCOMPARE(c.firstVisiblePoint(), 1);
+    }
+
+    void tableShowsEachBucket()
+    {
+        ChartControl c;
+        fill(c, 6);
+        QVERIFY(c.table()->isHidden());
+        c.setTableMode(TableGraphWithTable);
+        QVERIFY(!c.table()->isHidden());
+        QCOMPARE(c.table()->rowCount(), 6);
+        QCOMPARE(c.table()->columnCount(), 5);
+        QCOMPARE(c.table()->horizontalHeaderItem(3)->text(), QStringLiteral("Average"));
+        QVERIFY(c.table()->item(1, 0)->text().contains(QStringLiteral("00:15")));
+        QCOMPARE(c.table()->item(3, 1)->text(), QString()); // the gap
+        QVERIFY(!c.table()->item(4, 1)->text().isEmpty());
+        c.setTableMode(TableGraphOnly);
+        QVERIFY(c.table()->isHidden());
+    }
+
+    void resetKeepsTheUsersFontAndTable()
+    {
+        ChartControl c;
+        fill(c, 6);
+        c.setFontSize(FontLarge);
+        c.setTableMode(TableGraphWithTable);
+        c.setMainTitle(QStringLiteral("router1"));
+        c.reset();
+        QCOMPARE(c.fontSize(), FontLarge);
+        QCOMPARE(c.tableMode(), TableGraphWithTable);
+        QCOMPARE(c.mainTitle(), QString());
+        QCOMPARE(c.pointCount(), 0);
+        QVERIFY_THROWS_EXCEPTION(Error, c.setFontSize(3));
+        QVERIFY_THROWS_EXCEPTION(Error, c.setTableMode(1));
+    }
+
+    void timeAxisLabelsSuitTheBuckets()
+    {
+        ChartControl c;
+        c.resize(800, 500);
+        fill(c, 96); // a day of quarter hours
+        QImage image = c.toImage(800, 500);
+        QVERIFY(!image.isNull());
+        const QVector<QString> labels = c.plot()->xAxis->tickVectorLabels();
+        QVERIFY(!labels.isEmpty());
+        QCOMPARE(labels.first(), QStringLiteral("00:00"));
+        for (const QString& label : labels)
+            QVERIFY2(label.endsWith(QStringLiteral(":00")), qPrintable(label));
+
+        // Day buckets: dates.
+        c.setMinutesPerPoint(1439);
+        c.setPointCount(30);
+        c.action(ChartControl::ActionRebuild);
+        image = c.toImage(800, 500);
+        const QVector<QString> days = c.plot()->xAxis->tickVectorLabels();
+        QVERIFY(!days.isEmpty());
+        QVERIFY2(!days.first().contains(QLatin1Char(':')), qPrintable(days.first()));
+        QCOMPARE(days.first(), QLocale().toString(QDate(2026, 11, 1), QStringLiteral("d MMM")));
+    }
+
+    void imagesAndClipboard()
+    {
+        ChartControl c;
+        fill(c, 12);
+        c.setMainTitle(QStringLiteral("router1"));
+        QTemporaryDir dir;
+        const QString png = dir.filePath(QStringLiteral("chart.png"));
+        QVERIFY(c.bitmapToFile(640, 480, png));
+        QImage read(png);
+        QCOMPARE(read.size(), QSize(640, 480));
+        QVERIFY(c.bitmapToFile(320, 200, dir.filePath(QStringLiteral("chart.jpg"))));
+        QCOMPARE(QImageReader(dir.filePath(QStringLiteral("chart.jpg"))).format(), QByteArray("jpeg"));
+        QVERIFY(c.bitmapToFile(320, 200, dir.filePath(QStringLiteral("chart.bmp"))));
+        QCOMPARE(QImageReader(dir.filePath(QStringLiteral("chart.bmp"))).format(), QByteArray("bmp"));
+
+        const QString svg = dir.filePath(QStringLiteral("chart.svg"));
+        QVERIFY(c.vectorToFile(640, 480, svg));
+        QFile svgFile(svg);
+        QVERIFY(svgFile.open(QIODevice::ReadOnly));
+        const QByteArray svgText = svgFile.readAll();
+        QVERIFY(svgText.contains("<svg"));
+        QVERIFY(svgText.contains("router1"));
+
+        const QString pdf = dir.filePath(QStringLiteral("chart.pdf"));
+        QVERIFY(c.pdfToFile(640, 480, pdf));
+        QFile pdfFile(pdf);
+        QVERIFY(pdfFile.open(QIODevice::ReadOnly));
+        QVERIFY(pdfFile.read(5) == "%PDF-");
+
+        // The JPEG action request writes the image size and name it was given.
+        c.setImageSize(300, 150);
+        c.setJpegFileName(dir.filePath(QStringLiteral("action.jpg")));
+        QVERIFY(c.action(ChartControl::ActionWriteJpeg));
+        QCOMPARE(QImage(dir.filePath(QStringLiteral("action.jpg"))).size(), QSize(300, 150));
+
+        // Failures are reported, and nothing half-written stays.
+        QVERIFY(!c.bitmapToFile(640, 480, dir.filePath(QStringLiteral("no/such/dir/a.png"))));
+        QVERIFY(!c.bitmapToFile(0, 480, png));
+
+        QVERIFY(c.bitmapToClipboard(200, 100));
+        QCOMPARE(QGuiApplication::clipboard()->image().size(), QSize(200, 100));
+        QVERIFY(c.vectorToClipboard(200, 100));
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        QVERIFY(data && data->data(QStringLiteral("image/svg+xml")).contains("<svg"));
+    }
+
+    void chartFileRestoresTheDrawing()
+    {
+        ChartControl c;
+        fill(c, 24);
+        c.setMainTitle(QStringLiteral("router1"));
+        c.setFontSize(FontSmall);
+        c.setVisiblePointCount(10);
+        c.setFirstVisiblePoint(5);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("a.nvc"));
+        QString error;
+        QVERIFY2(c.saveChart(path, &error), qPrintable(error));
+        ChartControl other;
+        QVERIFY2(other.loadChart(path, &error), qPrintable(error));
+        QVERIFY(other.model() == c.model());
+        QCOMPARE(other.plot()->graph(0)->data()->size(), 24);
+        QCOMPARE(other.plot()->xAxis->range().lower, 3.5);
+
+        // A file that is not a chart leaves the chart as it was.
+        QFile junk(dir.filePath(QStringLiteral("junk.nvc")));
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write("not a chart");
+        junk.close();
+        QVERIFY(!other.loadChart(junk.fileName(), &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(other.model() == c.model());
+    }
+
+    void doubleClickAsksForTheCustomisationDialog()
+    {
+        ChartControl c;
+        c.resize(600, 400);
+        c.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&c));
+        fill(c, 8);
+        QSignalSpy asked(&c, &ChartControl::customizeRequested);
+        QTest::mouseDClick(c.plot(), Qt::LeftButton, {}, c.plot()->axisRect()->center());
+        QCOMPARE(asked.count(), 1);
+    }
+};
+
+QTEST_MAIN(TestChartControl)
+#include "test_chartcontrol.moc"
