@@ -5,6 +5,7 @@
 #include "app/Startup.h"
 #include "chart/Periods.h"
 #include "chart/TarnvueChart.h"
+#include "components/chart/ChartControl.h"
 #include "core/DateValue.h"
 #include "monitordb/MonitorDB.h"
 
@@ -232,6 +233,34 @@ private slots:
         QVERIFY(dialogs->messages[0].text.startsWith(QStringLiteral("Cannot load chart (") +
                                                      arguments + QStringLiteral(")\r\n\r\n")));
         QCOMPARE(dialogs->messages[0].icon, MessageIcon::None);
+    }
+
+    void chartFileOnTheCommandLineOpensWithoutTheDatabase()
+    {
+        const test::ProgramDirScope dir;
+        const test::ClockScope clock(Now);
+        const test::DialogRecorderScope dialogs;
+        writeDatabase(MonitorDB::databasePath());
+        const QString path = dir.file(QStringLiteral("My Charts router5.nvc"));
+        {
+            StartupResult built = Main(QStringLiteral("-N5"));
+            QVERIFY(built.window->Chart()->SaveChart(path));
+            built.window->close();
+        }
+        QFile::remove(MonitorDB::databasePath());
+
+        StartupResult start = Main(path);
+        QVERIFY(start.window);
+        GraphForm& window = *start.window;
+        QVERIFY2(dialogs->messages.isEmpty(), qPrintable(dialogs->texts().join(u'|')));
+        QCOMPARE(window.state(), WindowState::FileChart);
+        QCOMPARE(window.ChartFileName(), path);
+        // Nothing was charted in this window yet, so the title in brackets is empty.
+        QCOMPARE(window.windowTitle(), QStringLiteral("My Charts router5.nvc []"));
+        QVERIFY(window.Chart()->isVisible());
+        QVERIFY(!window.PeriodButtons()->isVisible());
+        QCOMPARE(window.Chart()->ChartObject()->mainTitle(), QStringLiteral("router5"));
+        QCOMPARE(window.Chart()->ChartObject()->pointCount(), 60);
     }
 
     void closeReturnsToEmptyAndExitReleasesTheDatabase() {
