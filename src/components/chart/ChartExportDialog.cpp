@@ -45,34 +45,6 @@ QString dataText(const ExportFormat& format, const ChartModel& model) {
 
 } // namespace
 
-QString ExportFormat::filter() const {
-    QStringList patterns;
-    for (const QString& suffix : suffixes)
-        patterns.append(QStringLiteral("*.") + suffix);
-    return name + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
-}
-
-const QList<ExportFormat>& exportFormats() {
-    static const QList<ExportFormat> formats{
-        {QStringLiteral("PNG image"), {QStringLiteral("png")}, ExportKind::Bitmap, true, false},
-        {QStringLiteral("JPEG image"),
-         {QStringLiteral("jpg"), QStringLiteral("jpeg")},
-         ExportKind::Bitmap,
-         true,
-         false},
-        {QStringLiteral("BMP image"), {QStringLiteral("bmp")}, ExportKind::Bitmap, true, false},
-        {QStringLiteral("SVG drawing"), {QStringLiteral("svg")}, ExportKind::Vector, true, false},
-        {QStringLiteral("PDF document"), {QStringLiteral("pdf")}, ExportKind::Pdf, false, false},
-        {QStringLiteral("CSV data"), {QStringLiteral("csv")}, ExportKind::Data, true, false},
-        {QStringLiteral("Tab-separated text"),
-         {QStringLiteral("txt"), QStringLiteral("tsv")},
-         ExportKind::Data,
-         true,
-         true},
-    };
-    return formats;
-}
-
 QString safeFileName(const QString& title) {
     QString name = title;
     // "||" only says where the title stands on the chart.
@@ -277,50 +249,7 @@ bool ChartExportDialog::writeFile(const ExportFormat& format, const QString& pat
     }
 
     const BusyCursor busy;
-    const int width = m_width->value();
-    const int height = m_height->value();
-    try {
-        bool written = false;
-        switch (format.kind) {
-        case ExportKind::Bitmap:
-            written = m_control.bitmapToFile(width, height, path);
-            break;
-        case ExportKind::Vector:
-            written = m_control.vectorToFile(width, height, path);
-            break;
-        case ExportKind::Pdf:
-            written = m_control.pdfToFile(width, height, path);
-            break;
-        case ExportKind::Data: {
-            const QByteArray bytes = dataText(format, m_control.model()).toUtf8();
-            QSaveFile file(path);
-            if (!file.open(QIODevice::WriteOnly)) {
-                *reason = file.errorString();
-                return false;
-            }
-            if (file.write(bytes) != bytes.size()) {
-                *reason = file.errorString();
-                file.cancelWriting();
-                return false;
-            }
-            if (!file.commit()) {
-                *reason = file.errorString();
-                return false;
-            }
-            return true;
-        }
-        }
-        if (!written)
-            *reason = QStringLiteral("The file could not be written.");
-        return written;
-    } catch (const Error& error) {
-        *reason = error.description();
-    } catch (const std::bad_alloc&) {
-        *reason = QStringLiteral("Not enough memory for an image of %1 x %2 pixels.")
-                      .arg(width)
-                      .arg(height);
-    }
-    return false;
+    return writeChartOutput(m_control, format, path, m_width->value(), m_height->value(), reason);
 }
 
 bool ChartExportDialog::copyToClipboard(const ExportFormat& format) {
@@ -342,7 +271,9 @@ bool ChartExportDialog::copyToClipboard(const ExportFormat& format) {
             copied = true;
             break;
         case ExportKind::Pdf:
-            reason = QStringLiteral("A PDF document can only be written to a file.");
+        case ExportKind::Report:
+        case ExportKind::ChartFile:
+            reason = QStringLiteral("%1 can only be written to a file.").arg(format.name);
             break;
         }
     } catch (const Error& error) {

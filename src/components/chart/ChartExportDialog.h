@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ChartOutput.h"
+
 #include <QDialog>
 #include <QList>
 #include <QString>
@@ -14,37 +16,6 @@ class QSpinBox;
 namespace tarnvue {
 
 class ChartControl;
-
-// What an export writes.
-enum class ExportKind {
-    Bitmap, // PNG, JPEG, BMP: pixels
-    Vector, // SVG
-    Pdf,    // PDF: to a file only
-    Data,   // the chart's values as text
-};
-
-enum class ExportDestination { File, Clipboard };
-
-// One format the export dialog offers.
-struct ExportFormat {
-    QString name;         // "PNG image"
-    QStringList suffixes; // file name suffixes without the dot; the first is proposed
-    ExportKind kind = ExportKind::Bitmap;
-    bool clipboard = false;    // may go to the clipboard instead of a file
-    bool tabSeparated = false; // data: tabs rather than commas
-
-    QString extension() const { return suffixes.constFirst(); }
-    // The file dialog's filter: "JPEG image (*.jpg *.jpeg)".
-    QString filter() const;
-    bool isImage() const { return kind != ExportKind::Data; }
-    bool allows(ExportDestination destination) const {
-        return destination == ExportDestination::File || clipboard;
-    }
-};
-
-// The formats in the order the dialog lists them: PNG, JPEG, BMP, SVG, PDF,
-// CSV, tab-separated text.
-const QList<ExportFormat>& exportFormats();
 
 // A file name (without extension) made from a chart title: the right-hand
 // marker "||" dropped, characters no file system takes (\ / : * ? " < > |
