@@ -165,21 +165,16 @@ bool GraphForm::LoadGraph(const QString& FileName) {
 }
 
 void GraphForm::SetupPeriod(int Period) {
-    const auto span = periodSpan(Period, currentDateTime());
-    if (!span)
-        return;
-    m_chart->setPeriodSize(span->size);
-    m_chart->setPlotBegin(span->begin);
-    m_chart->setPlotEnd(span->end);
+    setupPeriod(*m_chart, Period, currentDateTime());
 }
 
 void GraphForm::SetTitles() {
     if (m_currentNodeId < 1) {
         setWindowTitle(m_chartName);
     } else {
-        const auto node = MonitorDB::shared().nodeById(m_currentNodeId);
-        m_chartName = node->text(QStringLiteral("Node Name"));
-        m_nodeAddress = node->text(QStringLiteral("IP Address"));
+        const NodeTitles node = readNodeTitles(MonitorDB::shared(), m_currentNodeId);
+        m_chartName = node.name;
+        m_nodeAddress = node.address;
         m_chart->setMainTitle(m_chartName);
         m_chart->setSubTitle(m_nodeAddress);
     }

@@ -1,5 +1,6 @@
 #include "TarnvueChart.h"
 
+#include "Periods.h"
 #include "SampleFold.h"
 #include "components/chart/ChartControl.h"
 #include "core/DateValue.h"
@@ -43,8 +44,9 @@ int twips(const QWidget& widget, double value) {
 } // namespace
 
 TarnvueChart::TarnvueChart(QWidget* parent)
-    : QWidget(parent), m_panel(new QFrame(this)), m_chart(new ChartControl(m_panel)),
-      m_status(new QProgressBar(this)), m_statusLabel(new QLabel(this)) {
+    : QWidget(parent), m_totals(std::make_unique<FoldTotals>()), m_panel(new QFrame(this)),
+      m_chart(new ChartControl(m_panel)), m_status(new QProgressBar(this)),
+      m_statusLabel(new QLabel(this)) {
     m_panel->setObjectName(QStringLiteral("Panel"));
     m_chart->setObjectName(QStringLiteral("Chart"));
     m_status->setObjectName(QStringLiteral("Status"));
@@ -167,7 +169,8 @@ void TarnvueChart::Refresh() {
     QElapsedTimer sinceYield;
     sinceYield.start();
     const FoldTotals totals = fold.run(
-        *rows, [&chart](int series, int point, float value) { chart.setValue(series, point, value); },
+        *rows,
+        [&chart](int series, int point, float value) { chart.setValue(series, point, value); },
         [this, &sinceYield](int point) {
             if (sinceYield.elapsed() < ProgressYieldMilliseconds)
                 return;
@@ -177,6 +180,7 @@ void TarnvueChart::Refresh() {
         });
     rows.reset();
 
+    *m_totals = totals;
     annotate(totals);
     chart.action(ChartControl::ActionRebuild);
 
@@ -186,6 +190,20 @@ void TarnvueChart::Refresh() {
     m_chart->show();
 
     chart.setFooter(QStringLiteral("||Norvane Tarnvue version ") + programVersion());
+}
+
+const FoldTotals& TarnvueChart::LastTotals() const {
+    return *m_totals;
+}
+
+bool setupPeriod(TarnvueChart& chart, int period, const QDateTime& now) {
+    const auto span = periodSpan(period, now);
+    if (!span)
+        return false;
+    chart.setPeriodSize(span->size);
+    chart.setPlotBegin(span->begin);
+    chart.setPlotEnd(span->end);
+    return true;
 }
 
 void TarnvueChart::annotate(const FoldTotals& totals) {

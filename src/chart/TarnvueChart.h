@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 
 class QFrame;
 class QLabel;
@@ -45,8 +47,9 @@ public:
     QString SubTitle() const { return m_subTitle; }
     void setSubTitle(const QString& title) { m_subTitle = title; }
 
-    // Buckets of the last plot.
+    // Buckets of the last plot, and what its refresh read.
     std::int16_t PointCount() const { return m_pointCount; }
+    const FoldTotals& LastTotals() const;
 
     // 0 large, 1 medium, 2 small: passed to the chart component at once and
     // read back from it.
@@ -95,6 +98,7 @@ private:
     QString m_mainTitle;
     QString m_subTitle;
     std::int16_t m_pointCount = 0;
+    std::unique_ptr<FoldTotals> m_totals;
     QString m_loadError;
     QString m_saveError;
 
@@ -103,5 +107,10 @@ private:
     QProgressBar* m_status = nullptr;
     QLabel* m_statusLabel = nullptr;
 };
+
+// Sets the chart's span and bucket width for a named period (1 to 7) at the
+// given local time; the custom period and any other value change nothing.
+// Returns whether it changed anything.
+bool setupPeriod(TarnvueChart& chart, int period, const QDateTime& now);
 
 } // namespace tarnvue

@@ -10,6 +10,13 @@ namespace tarnvue {
 
 namespace {
 
+// Messages are built with CR LF (or a lone CR) between lines; Qt wants LF.
+QString plainLineBreaks(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
 QMessageBox::Icon qtIcon(MessageIcon icon) {
     switch (icon) {
     case MessageIcon::Information:
@@ -57,8 +64,7 @@ public:
     MessageReply message(QWidget* parent, const QString& text, MessageIcon icon,
                          const QString& title, MessageButtons buttons) override {
         QMessageBox box(qtIcon(icon), title, text, qtButtons(buttons), parent);
-        // Messages are built with CR LF line ends; Qt wants LF.
-        box.setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        box.setText(plainLineBreaks(text));
         switch (box.exec()) {
         case QMessageBox::Cancel:
             return MessageReply::Cancel;

@@ -101,6 +101,13 @@ std::unique_ptr<SampleReader> MonitorDB::samples(std::int32_t nodeId, double beg
     return backend().samples(nodeId, begin, end);
 }
 
+NodeTitles readNodeTitles(MonitorDB& db, std::int32_t nodeId) {
+    const auto node = db.nodeById(nodeId);
+    if (node->atEnd())
+        throw Error(QStringLiteral("The monitor database has no node %1.").arg(nodeId));
+    return {node->text(QStringLiteral("Node Name")), node->text(QStringLiteral("IP Address"))};
+}
+
 void EnsureMonitorDatabase() {
     const QString database = MonitorDB::databasePath();
     if (QFileInfo::exists(database))

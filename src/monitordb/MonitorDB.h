@@ -50,6 +50,17 @@ private:
     QString m_path;
 };
 
+// A node's name and address as the charts show them; a null name or address
+// reads as empty text.
+struct NodeTitles {
+    QString name;
+    QString address;
+};
+
+// Reads a node's titles. Throws Error when the query fails or no node has
+// the identifier.
+NodeTitles readNodeTitles(MonitorDB& db, std::int32_t nodeId);
+
 // Makes sure the monitor database exists: when it is missing, copies the
 // template to it. Every failure is ignored here; opening reports it later.
 void EnsureMonitorDatabase();

@@ -1,3 +1,4 @@
+#include "chart/CustomSpan.h"
 #include "chart/Periods.h"
 #include "chart/SampleSizes.h"
 #include "core/DateValue.h"
@@ -128,6 +129,51 @@ private slots:
         QCOMPARE(span->end, end);
         QCOMPARE(int(DateValue::wholeMinutes(span->size)), minutes);
         QCOMPARE(::buckets(*span), buckets);
+    }
+
+    void customSampleCounts_data() {
+        QTest::addColumn<double>("start");
+        QTest::addColumn<double>("end");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("check");
+        const double eight = at(2026, 12, 6, 8);
+        const int fine = int(SampleCountCheck::Fine);
+        const int few = int(SampleCountCheck::TooFew);
+        const int many = int(SampleCountCheck::TooMany);
+        QTest::newRow("8:00 to 17:00 every hour")
+            << eight << at(2026, 12, 6, 17) << 60 << 9 << fine;
+        QTest::newRow("an hour every 30 minutes") << eight << at(2026, 12, 6, 9) << 30 << 2 << fine;
+        QTest::newRow("an hour every hour") << eight << at(2026, 12, 6, 9) << 60 << 1 << few;
+        QTest::newRow("45 minutes every 30: 1.5 rounds to 2")
+            << eight << at(2026, 12, 6, 8, 45) << 30 << 2 << fine;
+        QTest::newRow("75 minutes every 30: 2.5 rounds to 2")
+            << eight << at(2026, 12, 6, 9, 15) << 30 << 2 << fine;
+        QTest::newRow("3000 minutes") << eight << eight + 3000.0 / 1440 << 1 << 3000 << fine;
+        QTest::newRow("3001 minutes") << eight << eight + 3001.0 / 1440 << 1 << 3001 << many;
+        QTest::newRow("end before start") << eight << at(2026, 12, 6, 7) << 15 << -4 << few;
+        QTest::newRow("seconds are ignored")
+            << eight + 30.0 / 86400 << at(2026, 12, 6, 9) + 59.0 / 86400 << 30 << 2 << fine;
+        QTest::newRow("no width selected") << eight << at(2026, 12, 6, 17) << 0 << 0 << few;
+    }
+    void customSampleCounts() {
+        QFETCH(double, start);
+        QFETCH(double, end);
+        QFETCH(int, width);
+        QFETCH(int, count);
+        QFETCH(int, check);
+        QCOMPARE(int(customSampleCount(start, end, width)), count);
+        QCOMPARE(int(checkSampleCount(count)), check);
+    }
+
+    void sampleCountMessages() {
+        QCOMPARE(sampleCountMessage(SampleCountCheck::TooFew),
+                 QStringLiteral("Not enough samples selected.\rYou should generate samples closer "
+                                "together."));
+        QCOMPARE(sampleCountMessage(SampleCountCheck::TooMany),
+                 QStringLiteral("Too many samples selected.\rYou should generate samples farther "
+                                "apart."));
+        QCOMPARE(sampleCountMessage(SampleCountCheck::Fine), QString());
     }
 
     void customAndUnknownPeriodsChangeNothing() {

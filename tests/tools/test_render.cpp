@@ -1,0 +1,346 @@
+#include "RecordingDialogs.h"
+#include "Render.h"
+#include "TestDatabase.h"
+#include "TestEnvironment.h"
+#include "app/GraphForm.h"
+#include "chart/TarnvueChart.h"
+#include "components/chart/ChartControl.h"
+#include "components/chart/ChartDataText.h"
+#include "core/DateValue.h"
+#include "monitordb/MonitorDB.h"
+
+#include <QImageReader>
+#include <QTabBar>
+#include <QtTest>
+
+using namespace tarnvue;
+
+namespace {
+
+const QDateTime Now(QDate(2026, 11, 2), QTime(14, 37));
+const double Day = 46328.0; // 2026-11-02
+const double Minute = 1.0 / 1440.0;
+
+// Node 3 polled every 5 minutes from 06:00 to 09:59 today: 10 ms in the
+// 06:xx hour, 20 ms in 07:xx (one poll without a reply at 07:30), none in
+// 08:xx, 30 ms with 25% loss in 09:xx.
+void writeDatabase(const QString& path) {
+    test::TestDatabase db(path);
+    db.addNode(3, QStringLiteral("edge, \"west\""), QStringLiteral("10.0.0.3"));
+    for (int m = 6 * 60; m < 10 * 60; m += 5) {
+        const int hour = m / 60;
+        if (hour == 8)
+            continue;
+        if (m == 7 * 60 + 30) {
+            db.addSample(3, Day + m * Minute, -1, -1, -1, 100);
+            continue;
+        }
+        const int response = hour == 6 ? 10 : hour == 7 ? 20 : 30;
+        db.addSample(3, Day + m * Minute, response, response - 1, response + 4, hour == 9 ? 25 : 0);
+    }
+}
+
+struct Run {
+    int status = -1;
+    QString out;
+    QString errors;
+};
+
+Run render(const QStringList& arguments) {
+    Run run;
+    const RenderArguments parsed = parseRenderArguments(arguments);
+    if (!parsed.options) {
+        run.status = RenderBadUsage;
+        run.errors = parsed.error;
+        return run;
+    }
+    QTextStream out(&run.out);
+    QTextStream errors(&run.errors);
+    run.status = runRender(*parsed.options, out, errors);
+    out.flush();
+    errors.flush();
+    return run;
+}
+
+QString readText(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+} // namespace
+
+class TestRender : public QObject {
+    Q_OBJECT
+
+    test::ProgramDirScope* m_dir = nullptr;
+    test::ClockScope* m_clock = nullptr;
+
+    QString out(const QString& name) const { return m_dir->file(name); }
+
+private slots:
+    void initTestCase() {
+        m_dir = new test::ProgramDirScope;
+        m_clock = new test::ClockScope(Now);
+        writeDatabase(MonitorDB::databasePath());
+    }
+    void cleanupTestCase() {
+        delete m_clock;
+        delete m_dir;
+    }
+    void cleanup() { MonitorDB::release(); }
+
+    void arguments_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("-N attached") << QStringList{"-N3", "-o", "a.csv"} << true;
+        QTest::newRow("-N separate") << QStringList{"-N", "3", "-o", "a.csv"} << true;
+        QTest::newRow("-IP separate") << QStringList{"-IP", "10.0.0.3", "-o", "a.png"} << true;
+        QTest::newRow("chart file") << QStringList{"--chart", "a.nvc", "-o", "a.svg"} << true;
+        QTest::newRow("custom span") << QStringList{"-N3",
+                                                    "--from",
+                                                    "2026-11-02 06:00",
+                                                    "--to",
+                                                    "2026-11-02 10:00",
+                                                    "--width",
+                                                    "60",
+                                                    "-o",
+                                                    "a.pdf"}
+                                     << true;
+        QTest::newRow("no source") << QStringList{"-o", "a.csv"} << false;
+        QTest::newRow("two sources") << QStringList{"-N3", "-IP", "x", "-o", "a.csv"} << false;
+        QTest::newRow("no output") << QStringList{"-N3"} << false;
+        QTest::newRow("unknown extension") << QStringList{"-N3", "-o", "a.gif"} << false;
+        QTest::newRow("not a number") << QStringList{"-Nabc", "-o", "a.csv"} << false;
+        QTest::newRow("width not on the ladder") << QStringList{"-N3",
+                                                                "--from",
+                                                                "2026-11-02 06:00",
+                                                                "--to",
+                                                                "2026-11-02 10:00",
+                                                                "--width",
+                                                                "45",
+                                                                "-o",
+                                                                "a.csv"}
+                                                 << false;
+        QTest::newRow("custom span incomplete")
+            << QStringList{"-N3", "--from", "2026-11-02 06:00", "--width", "60", "-o", "a.csv"}
+            << false;
+        QTest::newRow("bad time")
+            << QStringList{"-N3",     "--from", "yesterday", "--to", "2026-11-02 10:00",
+                           "--width", "60",     "-o",        "a.csv"}
+            << false;
+        QTest::newRow("period and span")
+            << QStringList{"-N3",  "--period",         "today",   "--from", "2026-11-02 06:00",
+                           "--to", "2026-11-02 10:00", "--width", "60",     "-o",
+                           "a.csv"}
+            << false;
+        QTest::newRow("unknown period")
+            << QStringList{"-N3", "--period", "fortnight", "-o", "a.csv"} << false;
+        QTest::newRow("chart file with a period")
+            << QStringList{"--chart", "a.nvc", "--period", "today", "-o", "a.csv"} << false;
+        QTest::newRow("bad size") << QStringList{"-N3", "--size", "10x10", "-o", "a.png"} << false;
+        QTest::newRow("unknown option") << QStringList{"-N3", "--colour", "-o", "a.png"} << false;
+    }
+    void arguments() {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, valid);
+        const RenderArguments parsed = parseRenderArguments(arguments);
+        QCOMPARE(parsed.options.has_value(), valid);
+        if (!valid)
+            QVERIFY(!parsed.error.isEmpty());
+    }
+
+    void csvHoldsEveryBucket() {
+        const QString path = out(QStringLiteral("hours.csv"));
+        const Run run = render({"-N3", "--from", "2026-11-02 06:00", "--to", "2026-11-02 10:00",
+                                "--width", "60", "-o", path});
+        QCOMPARE(run.status, RenderOk);
+        QVERIFY2(run.errors.isEmpty(), qPrintable(run.errors));
+        QVERIFY(run.out.isEmpty());
+        const QStringList lines = readText(path).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QCOMPARE(lines, (QStringList{
+                            "Time,Minimum Response Time,Maximum Response Time,Average Response "
+                            "Time,% Packet Loss",
+                            // 12 polls of 10 ms (min 9, max 14), no loss.
+                            "2026-11-02 06:00,9,14,10,0",
+                            // 11 polls of 20 ms and one without a reply (100% loss).
+                            "2026-11-02 07:00,19,24,20,8.333333",
+                            // No polls: an empty field for every value.
+                            "2026-11-02 08:00,,,,",
+                            "2026-11-02 09:00,29,34,30,25",
+                        }));
+    }
+
+    void sameChartAsTheWindow() {
+        // The window: node 3, "Today" at 14:37.
+        QString windowCsv;
+        {
+            const test::DialogRecorderScope dialogs;
+            GraphForm window;
+            QVERIFY(window.BuildChart(3));
+            QVERIFY(dialogs->messages.isEmpty());
+            windowCsv = chartDataCsv(window.Chart()->ChartObject()->model());
+            window.close();
+        }
+        const QString path = out(QStringLiteral("today.csv"));
+        const Run run = render({"-N", "3", "-o", path});
+        QCOMPARE(run.status, RenderOk);
+        QCOMPARE(readText(path), windowCsv);
+        QVERIFY(windowCsv.count(QStringLiteral("\r\n")) == 61);
+
+        // The same for "This Week", chosen by the tab and by --period.
+        {
+            const test::DialogRecorderScope dialogs;
+            GraphForm window;
+            QVERIFY(window.BuildChart(3));
+            window.PeriodButtons()->setCurrentIndex(1);
+            windowCsv = chartDataCsv(window.Chart()->ChartObject()->model());
+            window.close();
+        }
+        const Run week = render({"-IP10.0.0.3", "--period", "thisweek", "-o", path});
+        QCOMPARE(week.status, RenderOk);
+        QCOMPARE(readText(path), windowCsv);
+    }
+
+    void everyFormatIsValid() {
+        const QStringList base{"-N3", "--size", "640x400", "-o"};
+        for (const char* format : {"png", "jpg", "bmp"}) {
+            const QString path = out(QStringLiteral("chart.") + QLatin1String(format));
+            QCOMPARE(render(base + QStringList{path}).status, RenderOk);
+            QImageReader reader(path);
+            QCOMPARE(reader.format(), QByteArray(format == QByteArray("jpg") ? "jpeg" : format));
+            QCOMPARE(reader.size(), QSize(640, 400));
+        }
+        const QString svg = out(QStringLiteral("chart.svg"));
+        QCOMPARE(render(base + QStringList{svg}).status, RenderOk);
+        QVERIFY(readText(svg).contains(QStringLiteral("<svg")));
+        const QString pdf = out(QStringLiteral("chart.pdf"));
+        QCOMPARE(render(base + QStringList{pdf}).status, RenderOk);
+        QVERIFY(readText(pdf).startsWith(QStringLiteral("%PDF-")));
+        const QString txt = out(QStringLiteral("chart.txt"));
+        QCOMPARE(render(base + QStringList{txt}).status, RenderOk);
+        QVERIFY(readText(txt).startsWith(QStringLiteral("Time\tMinimum Response Time\t")));
+
+        const QString html = out(QStringLiteral("report.html"));
+        QCOMPARE(render(base + QStringList{html}).status, RenderOk);
+        const QString page = readText(html);
+        QVERIFY(page.contains(QStringLiteral("<h1>edge, &quot;west&quot;</h1>")));
+        QVERIFY(page.contains(QStringLiteral("<h2>10.0.0.3</h2>")));
+        QVERIFY(page.contains(QStringLiteral("src=\"data:image/png;base64,")));
+        QVERIFY(page.contains(QStringLiteral("Overall Average Response Time is ")));
+        QVERIFY(page.contains(QStringLiteral("Overall Packet Loss is ")));
+        QCOMPARE(page.count(QStringLiteral("<tr><td>")), 60);
+    }
+
+    void chartFileRoundTrip() {
+        const QString nvc = out(QStringLiteral("today.nvc"));
+        const Run run = render({"-N3", "--table", "--font", "large", "--verbose", "-o", nvc});
+        QCOMPARE(run.status, RenderOk);
+        QVERIFY(run.out.contains(QStringLiteral("buckets: 60")));
+        QVERIFY(run.out.contains(QStringLiteral("rows read: 36")));
+
+        ChartControl control;
+        QString error;
+        QVERIFY2(control.loadChart(nvc, &error), qPrintable(error));
+        QCOMPARE(control.pointCount(), 60);
+        QCOMPARE(control.tableMode(), TableGraphWithTable);
+        QCOMPARE(control.fontSize(), FontLarge);
+        QCOMPARE(control.value(2, 24), 10.0f); // 06:00, average
+
+        // The chart file renders again without the database.
+        const QString csv = out(QStringLiteral("from-file.csv"));
+        QCOMPARE(render({"--chart", nvc, "-o", csv}).status, RenderOk);
+        QCOMPARE(readText(csv), chartDataCsv(control.model()));
+
+        // And it opens in the window.
+        const test::DialogRecorderScope dialogs;
+        GraphForm window;
+        QVERIFY(window.LoadGraph(nvc));
+        QCOMPARE(window.state(), WindowState::FileChart);
+        QCOMPARE(window.Chart()->ChartObject()->model(), control.model());
+    }
+
+    void failures_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("unknown node")
+            << QStringList{"-N9"} << int(RenderFailed)
+            << "Cannot build new chart.\nThe monitor database has no node 9.";
+        QTest::newRow("unknown address") << QStringList{"-IP", "10.9.9.9"} << int(RenderFailed)
+                                         << "Cannot find node for 10.9.9.9";
+        QTest::newRow("missing database")
+            << QStringList{"-N3", "--database", "/no/such/Pollwatch.cfg"} << int(RenderFailed)
+            << "Cannot build new chart.\nCould not find file '/no/such/Pollwatch.cfg'.";
+        QTest::newRow("one bucket")
+            << QStringList{"-N3",     "--from", "2026-11-02 06:00", "--to", "2026-11-02 07:00",
+                           "--width", "60"}
+            << int(RenderFailed)
+            << "Not enough samples selected.\nYou should generate "
+               "samples closer together.";
+        QTest::newRow("3001 buckets")
+            << QStringList{"-N3",     "--from", "2026-11-02 00:00", "--to", "2026-11-04 02:01",
+                           "--width", "1"}
+            << int(RenderFailed)
+            << "Too many samples selected.\nYou should generate "
+               "samples farther apart.";
+        QTest::newRow("width not on the ladder")
+            << QStringList{"-N3",     "--from", "2026-11-02 06:00", "--to", "2026-11-02 10:00",
+                           "--width", "45"}
+            << int(RenderBadUsage) << "--width must be one of";
+        QTest::newRow("chart file that is not one")
+            << QStringList{"--chart", "/no/such.nvc"} << int(RenderFailed)
+            << "Cannot load chart (/no/such.nvc)";
+    }
+    void failures() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        const QString path = out(QStringLiteral("failed.csv"));
+        QFile::remove(path);
+        const Run run = render(arguments + QStringList{"-o", path});
+        QCOMPARE(run.status, status);
+        QVERIFY2(run.errors.startsWith(message), qPrintable(run.errors));
+        QVERIFY(!QFile::exists(path));
+        // The renderer never makes a database either.
+        QVERIFY(!QFile::exists(QStringLiteral("/no/such/Pollwatch.cfg")));
+    }
+
+    void exactly3000BucketsIsFine() {
+        const QString path = out(QStringLiteral("minutes.csv"));
+        const Run run = render({"-N3", "--from", "2026-11-02 00:00", "--to", "2026-11-04 02:00",
+                                "--width", "1", "-o", path});
+        QCOMPARE(run.status, RenderOk);
+        QCOMPARE(readText(path).count(QStringLiteral("\r\n")), 3001);
+    }
+
+    void unwritableOutputLeavesNothing() {
+        const QString path = out(QStringLiteral("no/such/folder/chart.png"));
+        const Run run = render({"-N3", "-o", path});
+        QCOMPARE(run.status, RenderFailed);
+        QVERIFY(run.errors.startsWith(QStringLiteral("Cannot write ")));
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(QDir(m_dir->path()).entryList(QStringList{"*.partial", "*.tmp"}).isEmpty());
+
+        // An existing file stays as it was when the chart cannot be built.
+        const QString kept = out(QStringLiteral("kept.csv"));
+        QFile file(kept);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("yesterday's report");
+        file.close();
+        QCOMPARE(render({"-N9", "-o", kept}).status, RenderFailed);
+        QCOMPARE(readText(kept), QStringLiteral("yesterday's report"));
+    }
+
+    void databaseWithoutTheTemplateIsNotCreated() {
+        const test::ProgramDirScope empty;
+        empty.installTemplate();
+        const Run run = render({"-N1", "-o", empty.file(QStringLiteral("x.csv"))});
+        QCOMPARE(run.status, RenderFailed);
+        QVERIFY(!QFile::exists(MonitorDB::databasePath()));
+    }
+};
+
+QTEST_MAIN(TestRender)
+#include "test_render.moc"

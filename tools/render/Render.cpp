@@ -1,0 +1,332 @@
+#include "Render.h"
+
+#include "chart/CustomSpan.h"
+#include "chart/Periods.h"
+#include "chart/SampleFold.h"
+#include "chart/SampleSizes.h"
+#include "chart/TarnvueChart.h"
+#include "components/chart/ChartControl.h"
+#include "components/chart/ChartOutput.h"
+#include "core/Clock.h"
+#include "core/DateValue.h"
+#include "core/Error.h"
+#include "core/Numeric.h"
+#include "monitordb/MonitorDB.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTextStream>
+
+namespace tarnvue {
+
+namespace {
+
+// "yyyy-MM-dd HH:mm" (or a date alone, meaning 00:00) as a date value.
+std::optional<double> parseTime(const QString& text) {
+    const QString t = text.trimmed();
+    QDateTime when = QDateTime::fromString(t, QStringLiteral("yyyy-MM-dd HH:mm"));
+    if (!when.isValid()) {
+        const QDate day = QDate::fromString(t, QStringLiteral("yyyy-MM-dd"));
+        if (!day.isValid())
+            return std::nullopt;
+        return DateValue::fromDateTime(day);
+    }
+    return DateValue::fromDateTime(when.date(), when.time());
+}
+
+// The period named on the command line: its tab key in lower case.
+int periodNamed(const QString& name) {
+    for (const PeriodInfo& p : periodTable()) {
+        if (p.index != CustomPeriod && p.key.compare(name, Qt::CaseInsensitive) == 0)
+            return p.index;
+    }
+    return 0;
+}
+
+std::optional<int> fontNamed(const QString& name) {
+    if (name == QLatin1String("large"))
+        return FontLarge;
+    if (name == QLatin1String("medium"))
+        return FontMedium;
+    if (name == QLatin1String("small"))
+        return FontSmall;
+    return std::nullopt;
+}
+
+QString ladderMinutes() {
+    QStringList minutes;
+    for (int i = 1; i <= SampleSizeCount(); ++i)
+        minutes << QString::number(SampleSizes(i).Minutes);
+    return minutes.join(QStringLiteral(", "));
+}
+
+// Messages are built with CR LF between lines, as the window shows them.
+void report(QTextStream& errors, const QString& message) {
+    QString text = message;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    errors << text << Qt::endl;
+}
+
+QString describe(const std::exception& e) {
+    if (const auto* error = dynamic_cast<const Error*>(&e))
+        return error->description();
+    return QString::fromLocal8Bit(e.what());
+}
+
+} // namespace
+
+QString renderUsage() {
+    return QStringLiteral(
+        "usage: tarnvue-render (-N ID | -IP ADDRESS | --chart FILE.nvc)\n"
+        "                      [--period today|thisweek|thismonth|last30days|last3months|\n"
+        "                                last12months|thisyear]\n"
+        "                      [--from \"YYYY-MM-DD HH:MM\" --to \"YYYY-MM-DD HH:MM\" "
+        "--width MINUTES]\n"
+        "                      [--database FILE] [--size WIDTHxHEIGHT] [--table]\n"
+        "                      [--font small|medium|large] [--verbose] -o OUTPUT\n"
+        "OUTPUT's extension picks the format: png, jpg, bmp, svg, pdf, csv, txt, html, nvc.\n");
+}
+
+RenderArguments parseRenderArguments(const QStringList& arguments) {
+    if (SampleSizeCount() == 0)
+        LoadSampleSizes();
+    RenderArguments result;
+    RenderOptions o;
+    int sources = 0;
+    bool periodGiven = false;
+    QString from;
+    QString to;
+    QString width;
+    bool chartOnlyOptions = false;
+
+    const auto fail = [&](const QString& why) {
+        result.options.reset();
+        result.error = why;
+        return result;
+    };
+
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& arg = arguments.at(i);
+        // The value of an option: attached for -N and -IP, else the next argument.
+        const auto value = [&](const QString& option, QString& target) {
+            if (arg.size() > option.size() &&
+                (option == QLatin1String("-N") || option == QLatin1String("-IP") ||
+                 option == QLatin1String("-o"))) {
+                target = arg.mid(option.size());
+                return true;
+            }
+            if (i + 1 >= arguments.size())
+                return false;
+            target = arguments.at(++i);
+            return true;
+        };
+        QString v;
+        if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
+            result.help = true;
+            return result;
+        } else if (arg.startsWith(QLatin1String("-IP"))) {
+            if (!value(QStringLiteral("-IP"), v))
+                return fail(QStringLiteral("-IP needs an address."));
+            o.source = RenderOptions::Source::Address;
+            o.address = trimSpaces(v);
+            ++sources;
+        } else if (arg.startsWith(QLatin1String("-N"))) {
+            if (!value(QStringLiteral("-N"), v))
+                return fail(QStringLiteral("-N needs a node identifier."));
+            try {
+                o.nodeId = parseInt32(v);
+            } catch (const Error&) {
+                return fail(
+                    QStringLiteral("-N needs a whole-number node identifier, not \"%1\".").arg(v));
+            }
+            o.source = RenderOptions::Source::Node;
+            ++sources;
+        } else if (arg == QLatin1String("--chart")) {
+            if (!value(arg, v))
+                return fail(QStringLiteral("--chart needs a chart file."));
+            o.source = RenderOptions::Source::ChartFile;
+            o.chartFile = v;
+            ++sources;
+        } else if (arg == QLatin1String("--period")) {
+            if (!value(arg, v) || periodNamed(v) == 0)
+                return fail(QStringLiteral("--period needs one of today, thisweek, thismonth, "
+                                           "last30days, last3months, last12months, thisyear."));
+            o.period = periodNamed(v);
+            periodGiven = true;
+            chartOnlyOptions = true;
+        } else if (arg == QLatin1String("--from")) {
+            if (!value(arg, from))
+                return fail(QStringLiteral("--from needs a time."));
+            chartOnlyOptions = true;
+        } else if (arg == QLatin1String("--to")) {
+            if (!value(arg, to))
+                return fail(QStringLiteral("--to needs a time."));
+            chartOnlyOptions = true;
+        } else if (arg == QLatin1String("--width")) {
+            if (!value(arg, width))
+                return fail(QStringLiteral("--width needs a number of minutes."));
+            chartOnlyOptions = true;
+        } else if (arg == QLatin1String("--database")) {
+            if (!value(arg, o.database))
+                return fail(QStringLiteral("--database needs a file."));
+            chartOnlyOptions = true;
+        } else if (arg == QLatin1String("--size")) {
+            const QStringList parts = value(arg, v) ? v.split(QLatin1Char('x')) : QStringList();
+            bool okW = false;
+            bool okH = false;
+            const int w = parts.size() == 2 ? parts[0].toInt(&okW) : 0;
+            const int h = parts.size() == 2 ? parts[1].toInt(&okH) : 0;
+            if (!okW || !okH || w < 16 || h < 16 || w > 10000 || h > 10000)
+                return fail(QStringLiteral("--size needs WIDTHxHEIGHT in pixels, each 16 to "
+                                           "10000."));
+            o.size = QSize(w, h);
+        } else if (arg == QLatin1String("--table")) {
+            o.table = true;
+        } else if (arg == QLatin1String("--font")) {
+            if (!value(arg, v) || !fontNamed(v))
+                return fail(QStringLiteral("--font needs small, medium or large."));
+            o.fontSize = fontNamed(v);
+        } else if (arg == QLatin1String("--verbose") || arg == QLatin1String("-v")) {
+            o.verbose = true;
+        } else if (arg.startsWith(QLatin1String("-o")) || arg == QLatin1String("--output")) {
+            if (!value(arg.startsWith(QLatin1String("-o")) ? QStringLiteral("-o") : arg, v) ||
+                v.isEmpty())
+                return fail(QStringLiteral("-o needs an output file."));
+            o.output = v;
+        } else {
+            return fail(QStringLiteral("Unknown argument \"%1\".").arg(arg));
+        }
+    }
+
+    if (sources != 1)
+        return fail(QStringLiteral("Name exactly one of -N, -IP and --chart."));
+    if (o.output.isEmpty())
+        return fail(QStringLiteral("Name the output file with -o."));
+    if (!outputFormatForPath(o.output))
+        return fail(QStringLiteral("The output's extension must be one of png, jpg, bmp, svg, "
+                                   "pdf, csv, txt, html, nvc."));
+    if (o.source == RenderOptions::Source::ChartFile && chartOnlyOptions)
+        return fail(QStringLiteral("A chart file holds its own span: --period, --from, --to, "
+                                   "--width and --database do not apply to it."));
+    const int customParts = int(!from.isEmpty()) + int(!to.isEmpty()) + int(!width.isEmpty());
+    if (customParts != 0) {
+        if (customParts != 3)
+            return fail(QStringLiteral("A custom span needs all of --from, --to and --width."));
+        if (periodGiven)
+            return fail(QStringLiteral("Give either --period or a custom span, not both."));
+        const auto start = parseTime(from);
+        const auto end = parseTime(to);
+        if (!start)
+            return fail(QStringLiteral("--from needs \"YYYY-MM-DD HH:MM\", not \"%1\".").arg(from));
+        if (!end)
+            return fail(QStringLiteral("--to needs \"YYYY-MM-DD HH:MM\", not \"%1\".").arg(to));
+        bool ok = false;
+        const int minutes = width.toInt(&ok);
+        if (!ok || FindSampleSize(minutes) == 0)
+            return fail(QStringLiteral("--width must be one of %1 minutes.").arg(ladderMinutes()));
+        o.custom = true;
+        o.from = *start;
+        o.to = *end;
+        o.widthMinutes = minutes;
+        o.period = CustomPeriod;
+    }
+    result.options = o;
+    return result;
+}
+
+int runRender(const RenderOptions& o, QTextStream& out, QTextStream& errors) {
+    if (SampleSizeCount() == 0)
+        LoadSampleSizes();
+    QElapsedTimer timer;
+    timer.start();
+    const ExportFormat* format = outputFormatForPath(o.output);
+    if (!format) {
+        report(errors, QStringLiteral("Unknown output format: ") + o.output);
+        return RenderBadUsage;
+    }
+
+    TarnvueChart chart;
+    chart.resize(o.size);
+    if (o.fontSize)
+        chart.setFontSize(static_cast<std::int16_t>(*o.fontSize));
+
+    if (o.source == RenderOptions::Source::ChartFile) {
+        if (!chart.LoadChart(o.chartFile)) {
+            report(errors, QStringLiteral("Cannot load chart (") + o.chartFile +
+                               QStringLiteral(")\r\n\r\n") + chart.LoadError());
+            return RenderFailed;
+        }
+        if (o.fontSize)
+            chart.setFontSize(static_cast<std::int16_t>(*o.fontSize));
+    } else {
+        MonitorDB& db = MonitorDB::shared();
+        const QString path = o.database.isEmpty() ? MonitorDB::databasePath() : o.database;
+        std::int32_t nodeId = o.nodeId;
+        try {
+            if (o.source == RenderOptions::Source::Address) {
+                try {
+                    db.open(path);
+                    nodeId = FindNodeByAddress(o.address);
+                } catch (const Error&) {
+                    nodeId = 0;
+                }
+                if (nodeId == 0) {
+                    report(errors, QStringLiteral("Cannot find node for ") + o.address);
+                    MonitorDB::release();
+                    return RenderFailed;
+                }
+            } else {
+                db.open(path);
+            }
+
+            if (o.custom) {
+                const SampleCountCheck check =
+                    checkSampleCount(customSampleCount(o.from, o.to, o.widthMinutes));
+                if (check != SampleCountCheck::Fine) {
+                    report(errors, sampleCountMessage(check));
+                    MonitorDB::release();
+                    return RenderFailed;
+                }
+                chart.setPlotBegin(o.from);
+                chart.setPlotEnd(o.to);
+                chart.setPeriodSize(DateValue::fromMinutes(o.widthMinutes));
+            } else {
+                setupPeriod(chart, o.period, currentDateTime());
+            }
+            chart.setDB(&db);
+            const NodeTitles titles = readNodeTitles(db, nodeId);
+            chart.setMainTitle(titles.name);
+            chart.setSubTitle(titles.address);
+            chart.setNodeID(nodeId);
+            chart.Plot();
+        } catch (const std::exception& e) {
+            report(errors, failureText(QStringLiteral("Cannot build new chart."), describe(e)));
+            MonitorDB::release();
+            return RenderFailed;
+        }
+        MonitorDB::release();
+    }
+    if (o.table)
+        chart.setTable(true);
+
+    QString reason;
+    if (!writeChartOutput(*chart.ChartObject(), *format, o.output, o.size.width(), o.size.height(),
+                          &reason)) {
+        report(errors,
+               failureText(QStringLiteral("Cannot write ") + QDir::toNativeSeparators(o.output),
+                           reason));
+        return RenderFailed;
+    }
+    if (o.verbose) {
+        const ChartControl& control = *chart.ChartObject();
+        out << "buckets: " << control.pointCount() << Qt::endl;
+        if (o.source != RenderOptions::Source::ChartFile)
+            out << "rows read: " << chart.LastTotals().records << Qt::endl;
+        out << "time: " << timer.elapsed() << " ms" << Qt::endl;
+    }
+    return RenderOk;
+}
+
+} // namespace tarnvue
