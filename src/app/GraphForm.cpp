@@ -14,6 +14,7 @@
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QTabBar>
+#include <QToolBar>
 
 namespace tarnvue {
 
@@ -44,10 +45,12 @@ GraphForm::GraphForm(QWidget* parent) : QMainWindow(parent) {
     m_chart->setObjectName(QStringLiteral("TarnvueChart"));
     createPeriodButtons();
     createMenus();
+    createToolbar();
     // The design size, widened where this platform's fonts need more room for
     // all eight period tabs.
     const int width = std::max(twips(DesignWidth), m_periodButtons->sizeHint().width());
-    resize(width, twips(DesignHeight) + menuBar()->sizeHint().height());
+    resize(width,
+           twips(DesignHeight) + menuBar()->sizeHint().height() + m_toolbar->sizeHint().height());
     Form_Load();
 }
 
@@ -57,18 +60,6 @@ GraphForm::~GraphForm() {
 
 int GraphForm::twips(int value) const {
     return twipsToPixels(value, logicalDpiY());
-}
-
-void GraphForm::createMenus() {
-    m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
-    m_fileMenu->setObjectName(QStringLiteral("FileMenu"));
-    m_closeSelection = m_fileMenu->addAction(QStringLiteral("&Close"));
-    m_closeSelection->setObjectName(QStringLiteral("CloseSelection"));
-    connect(m_closeSelection, &QAction::triggered, this, &GraphForm::CloseSelection_Click);
-    m_fileMenu->addSeparator();
-    m_exitSelection = m_fileMenu->addAction(QStringLiteral("E&xit"));
-    m_exitSelection->setObjectName(QStringLiteral("ExitSelection"));
-    connect(m_exitSelection, &QAction::triggered, this, &GraphForm::ExitSelection_Click);
 }
 
 void GraphForm::createPeriodButtons() {
@@ -197,12 +188,6 @@ void GraphForm::Form_Resize() {
         setWindowTitle(caption);
 }
 
-void GraphForm::SetTools() {
-    const bool hasChart = state() != WindowState::Empty;
-    m_chart->setVisible(hasChart);
-    m_closeSelection->setEnabled(hasChart);
-}
-
 void GraphForm::PeriodButtons_Click() {
     if (IgnorePeriodClick)
         return;
@@ -221,10 +206,6 @@ void GraphForm::CloseSelection_Click() {
     m_chartFileName.clear();
     Form_Resize();
     SetTools();
-}
-
-void GraphForm::ExitSelection_Click() {
-    close();
 }
 
 } // namespace tarnvue

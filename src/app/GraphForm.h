@@ -3,19 +3,23 @@
 #include "WindowState.h"
 
 #include <QMainWindow>
+#include <QMap>
 #include <cstdint>
+#include <functional>
 
 class QTabBar;
 class QAction;
 class QMenu;
+class QToolBar;
 
 namespace tarnvue {
 
 class TarnvueChart;
 
 // The program's main window: one chart of one node (or of a chart file), the
-// period tabs below it, and the commands around it. It owns the window state;
-// the chart control owns the span, the data and the drawing.
+// period tabs below it, and the commands around it (menus and toolbar). It
+// owns the window state; the chart control owns the span, the data and the
+// drawing.
 class GraphForm : public QMainWindow {
     Q_OBJECT
 
@@ -34,6 +38,9 @@ public:
 
     TarnvueChart* Chart() const { return m_chart; }
     QTabBar* PeriodButtons() const { return m_periodButtons; }
+    QToolBar* Toolbar() const { return m_toolbar; }
+    // A toolbar button's action by its key ("New", "Refresh", ...).
+    QAction* toolbarButton(const QString& key) const { return m_buttons.value(key); }
 
     // Builds and shows the chart of a node for the current period. Reports a
     // failure itself ("Cannot build new chart.") and returns false; the window
@@ -62,9 +69,43 @@ public:
     // The period tab strip's selection handler.
     void PeriodButtons_Click();
 
-    // File > Close and File > Exit.
+    // Runs the handler of a toolbar button by its key; unknown keys do nothing.
+    void Toolbar_ButtonClick(const QString& key);
+
+    // Menu handlers.
+    void BuildNewSelection_Click();
+    void OpenSelection_Click();
+    void SaveSelection_Click();
+    void SaveAsSelection_Click();
     void CloseSelection_Click();
     void ExitSelection_Click();
+    void PrintSelection_Click();
+    void PrintPreviewSelection_Click();
+    void ExportWizardSelection_Click();
+    void CopyBitmapSelection_Click();
+    void CopyMetafileSelection_Click();
+    void SmallFontSize_Click();
+    void MediumFontSize_Click();
+    void LargeFontSize_Click();
+    void CustomizeSelection_Click();
+    void RefreshSelection_Click();
+    void MoreDetailSelection_Click();
+    void LessDetailSelection_Click();
+    void TableSelection_Click();
+    void ZoomOutSelection_Click();
+    void CustomPeriod_Click();
+    void ContentsSelection_Click();
+    void HelpPollwatchSelection_Click();
+    void HelpSelection_Click();
+    void AboutSelection_Click();
+
+    // What the Chart, Edit and Period menus adjust when they open.
+    void ChartMenu_Click();
+    void EditMenu_Click();
+    void PeriodMenu_Click();
+
+    // Asks for a node to chart; tests replace it. Returns 0 for none.
+    void setNodeChooser(std::function<std::int32_t(QWidget*)> chooser);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -74,7 +115,13 @@ private:
     void Form_Load();
     void Form_Unload();
     void createMenus();
+    void createToolbar();
     void createPeriodButtons();
+    QAction* addCommand(QMenu* menu, const QString& caption, const char* name,
+                        void (GraphForm::*handler)());
+    void selectPeriodTab(int period);
+    void showTableState();
+    void detailStep(int step);
     int twips(int value) const;
 
     std::int32_t m_currentNodeId = 0;
@@ -84,13 +131,21 @@ private:
     QString m_nodeAddress;
     int m_helpContextId = 0;
     bool m_unloaded = false;
+    std::function<std::int32_t(QWidget*)> m_chooseNode;
 
     QWidget* m_client = nullptr;
     TarnvueChart* m_chart = nullptr;
     QTabBar* m_periodButtons = nullptr;
+    QToolBar* m_toolbar = nullptr;
+    QMap<QString, QAction*> m_buttons;
+    QMap<QString, QAction*> m_commands; // menu items by name
     QMenu* m_fileMenu = nullptr;
-    QAction* m_closeSelection = nullptr;
-    QAction* m_exitSelection = nullptr;
+    QMenu* m_exportMenu = nullptr;
+    QMenu* m_sendToMenu = nullptr;
+    QMenu* m_editMenu = nullptr;
+    QMenu* m_chartMenu = nullptr;
+    QMenu* m_periodMenu = nullptr;
+    QMenu* m_helpMenu = nullptr;
 };
 
 } // namespace tarnvue

@@ -192,6 +192,36 @@ void TarnvueChart::Refresh() {
     chart.setFooter(QStringLiteral("||Norvane Tarnvue version ") + programVersion());
 }
 
+ZoomSpan zoomSpan(double plotBegin, int widthMinutes, int firstVisible, int shown) {
+    const double width = static_cast<double>(widthMinutes);
+    return {plotBegin + (firstVisible - 1) * width / DateValue::MinutesPerDay,
+            plotBegin + (firstVisible - 1 + shown) * width / DateValue::MinutesPerDay};
+}
+
+bool TarnvueChart::Zoomed() const {
+    return static_cast<std::int16_t>(m_chart->visiblePointCount()) != m_chart->pointCount();
+}
+
+double TarnvueChart::ZoomBegining() const {
+    if (!Zoomed())
+        return m_plotBegin;
+    return zoomSpan(m_plotBegin, DateValue::wholeMinutes(m_periodSize),
+                    m_chart->firstVisiblePoint(), m_chart->visiblePointCount())
+        .begin;
+}
+
+double TarnvueChart::ZoomEnding() const {
+    if (!Zoomed())
+        return m_plotEnd;
+    return zoomSpan(m_plotBegin, DateValue::wholeMinutes(m_periodSize),
+                    m_chart->firstVisiblePoint(), m_chart->visiblePointCount())
+        .end;
+}
+
+void TarnvueChart::ZoomOut() {
+    m_chart->setVisiblePointCount(m_chart->pointCount());
+}
+
 const FoldTotals& TarnvueChart::LastTotals() const {
     return *m_totals;
 }

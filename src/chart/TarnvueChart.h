@@ -59,6 +59,13 @@ public:
     bool Table() const;
     void setTable(bool table);
 
+    // The zoom: true when the chart shows fewer points than it holds; the
+    // span on view (the whole span when not zoomed); and back to all points.
+    bool Zoomed() const;
+    double ZoomBegining() const;
+    double ZoomEnding() const;
+    void ZoomOut();
+
     // Cuts the span into buckets, configures the chart, reads and folds the
     // node's polls and draws them. Throws Error when the bucket count
     // overflows, the database fails, or a row of the first bucket is bad.
@@ -107,6 +114,14 @@ private:
     QProgressBar* m_status = nullptr;
     QLabel* m_statusLabel = nullptr;
 };
+
+// The span on view of a chart zoomed to `shown` points from `firstVisible`
+// (counted from 1), with buckets of widthMinutes from plotBegin.
+struct ZoomSpan {
+    double begin;
+    double end;
+};
+ZoomSpan zoomSpan(double plotBegin, int widthMinutes, int firstVisible, int shown);
 
 // Sets the chart's span and bucket width for a named period (1 to 7) at the
 // given local time; the custom period and any other value change nothing.

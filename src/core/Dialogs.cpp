@@ -64,6 +64,8 @@ public:
     MessageReply message(QWidget* parent, const QString& text, MessageIcon icon,
                          const QString& title, MessageButtons buttons) override {
         QMessageBox box(qtIcon(icon), title, text, qtButtons(buttons), parent);
+        // Database texts and paths are shown as they are, never as markup.
+        box.setTextFormat(Qt::PlainText);
         box.setText(plainLineBreaks(text));
         switch (box.exec()) {
         case QMessageBox::Cancel:

@@ -235,8 +235,7 @@ private slots:
         QCOMPARE(dialogs->messages[0].icon, MessageIcon::None);
     }
 
-    void chartFileOnTheCommandLineOpensWithoutTheDatabase()
-    {
+    void chartFileOnTheCommandLineOpensWithoutTheDatabase() {
         const test::ProgramDirScope dir;
         const test::ClockScope clock(Now);
         const test::DialogRecorderScope dialogs;

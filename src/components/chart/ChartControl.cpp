@@ -92,10 +92,21 @@ void ChartControl::reset() {
 
 void ChartControl::applyLook() {
     m_plotter->applyLook(m_model);
-    m_table->setVisible(m_model.tableMode == TableGraphWithTable);
     QFont font = m_table->font();
     font.setPointSize(ChartPlotter::basePointSize(m_model.fontSize));
     m_table->setFont(font);
+    m_table->verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 6);
+    showTable(m_model.tableMode == TableGraphWithTable);
+}
+
+void ChartControl::showTable(bool show) {
+    if (show == !m_table->isHidden())
+        return;
+    m_table->setVisible(show);
+    // The graph keeps the larger share; the table scrolls.
+    const int total = std::max(2, m_splitter->height());
+    if (show)
+        m_splitter->setSizes({total * 3 / 5, total - total * 3 / 5});
 }
 
 void ChartControl::applyData() {
@@ -359,7 +370,7 @@ void ChartControl::setTableMode(int mode) {
         throw Error(QStringLiteral("Invalid property value"));
     m_model.tableMode = mode;
     // The table comes and goes at once; fonts follow with the next drawing.
-    m_table->setVisible(mode == TableGraphWithTable);
+    showTable(mode == TableGraphWithTable);
     fillTable();
     changed(LookChanged);
 }

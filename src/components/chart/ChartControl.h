@@ -170,6 +170,7 @@ private:
     void applyData();
     void applyView();
     void fillTable();
+    void showTable(bool show);
     void showContextMenu(const QPoint& position);
 
     ChartModel m_model;

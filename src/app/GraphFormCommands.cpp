@@ -1,0 +1,405 @@
+// The main window's commands: the menu tree, the toolbar, the rules that show
+// and enable them by the window's state, and the small handlers that belong
+// to the window itself.
+
+#include "GraphForm.h"
+#include "Icons.h"
+#include "ToolRules.h"
+#include "chart/Periods.h"
+#include "chart/SampleSizes.h"
+#include "chart/TarnvueChart.h"
+#include "components/chart/ChartModel.h"
+#include "core/BusyCursor.h"
+#include "core/DateValue.h"
+#include "core/Dialogs.h"
+#include "monitordb/SelectNodeForm.h"
+
+#include <QMenuBar>
+#include <QTabBar>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace tarnvue {
+
+namespace {
+
+struct ButtonSpec {
+    const char* key;
+    const char* caption;
+    const char* tooltip;
+    const char* icon;
+    void (GraphForm::*handler)();
+};
+
+// The toolbar, left to right.
+const ButtonSpec Buttons[] = {
+    {"New", "New", "Build New Chart", "New", &GraphForm::BuildNewSelection_Click},
+    {"Open", "Open", "Open Existing Chart", "Open", &GraphForm::OpenSelection_Click},
+    {"Save", "Save", "Save Current Chart", "Save", &GraphForm::SaveSelection_Click},
+    {"Print", "Print", "Print Current Chart", "Print", &GraphForm::PrintSelection_Click},
+    {"Refresh", "Refresh", "Refresh Chart Statistics", "Refresh",
+     &GraphForm::RefreshSelection_Click},
+    {"MoreDetail", "Detail", "More Detail in Current Chart", "Plus",
+     &GraphForm::MoreDetailSelection_Click},
+    {"LessDetail", "Detail", "Less Detail in Current Chart", "Minus",
+     &GraphForm::LessDetailSelection_Click},
+    {"Table", "Table", "Display Responset Time Table with Chart", "Table",
+     &GraphForm::TableSelection_Click},
+    {"Customize", "Customize", "Customize Current Chart", "Customize",
+     &GraphForm::CustomizeSelection_Click},
+    {"Help", "Help", "Help On-Line Help", "Help", &GraphForm::HelpSelection_Click},
+};
+
+QMenu* addSubmenu(QMenu* parent, const QString& caption, const char* name) {
+    QMenu* menu = parent->addMenu(caption);
+    menu->setObjectName(QLatin1String(name));
+    menu->menuAction()->setObjectName(QLatin1String(name));
+    return menu;
+}
+
+QMenu* addTopMenu(QMenuBar* bar, const QString& caption, const char* name) {
+    QMenu* menu = bar->addMenu(caption);
+    menu->setObjectName(QLatin1String(name));
+    menu->menuAction()->setObjectName(QLatin1String(name));
+    return menu;
+}
+
+} // namespace
+
+QAction* GraphForm::addCommand(QMenu* menu, const QString& caption, const char* name,
+                               void (GraphForm::*handler)()) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(name));
+    connect(action, &QAction::triggered, this, handler);
+    m_commands.insert(QLatin1String(name), action);
+    return action;
+}
+
+void GraphForm::createMenus() {
+    QMenuBar* bar = menuBar();
+
+    m_fileMenu = addTopMenu(bar, QStringLiteral("&File"), "FileMenu");
+    addCommand(m_fileMenu, QStringLiteral("Build &New Chart"), "BuildNewSelection",
+               &GraphForm::BuildNewSelection_Click)
+        ->setShortcut(QKeySequence::New);
+    m_fileMenu->addSeparator();
+    addCommand(m_fileMenu, QStringLiteral("&Open Chart ..."), "OpenSelection",
+               &GraphForm::OpenSelection_Click)
+        ->setShortcut(QKeySequence::Open);
+    addCommand(m_fileMenu, QStringLiteral("&Save ..."), "SaveSelection",
+               &GraphForm::SaveSelection_Click)
+        ->setShortcut(QKeySequence::Save);
+    addCommand(m_fileMenu, QStringLiteral("&Save As ..."), "SaveAsSelection",
+               &GraphForm::SaveAsSelection_Click)
+        ->setShortcut(QKeySequence::SaveAs);
+    addCommand(m_fileMenu, QStringLiteral("&Close"), "CloseSelection",
+               &GraphForm::CloseSelection_Click);
+    m_fileMenu->addSeparator();
+    m_exportMenu = addSubmenu(m_fileMenu, QStringLiteral("&Export ..."), "ExportMenu");
+    QAction* noExports = m_exportMenu->addAction(QStringLiteral("no export methods installed"));
+    noExports->setObjectName(QStringLiteral("ExportMethod"));
+    noExports->setEnabled(false);
+    m_exportMenu->addSeparator();
+    addCommand(m_exportMenu, QStringLiteral("Export &Data from Chart ..."), "ExportWizardSelection",
+               &GraphForm::ExportWizardSelection_Click);
+    m_sendToMenu = addSubmenu(m_fileMenu, QStringLiteral("&Send To"), "SendToMenu");
+    QAction* noSendTo = m_sendToMenu->addAction(QStringLiteral("no Send To methods installed"));
+    noSendTo->setObjectName(QStringLiteral("SendToMethod"));
+    noSendTo->setEnabled(false);
+    m_fileMenu->addSeparator();
+    addCommand(m_fileMenu, QStringLiteral("Print Pre&view ..."), "PrintPreviewSelection",
+               &GraphForm::PrintPreviewSelection_Click);
+    addCommand(m_fileMenu, QStringLiteral("&Print ..."), "PrintSelection",
+               &GraphForm::PrintSelection_Click)
+        ->setShortcut(QKeySequence::Print);
+    m_fileMenu->addSeparator();
+    addCommand(m_fileMenu, QStringLiteral("E&xit"), "ExitSelection",
+               &GraphForm::ExitSelection_Click)
+        ->setShortcut(QKeySequence::Quit);
+
+    m_editMenu = addTopMenu(bar, QStringLiteral("&Edit"), "EditMenu");
+    addCommand(m_editMenu, QStringLiteral("Copy &Bitmap"), "CopyBitmapSelection",
+               &GraphForm::CopyBitmapSelection_Click)
+        ->setShortcut(QKeySequence::Copy);
+    addCommand(m_editMenu, QStringLiteral("Copy &Metafile"), "CopyMetafileSelection",
+               &GraphForm::CopyMetafileSelection_Click);
+    m_editMenu->addSeparator();
+    QMenu* fonts = addSubmenu(m_editMenu, QStringLiteral("Font Size ..."), "FontSizeMenu");
+    addCommand(fonts, QStringLiteral("&Small"), "SmallFontSize", &GraphForm::SmallFontSize_Click)
+        ->setCheckable(true);
+    addCommand(fonts, QStringLiteral("&Medium"), "MediumFontSize", &GraphForm::MediumFontSize_Click)
+        ->setCheckable(true);
+    addCommand(fonts, QStringLiteral("&Large"), "LargeFontSize", &GraphForm::LargeFontSize_Click)
+        ->setCheckable(true);
+    m_editMenu->addSeparator();
+    addCommand(m_editMenu, QStringLiteral("&Customize Chart ..."), "CustomizeSelection",
+               &GraphForm::CustomizeSelection_Click);
+    connect(m_editMenu, &QMenu::aboutToShow, this, &GraphForm::EditMenu_Click);
+
+    m_chartMenu = addTopMenu(bar, QStringLiteral("&Chart"), "ChartMenu");
+    addCommand(m_chartMenu, QStringLiteral("&Refresh"), "RefreshSelection",
+               &GraphForm::RefreshSelection_Click)
+        ->setShortcut(QKeySequence::Refresh);
+    m_chartMenu->addSeparator();
+    addCommand(m_chartMenu, QStringLiteral("&More Detail"), "MoreDetailSelection",
+               &GraphForm::MoreDetailSelection_Click)
+        ->setShortcuts(
+            {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    addCommand(m_chartMenu, QStringLiteral("&Less Detail"), "LessDetailSelection",
+               &GraphForm::LessDetailSelection_Click)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
+    m_chartMenu->addSeparator();
+    addCommand(m_chartMenu, QStringLiteral("&Response Time Table"), "TableSelection",
+               &GraphForm::TableSelection_Click)
+        ->setCheckable(true);
+    m_chartMenu->addSeparator();
+    addCommand(m_chartMenu, QStringLiteral("&Zoom Out"), "ZoomOutSelection",
+               &GraphForm::ZoomOutSelection_Click);
+    connect(m_chartMenu, &QMenu::aboutToShow, this, &GraphForm::ChartMenu_Click);
+
+    m_periodMenu = addTopMenu(bar, QStringLiteral("&Period"), "PeriodMenu");
+    for (const PeriodInfo& period : periodTable()) {
+        if (period.index == CustomPeriod) {
+            m_periodMenu->addSeparator();
+            addCommand(m_periodMenu, period.menuCaption, "CustomPeriod",
+                       &GraphForm::CustomPeriod_Click)
+                ->setCheckable(true);
+            continue;
+        }
+        QAction* item = m_periodMenu->addAction(period.menuCaption);
+        item->setObjectName(period.menuName);
+        item->setCheckable(true);
+        m_commands.insert(period.menuName, item);
+        // A named period selects its tab; the tab strip then rebuilds the chart.
+        const int index = period.index;
+        connect(item, &QAction::triggered, this, [this, index] {
+            selectPeriodTab(index);
+            PeriodMenu_Click(); // keep the marks true even when the tab was current
+        });
+    }
+    connect(m_periodMenu, &QMenu::aboutToShow, this, &GraphForm::PeriodMenu_Click);
+
+    m_helpMenu = addTopMenu(bar, QStringLiteral("&Help"), "HelpMenu");
+    addCommand(m_helpMenu, QStringLiteral("&Contents ..."), "ContentsSelection",
+               &GraphForm::ContentsSelection_Click);
+    addCommand(m_helpMenu, QStringLiteral("Help on Pollwatch ..."), "HelpPollwatchSelection",
+               &GraphForm::HelpPollwatchSelection_Click);
+    addCommand(m_helpMenu, QStringLiteral("&Help on Tarnvue ..."), "HelpSelection",
+               &GraphForm::HelpSelection_Click)
+        ->setShortcut(QKeySequence::HelpContents);
+    m_helpMenu->addSeparator();
+    QMenu* web = addSubmenu(m_helpMenu, QStringLiteral("Norvane &Web Site ..."), "WebMenu");
+    for (const auto& [caption, name] :
+         {std::pair{"Software &Updates ...", "UpdatesSelection"},
+          std::pair{"&On-Line Manual ...", "HelpOnLineSelection"},
+          std::pair{"&Frequently Asked Questions ...", "FAQSelection"}}) {
+        QAction* item = web->addAction(QLatin1String(caption));
+        item->setObjectName(QLatin1String(name));
+        m_commands.insert(QLatin1String(name), item);
+    }
+    web->addSeparator();
+    QAction* feedback = web->addAction(QStringLiteral("Provide &Feedback ..."));
+    feedback->setObjectName(QStringLiteral("FeedbackSelection"));
+    m_commands.insert(QStringLiteral("FeedbackSelection"), feedback);
+    m_helpMenu->addSeparator();
+    addCommand(m_helpMenu, QStringLiteral("&About Tarnvue ..."), "AboutSelection",
+               &GraphForm::AboutSelection_Click);
+}
+
+void GraphForm::createToolbar() {
+    m_toolbar = addToolBar(QStringLiteral("Toolbar"));
+    m_toolbar->setObjectName(QStringLiteral("Toolbar"));
+    m_toolbar->setMovable(false);
+    m_toolbar->setFloatable(false);
+    m_toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m_toolbar->setIconSize(QSize(24, 24));
+    m_toolbar->toggleViewAction()->setEnabled(false);
+    for (const ButtonSpec& spec : Buttons) {
+        const QString key = QLatin1String(spec.key);
+        QAction* button = m_toolbar->addAction(toolbarIcon(QLatin1String(spec.icon)),
+                                               QLatin1String(spec.caption));
+        button->setObjectName(QStringLiteral("Button") + key);
+        button->setToolTip(QLatin1String(spec.tooltip));
+        button->setData(key);
+        m_buttons.insert(key, button);
+        connect(button, &QAction::triggered, this, [this, key] { Toolbar_ButtonClick(key); });
+    }
+    m_buttons.value(QStringLiteral("Table"))->setCheckable(true);
+    setWindowIcon(tarnvue::windowIcon());
+}
+
+void GraphForm::Toolbar_ButtonClick(const QString& key) {
+    for (const ButtonSpec& spec : Buttons) {
+        if (key == QLatin1String(spec.key)) {
+            (this->*spec.handler)();
+            return;
+        }
+    }
+}
+
+void GraphForm::SetTools() {
+    const ToolRules rules = toolRulesFor(state());
+    m_chart->setVisible(rules.chartVisible);
+    for (const char* name : {"SaveAsSelection", "SaveSelection", "PrintSelection",
+                             "PrintPreviewSelection", "CloseSelection"})
+        m_commands.value(QLatin1String(name))->setEnabled(rules.fileCommandsEnabled);
+    m_exportMenu->menuAction()->setEnabled(rules.fileCommandsEnabled);
+    m_sendToMenu->menuAction()->setEnabled(rules.fileCommandsEnabled);
+    m_editMenu->menuAction()->setVisible(rules.editMenuVisible);
+    m_chartMenu->menuAction()->setVisible(rules.chartMenuVisible);
+    m_periodMenu->menuAction()->setVisible(rules.periodMenuVisible);
+    for (const char* key : {"Save", "Customize", "Print"})
+        m_buttons.value(QLatin1String(key))->setEnabled(rules.chartButtonsEnabled);
+    for (const char* key : {"Refresh", "MoreDetail", "LessDetail"}) {
+        QAction* button = m_buttons.value(QLatin1String(key));
+        if (rules.nodeButtonsVisible)
+            button->setVisible(*rules.nodeButtonsVisible);
+        if (rules.nodeButtonsEnabled)
+            button->setEnabled(*rules.nodeButtonsEnabled);
+    }
+    if (rules.tableButtonEnabled)
+        m_buttons.value(QStringLiteral("Table"))->setEnabled(*rules.tableButtonEnabled);
+}
+
+// Menus that adjust themselves when they open ----------------------------------
+
+void GraphForm::ChartMenu_Click() {
+    m_commands.value(QStringLiteral("ZoomOutSelection"))->setEnabled(m_chart->Zoomed());
+    const int index = FindSampleSize(DateValue::wholeMinutes(m_chart->PeriodSize()));
+    const DetailCommands detail = detailCommandsFor(index, SampleSizeCount());
+    m_commands.value(QStringLiteral("MoreDetailSelection"))->setEnabled(detail.moreDetail);
+    m_commands.value(QStringLiteral("LessDetailSelection"))->setEnabled(detail.lessDetail);
+    m_commands.value(QStringLiteral("TableSelection"))->setChecked(m_chart->Table());
+}
+
+void GraphForm::EditMenu_Click() {
+    const int size = m_chart->FontSize();
+    m_commands.value(QStringLiteral("LargeFontSize"))->setChecked(size == FontLarge);
+    m_commands.value(QStringLiteral("MediumFontSize"))->setChecked(size == FontMedium);
+    m_commands.value(QStringLiteral("SmallFontSize"))->setChecked(size == FontSmall);
+}
+
+void GraphForm::PeriodMenu_Click() {
+    for (const PeriodInfo& period : periodTable())
+        m_commands.value(period.menuName)->setChecked(period.index == m_currentPeriod);
+}
+
+void GraphForm::selectPeriodTab(int period) {
+    for (int tab = 0; tab < m_periodButtons->count(); ++tab) {
+        if (periodForKey(m_periodButtons->tabData(tab).toString()) == period) {
+            m_periodButtons->setCurrentIndex(tab);
+            return;
+        }
+    }
+}
+
+// The window's own commands ------------------------------------------------------
+
+void GraphForm::setNodeChooser(std::function<std::int32_t(QWidget*)> chooser) {
+    m_chooseNode = std::move(chooser);
+}
+
+void GraphForm::BuildNewSelection_Click() {
+    const BusyCursor busy;
+    const std::int32_t node = m_chooseNode ? m_chooseNode(this) : SelectNodeForm::SelectNode(this);
+    if (node > 0) {
+        m_currentNodeId = node;
+        BuildChart(m_currentNodeId);
+    }
+}
+
+void GraphForm::RefreshSelection_Click() {
+    const BusyCursor busy;
+    BuildChart(m_currentNodeId);
+}
+
+void GraphForm::showTableState() {
+    const bool table = m_chart->Table();
+    m_buttons.value(QStringLiteral("Table"))->setChecked(table);
+    m_commands.value(QStringLiteral("TableSelection"))->setChecked(table);
+}
+
+void GraphForm::TableSelection_Click() {
+    m_chart->setTable(!m_chart->Table());
+    showTableState();
+}
+
+void GraphForm::CustomizeSelection_Click() {
+    const BusyCursor busy;
+    m_chart->Customize();
+    // The dialog may have switched the table on or off.
+    showTableState();
+}
+
+void GraphForm::SmallFontSize_Click() {
+    m_chart->setFontSize(FontSmall);
+}
+
+void GraphForm::MediumFontSize_Click() {
+    m_chart->setFontSize(FontMedium);
+}
+
+void GraphForm::LargeFontSize_Click() {
+    m_chart->setFontSize(FontLarge);
+}
+
+void GraphForm::ExitSelection_Click() {
+    close();
+}
+
+void GraphForm::ZoomOutSelection_Click() {
+    m_chart->ZoomOut();
+}
+
+void GraphForm::MoreDetailSelection_Click() {
+    detailStep(-1);
+}
+
+void GraphForm::LessDetailSelection_Click() {
+    detailStep(+1);
+}
+
+void GraphForm::detailStep(int step) {
+    const int index = FindSampleSize(DateValue::wholeMinutes(m_chart->PeriodSize()));
+    const int next = index + step;
+    if (step < 0 && next <= 0) {
+        showExclamation(this, QStringLiteral("The chart is already displaying the maximum "
+                                             "amount of detail."));
+        return;
+    }
+    if (step > 0 && next > SampleSizeCount()) {
+        showExclamation(this, QStringLiteral("The chart is already displaying the least amount "
+                                             "of detail."));
+        return;
+    }
+    // The span on view, read before anything changes, is charted anew.
+    const double begin = m_chart->ZoomBegining();
+    const double end = m_chart->ZoomEnding();
+    m_chart->setPlotBegin(begin);
+    m_chart->setPlotEnd(end);
+    m_chart->setPeriodSize(DateValue::fromMinutes(SampleSizes(next).Minutes));
+    m_currentPeriod = CustomPeriod;
+    IgnorePeriodClick = true;
+    selectPeriodTab(CustomPeriod);
+    IgnorePeriodClick = false;
+    BuildChart(m_currentNodeId);
+}
+
+// Commands whose work arrives with the output, file, help and period dialogs.
+// They exist so that menus and keys are complete; until then they do nothing.
+
+void GraphForm::OpenSelection_Click() {}
+void GraphForm::SaveSelection_Click() {}
+void GraphForm::SaveAsSelection_Click() {}
+void GraphForm::PrintSelection_Click() {}
+void GraphForm::PrintPreviewSelection_Click() {}
+void GraphForm::ExportWizardSelection_Click() {}
+void GraphForm::CopyBitmapSelection_Click() {}
+void GraphForm::CopyMetafileSelection_Click() {}
+void GraphForm::CustomPeriod_Click() {}
+void GraphForm::ContentsSelection_Click() {}
+void GraphForm::HelpPollwatchSelection_Click() {}
+void GraphForm::HelpSelection_Click() {}
+void GraphForm::AboutSelection_Click() {}
+
+} // namespace tarnvue
