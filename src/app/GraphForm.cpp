@@ -1,5 +1,6 @@
 #include "GraphForm.h"
 
+#include "chart/CustomPeriodForm.h"
 #include "chart/Periods.h"
 #include "chart/TarnvueChart.h"
 #include "core/BusyCursor.h"
@@ -196,9 +197,26 @@ void GraphForm::PeriodButtons_Click() {
     if (period >= TodayPeriod && period <= ThisYearPeriod) {
         m_currentPeriod = static_cast<std::int16_t>(period);
         BuildChart(m_currentNodeId);
+    } else if (period == CustomPeriod) {
+        // Cancelling leaves the custom tab selected over the previous chart.
+        showCustomPeriodForm();
     }
-    // The custom period is chosen in its own dialog, which rebuilds the chart
-    // when the user confirms it.
+}
+
+void GraphForm::showCustomPeriodForm() {
+    CustomPeriodForm form(*m_chart, this);
+    connect(&form, &CustomPeriodForm::helpRequested, this, &GraphForm::HelpSelection_Click);
+    if (m_customPeriodAnswer ? !m_customPeriodAnswer(form) : form.exec() != QDialog::Accepted)
+        return;
+    m_currentPeriod = CustomPeriod;
+    IgnorePeriodClick = true;
+    selectPeriodTab(CustomPeriod);
+    IgnorePeriodClick = false;
+    BuildChart(m_currentNodeId);
+}
+
+void GraphForm::setCustomPeriodAnswer(std::function<bool(CustomPeriodForm&)> answer) {
+    m_customPeriodAnswer = std::move(answer);
 }
 
 void GraphForm::CloseSelection_Click() {

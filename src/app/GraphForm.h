@@ -15,6 +15,7 @@ class QToolBar;
 namespace tarnvue {
 
 class TarnvueChart;
+class CustomPeriodForm;
 
 // The program's main window: one chart of one node (or of a chart file), the
 // period tabs below it, and the commands around it (menus and toolbar). It
@@ -106,6 +107,9 @@ public:
 
     // Asks for a node to chart; tests replace it. Returns 0 for none.
     void setNodeChooser(std::function<std::int32_t(QWidget*)> chooser);
+    // Answers the custom period dialog instead of a person (tests): fills
+    // and confirms the form, returning whether it was accepted.
+    void setCustomPeriodAnswer(std::function<bool(CustomPeriodForm&)> answer);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -120,6 +124,8 @@ private:
     QAction* addCommand(QMenu* menu, const QString& caption, const char* name,
                         void (GraphForm::*handler)());
     void selectPeriodTab(int period);
+    void showCustomPeriodForm();
+    bool saveTo(const QString& path);
     void showTableState();
     void detailStep(int step);
     int twips(int value) const;
@@ -132,6 +138,7 @@ private:
     int m_helpContextId = 0;
     bool m_unloaded = false;
     std::function<std::int32_t(QWidget*)> m_chooseNode;
+    std::function<bool(CustomPeriodForm&)> m_customPeriodAnswer;
 
     QWidget* m_client = nullptr;
     TarnvueChart* m_chart = nullptr;

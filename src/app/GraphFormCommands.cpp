@@ -5,15 +5,18 @@
 #include "GraphForm.h"
 #include "Icons.h"
 #include "ToolRules.h"
+#include "chart/CustomPeriodForm.h"
 #include "chart/Periods.h"
 #include "chart/SampleSizes.h"
 #include "chart/TarnvueChart.h"
+#include "components/chart/ChartExportDialog.h"
 #include "components/chart/ChartModel.h"
 #include "core/BusyCursor.h"
 #include "core/DateValue.h"
 #include "core/Dialogs.h"
 #include "monitordb/SelectNodeForm.h"
 
+#include <QFileInfo>
 #include <QMenuBar>
 #include <QTabBar>
 #include <QToolBar>
@@ -385,18 +388,75 @@ void GraphForm::detailStep(int step) {
     BuildChart(m_currentNodeId);
 }
 
+void GraphForm::CustomPeriod_Click() {
+    const BusyCursor busy;
+    showCustomPeriodForm();
+}
+
+// Chart files -------------------------------------------------------------------
+
+void GraphForm::OpenSelection_Click() {
+    FileDialogRequest request;
+    request.title = QStringLiteral("Load Norvane Chart ...");
+    request.fileName = QStringLiteral("*.nvc");
+    request.filters = {QStringLiteral("Norvane Chart (*.nvc)")};
+    request.defaultSuffix = QStringLiteral("nvc");
+    const std::optional<QString> path = dialogs().openFileName(this, request);
+    if (!path)
+        return;
+    // A file that cannot be shown is reported, and the window stays open and
+    // empty.
+    LoadGraph(*path);
+    SetTools();
+    Form_Resize();
+}
+
+void GraphForm::SaveSelection_Click() {
+    if (m_chartFileName.isEmpty()) {
+        SaveAsSelection_Click();
+        return;
+    }
+    saveTo(m_chartFileName);
+}
+
+void GraphForm::SaveAsSelection_Click() {
+    FileDialogRequest request;
+    request.title = QStringLiteral("Save Norvane Chart ...");
+    request.fileName = safeFileName(m_chart->MainTitle()) + QStringLiteral(".nvc");
+    if (!m_chartFileName.isEmpty())
+        request.directory = QFileInfo(m_chartFileName).absolutePath();
+    request.filters = {QStringLiteral("Norvane Chart (*.nvc)"), QStringLiteral("All Files (*)")};
+    request.defaultSuffix = QStringLiteral("nvc");
+    request.confirmOverwrite = true;
+    const std::optional<QString> path = dialogs().saveFileName(this, request);
+    if (!path || !saveTo(*path))
+        return;
+    // The window now shows the saved file.
+    m_chartFileName = *path;
+    m_chartName = m_chart->MainTitle();
+    SetTools();
+    m_currentNodeId = 0;
+    Form_Resize();
+}
+
+// Writes the chart; a failure is reported and changes nothing else.
+bool GraphForm::saveTo(const QString& path) {
+    const BusyCursor busy;
+    if (m_chart->SaveChart(path))
+        return true;
+    showExclamation(this, QStringLiteral("Cannot save chart (") + path +
+                              QStringLiteral(")\r\n\r\n") + m_chart->SaveError());
+    return false;
+}
+
 // Commands whose work arrives with the output, file, help and period dialogs.
 // They exist so that menus and keys are complete; until then they do nothing.
 
-void GraphForm::OpenSelection_Click() {}
-void GraphForm::SaveSelection_Click() {}
-void GraphForm::SaveAsSelection_Click() {}
 void GraphForm::PrintSelection_Click() {}
 void GraphForm::PrintPreviewSelection_Click() {}
 void GraphForm::ExportWizardSelection_Click() {}
 void GraphForm::CopyBitmapSelection_Click() {}
 void GraphForm::CopyMetafileSelection_Click() {}
-void GraphForm::CustomPeriod_Click() {}
 void GraphForm::ContentsSelection_Click() {}
 void GraphForm::HelpPollwatchSelection_Click() {}
 void GraphForm::HelpSelection_Click() {}

@@ -3,6 +3,8 @@
 #include "TestEnvironment.h"
 #include "app/GraphForm.h"
 #include "app/ToolRules.h"
+#include "chart/CustomPeriodForm.h"
+#include "chart/DateText.h"
 #include "chart/Periods.h"
 #include "chart/SampleSizes.h"
 #include "chart/TarnvueChart.h"
@@ -11,6 +13,8 @@
 #include "monitordb/MonitorDB.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTabBar>
@@ -365,6 +369,110 @@ private slots:
         QCOMPARE(int(DateValue::wholeMinutes(w->Chart()->PeriodSize())), 5);
         QTest::keyClick(w.get(), Qt::Key_Minus, Qt::ControlModifier);
         QCOMPARE(int(DateValue::wholeMinutes(w->Chart()->PeriodSize())), 15);
+    }
+
+    void customPeriodFromTheTabAndTheMenu() {
+        auto w = nodeChart();
+        // Cancel: the custom tab stays selected over the previous chart.
+        w->setCustomPeriodAnswer([](CustomPeriodForm&) { return false; });
+        w->PeriodButtons()->setCurrentIndex(7);
+        QCOMPARE(w->CurrentPeriod(), 1);
+        QCOMPARE(w->windowTitle(), QStringLiteral("router5 - Response Time for Today"));
+        QCOMPARE(w->PeriodButtons()->currentIndex(), 7);
+
+        // OK from the menu: the span as entered, as a custom period.
+        w->setCustomPeriodAnswer([](CustomPeriodForm& form) {
+            const QLocale locale;
+            form.StartDate()->setText(
+                formatDateTime(DateValue::fromDateTime(Now.date(), QTime(6, 0)), locale));
+            form.EndDate()->setText(
+                formatDateTime(DateValue::fromDateTime(Now.date(), QTime(12, 0)), locale));
+            form.Units()->setCurrentIndex(form.Units()->findData(30));
+            return form.OK_Button_Click();
+        });
+        command(*w, "CustomPeriod")->trigger();
+        QCOMPARE(w->CurrentPeriod(), 8);
+        QCOMPARE(w->windowTitle(), QStringLiteral("router5"));
+        QCOMPARE(int(w->Chart()->PointCount()), 12);
+        QCOMPARE(w->Chart()->PlotBegin(), DateValue::fromDateTime(Now.date(), QTime(6, 0)));
+        QCOMPARE(w->PeriodButtons()->currentIndex(), 7);
+        // Refresh keeps a custom span.
+        w->RefreshSelection_Click();
+        QCOMPARE(int(w->Chart()->PointCount()), 12);
+    }
+
+    void saveAsOpenAndSave() {
+        auto w = nodeChart();
+        const QString path = m_dir->file(QStringLiteral("router5.nvc"));
+        (*m_dialogs)->fileAnswers.push_back(path);
+        w->Toolbar_ButtonClick(QStringLiteral("Save")); // no file yet: Save As
+        QCOMPARE((*m_dialogs)->fileRequests.size(), 1);
+        const FileDialogRequest asked = (*m_dialogs)->fileRequests.constFirst();
+        QCOMPARE(asked.title, QStringLiteral("Save Norvane Chart ..."));
+        QCOMPARE(asked.fileName, QStringLiteral("router5.nvc"));
+        QCOMPARE(asked.filters.constFirst(), QStringLiteral("Norvane Chart (*.nvc)"));
+        QCOMPARE(w->state(), WindowState::FileChart);
+        QCOMPARE(w->ChartFileName(), path);
+        QCOMPARE(w->windowTitle(), QStringLiteral("router5 [router5]"));
+        QVERIFY(!menuShown(*w, "PeriodMenu"));
+        const ChartModel saved = w->Chart()->ChartObject()->model();
+
+        // Save writes the same file again, without asking.
+        QFile::remove(path);
+        command(*w, "SaveSelection")->trigger();
+        QCOMPARE((*m_dialogs)->fileRequests.size(), 1);
+        QVERIFY(QFile::exists(path));
+
+        // Open it in a fresh window: the same chart.
+        GraphForm other;
+        other.show();
+        (*m_dialogs)->fileAnswers.push_back(path);
+        command(other, "OpenSelection")->trigger();
+        QCOMPARE((*m_dialogs)->fileRequests.constLast().title,
+                 QStringLiteral("Load Norvane Chart ..."));
+        QCOMPARE(other.state(), WindowState::FileChart);
+        QCOMPARE(other.windowTitle(), QStringLiteral("router5.nvc []"));
+        QCOMPARE(other.Chart()->ChartObject()->model(), saved);
+
+        // A cancelled dialog changes nothing.
+        command(other, "OpenSelection")->trigger();
+        QCOMPARE(other.state(), WindowState::FileChart);
+    }
+
+    void failedSaveKeepsNameAndState() {
+        auto w = nodeChart();
+        const QString missing = m_dir->file(QStringLiteral("no/such/folder/a.nvc"));
+        (*m_dialogs)->fileAnswers.push_back(missing);
+        command(*w, "SaveAsSelection")->trigger();
+        QCOMPARE((*m_dialogs)->messages.size(), 1);
+        QVERIFY((*m_dialogs)
+                    ->messages[0]
+                    .text.startsWith(QStringLiteral("Cannot save chart (") + missing +
+                                     QStringLiteral(")\r\n\r\n")));
+        QCOMPARE(w->state(), WindowState::NodeChart);
+        QCOMPARE(w->ChartFileName(), QString());
+        QCOMPARE(w->windowTitle(), QStringLiteral("router5 - Response Time for Today"));
+        (*m_dialogs)->messages.clear();
+    }
+
+    void corruptFileFromTheMenuKeepsTheWindow() {
+        auto w = nodeChart();
+        const QString path = m_dir->file(QStringLiteral("corrupt.nvc"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("NVCHART\x1a but not really");
+        file.close();
+        (*m_dialogs)->fileAnswers.push_back(path);
+        command(*w, "OpenSelection")->trigger();
+        QCOMPARE((*m_dialogs)->messages.size(), 1);
+        QVERIFY((*m_dialogs)
+                    ->messages[0]
+                    .text.startsWith(QStringLiteral("Cannot load chart (") + path +
+                                     QStringLiteral(")\r\n\r\n")));
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->state(), WindowState::Empty);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Norvane Tarnvue"));
+        (*m_dialogs)->messages.clear();
     }
 
     void tinyWindowRaisesNoError() {
