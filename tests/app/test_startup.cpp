@@ -3,6 +3,7 @@
 #include "TestEnvironment.h"
 #include "app/GraphForm.h"
 #include "app/Startup.h"
+#include "chart/CustomPeriodForm.h"
 #include "chart/Periods.h"
 #include "chart/TarnvueChart.h"
 #include "components/chart/ChartControl.h"
@@ -312,8 +313,15 @@ private slots:
         IgnorePeriodClick = false;
         QCOMPARE(window.CurrentPeriod(), 2);
 
-        // The custom tab neither changes the period nor rebuilds the chart.
+        // The custom tab opens its dialog; cancelled, it neither changes the
+        // period nor rebuilds the chart.
+        bool asked = false;
+        window.setCustomPeriodAnswer([&asked](CustomPeriodForm&) {
+            asked = true;
+            return false;
+        });
         tabs->setCurrentIndex(7);
+        QVERIFY(asked);
         QCOMPARE(window.CurrentPeriod(), 2);
         QCOMPARE(window.windowTitle(), QStringLiteral("router5 - Response Time for This Week"));
         QVERIFY(dialogs->messages.isEmpty());
