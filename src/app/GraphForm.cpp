@@ -9,6 +9,7 @@
 #include "core/Error.h"
 #include "core/ProgramDir.h"
 #include "core/ProgramInfo.h"
+#include "help/HelpLinks.h"
 #include "monitordb/MonitorDB.h"
 
 #include <QApplication>
@@ -27,7 +28,6 @@ constexpr int DesignWidth = 10185;
 constexpr int DesignHeight = 6390;
 constexpr int PeriodTabsHeight = 315;
 constexpr int ChartTabsGap = 50;
-constexpr int WindowHelpContext = 6300;
 
 QString describe(const std::exception& e) {
     if (const auto* error = dynamic_cast<const Error*>(&e))
@@ -79,6 +79,7 @@ void GraphForm::Form_Load() {
     m_helpContextId = WindowHelpContext;
     SetTools();
     m_currentPeriod = TodayPeriod;
+    loadOutputMenus();
     const QSignalBlocker quiet(m_periodButtons);
     m_periodButtons->setCurrentIndex(TodayPeriod - 1);
 }
@@ -205,7 +206,7 @@ void GraphForm::PeriodButtons_Click() {
 
 void GraphForm::showCustomPeriodForm() {
     CustomPeriodForm form(*m_chart, this);
-    connect(&form, &CustomPeriodForm::helpRequested, this, &GraphForm::HelpSelection_Click);
+    connect(&form, &CustomPeriodForm::helpRequested, &form, [&form] { showDialogHelp(&form); });
     if (m_customPeriodAnswer ? !m_customPeriodAnswer(form) : form.exec() != QDialog::Accepted)
         return;
     m_currentPeriod = CustomPeriod;

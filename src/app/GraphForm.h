@@ -6,6 +6,7 @@
 #include <QMap>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 class QTabBar;
 class QAction;
@@ -81,6 +82,8 @@ public:
     void CloseSelection_Click();
     void ExitSelection_Click();
     void PrintSelection_Click();
+    void ExportMethod_Click(int Index);
+    void SendToMethod_Click(int Index);
     void PrintPreviewSelection_Click();
     void ExportWizardSelection_Click();
     void CopyBitmapSelection_Click();
@@ -99,6 +102,10 @@ public:
     void HelpPollwatchSelection_Click();
     void HelpSelection_Click();
     void AboutSelection_Click();
+    void UpdatesSelection_Click();
+    void HelpOnLineSelection_Click();
+    void FAQSelection_Click();
+    void FeedbackSelection_Click();
 
     // What the Chart, Edit and Period menus adjust when they open.
     void ChartMenu_Click();
@@ -126,6 +133,9 @@ private:
     void selectPeriodTab(int period);
     void showCustomPeriodForm();
     bool saveTo(const QString& path);
+    void loadOutputMenus();
+    QString chartStem() const;
+    template <typename Call> void runOutputCommand(const QString& failure, Call&& call);
     void showTableState();
     void detailStep(int step);
     int twips(int value) const;
@@ -153,6 +163,8 @@ private:
     QMenu* m_chartMenu = nullptr;
     QMenu* m_periodMenu = nullptr;
     QMenu* m_helpMenu = nullptr;
+    std::vector<QAction*> m_exportMethods; // 1-based in the handlers, as listed
+    std::vector<QAction*> m_sendToMethods;
 };
 
 } // namespace tarnvue

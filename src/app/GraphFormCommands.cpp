@@ -9,13 +9,21 @@
 #include "chart/Periods.h"
 #include "chart/SampleSizes.h"
 #include "chart/TarnvueChart.h"
+#include "components/chart/ChartControl.h"
 #include "components/chart/ChartExportDialog.h"
 #include "components/chart/ChartModel.h"
 #include "core/BusyCursor.h"
 #include "core/DateValue.h"
 #include "core/Dialogs.h"
+#include "core/Error.h"
+#include "core/ProgramDir.h"
+#include "help/AboutBox.h"
+#include "help/HelpLinks.h"
 #include "monitordb/SelectNodeForm.h"
+#include "output/ExportEngine.h"
+#include "output/SafeFileName.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QTabBar>
@@ -192,18 +200,15 @@ void GraphForm::createMenus() {
         ->setShortcut(QKeySequence::HelpContents);
     m_helpMenu->addSeparator();
     QMenu* web = addSubmenu(m_helpMenu, QStringLiteral("Norvane &Web Site ..."), "WebMenu");
-    for (const auto& [caption, name] :
-         {std::pair{"Software &Updates ...", "UpdatesSelection"},
-          std::pair{"&On-Line Manual ...", "HelpOnLineSelection"},
-          std::pair{"&Frequently Asked Questions ...", "FAQSelection"}}) {
-        QAction* item = web->addAction(QLatin1String(caption));
-        item->setObjectName(QLatin1String(name));
-        m_commands.insert(QLatin1String(name), item);
-    }
+    addCommand(web, QStringLiteral("Software &Updates ..."), "UpdatesSelection",
+               &GraphForm::UpdatesSelection_Click);
+    addCommand(web, QStringLiteral("&On-Line Manual ..."), "HelpOnLineSelection",
+               &GraphForm::HelpOnLineSelection_Click);
+    addCommand(web, QStringLiteral("&Frequently Asked Questions ..."), "FAQSelection",
+               &GraphForm::FAQSelection_Click);
     web->addSeparator();
-    QAction* feedback = web->addAction(QStringLiteral("Provide &Feedback ..."));
-    feedback->setObjectName(QStringLiteral("FeedbackSelection"));
-    m_commands.insert(QStringLiteral("FeedbackSelection"), feedback);
+    addCommand(web, QStringLiteral("Provide &Feedback ..."), "FeedbackSelection",
+               &GraphForm::FeedbackSelection_Click);
     m_helpMenu->addSeparator();
     addCommand(m_helpMenu, QStringLiteral("&About Tarnvue ..."), "AboutSelection",
                &GraphForm::AboutSelection_Click);
@@ -304,7 +309,8 @@ void GraphForm::setNodeChooser(std::function<std::int32_t(QWidget*)> chooser) {
 
 void GraphForm::BuildNewSelection_Click() {
     const BusyCursor busy;
-    const std::int32_t node = m_chooseNode ? m_chooseNode(this) : SelectNodeForm::SelectNode(this);
+    const std::int32_t node =
+        m_chooseNode ? m_chooseNode(this) : SelectNodeForm::SelectNode(this, &showDialogHelp);
     if (node > 0) {
         m_currentNodeId = node;
         BuildChart(m_currentNodeId);
@@ -449,17 +455,131 @@ bool GraphForm::saveTo(const QString& path) {
     return false;
 }
 
+// Output -------------------------------------------------------------------------
+
+void GraphForm::loadOutputMenus() {
+    ExportEngine& engine = ExportEngine::shared();
+    m_exportMethods =
+        engine.LoadExportsMenu(m_exportMenu, findChild<QAction*>(QStringLiteral("ExportMethod")),
+                               QStringLiteral("Export:"), 3);
+    for (std::size_t i = 0; i < m_exportMethods.size(); ++i) {
+        const int index = static_cast<int>(i) + 1;
+        connect(m_exportMethods[i], &QAction::triggered, this,
+                [this, index] { ExportMethod_Click(index); });
+    }
+    m_sendToMethods =
+        engine.LoadSendToMenu(m_sendToMenu, findChild<QAction*>(QStringLiteral("SendToMethod")),
+                              QStringLiteral("SendTo:"));
+    for (std::size_t i = 0; i < m_sendToMethods.size(); ++i) {
+        const int index = static_cast<int>(i) + 1;
+        connect(m_sendToMethods[i], &QAction::triggered, this,
+                [this, index] { SendToMethod_Click(index); });
+    }
+}
+
+QString GraphForm::chartStem() const {
+    return SafeFileName(m_chart->MainTitle(), QString());
+}
+
+// An output command: the hourglass on every path, and an error the engine
+// raises reported with the command's name.
+template <typename Call> void GraphForm::runOutputCommand(const QString& failure, Call&& call) {
+    const BusyCursor busy;
+    try {
+        call();
+    } catch (const Error& e) {
+        showExclamation(this, failureText(failure, e.description()));
+    }
+}
+
+void GraphForm::ExportMethod_Click(int Index) {
+    if (Index < 1 || Index > static_cast<int>(m_exportMethods.size()))
+        return;
+    const QString key = m_exportMethods[static_cast<std::size_t>(Index - 1)]->data().toString();
+    runOutputCommand(QStringLiteral("Cannot export the chart."), [&] {
+        ExportEngine& engine = ExportEngine::shared();
+        engine.TargetFilename = chartStem();
+        engine.ExportChart(m_chart->ChartObject(), key);
+    });
+}
+
+void GraphForm::SendToMethod_Click(int Index) {
+    if (Index < 1 || Index > static_cast<int>(m_sendToMethods.size()))
+        return;
+    const QString key = m_sendToMethods[static_cast<std::size_t>(Index - 1)]->data().toString();
+    runOutputCommand(QStringLiteral("Cannot send the chart."), [&] {
+        ExportEngine& engine = ExportEngine::shared();
+        engine.TargetFilename = programDirectory() + QDir::separator() + chartStem();
+        engine.ExportAndSendChart(m_chart->ChartObject(), key);
+    });
+}
+
+void GraphForm::PrintPreviewSelection_Click() {
+    runOutputCommand(QStringLiteral("Cannot show the print preview."), [&] {
+        ExportEngine& engine = ExportEngine::shared();
+        engine.TargetFilename = programDirectory() + QDir::separator() + chartStem();
+        engine.Orientation = 1;
+        engine.PrintChart(m_chart->ChartObject(), true);
+    });
+}
+
+void GraphForm::PrintSelection_Click() {
+    runOutputCommand(QStringLiteral("Cannot print the chart."), [&] {
+        ExportEngine& engine = ExportEngine::shared();
+        if (engine.NoPrinters(this))
+            return;
+        engine.TargetFilename = programDirectory() + QDir::separator() + chartStem();
+        engine.Orientation = 1;
+        engine.PrintChart(m_chart->ChartObject(), false);
+    });
+}
+
+void GraphForm::ExportWizardSelection_Click() {
+    const BusyCursor busy;
+    m_chart->Export();
+}
+
+void GraphForm::CopyBitmapSelection_Click() {
+    runOutputCommand(QStringLiteral("Cannot copy the chart."), [&] { m_chart->CopyBitmap(); });
+}
+
+void GraphForm::CopyMetafileSelection_Click() {
+    runOutputCommand(QStringLiteral("Cannot copy the chart."), [&] { m_chart->CopyMetafile(); });
+}
+
 // Commands whose work arrives with the output, file, help and period dialogs.
 // They exist so that menus and keys are complete; until then they do nothing.
 
-void GraphForm::PrintSelection_Click() {}
-void GraphForm::PrintPreviewSelection_Click() {}
-void GraphForm::ExportWizardSelection_Click() {}
-void GraphForm::CopyBitmapSelection_Click() {}
-void GraphForm::CopyMetafileSelection_Click() {}
-void GraphForm::ContentsSelection_Click() {}
-void GraphForm::HelpPollwatchSelection_Click() {}
-void GraphForm::HelpSelection_Click() {}
-void GraphForm::AboutSelection_Click() {}
+void GraphForm::ContentsSelection_Click() {
+    showHelpContents(this);
+}
+
+void GraphForm::HelpPollwatchSelection_Click() {
+    showHelpOnPollwatch();
+}
+
+void GraphForm::HelpSelection_Click() {
+    showHelpOnTarnvue(this);
+}
+
+void GraphForm::AboutSelection_Click() {
+    showAboutBox(this);
+}
+
+void GraphForm::UpdatesSelection_Click() {
+    openUpdatesPage(this);
+}
+
+void GraphForm::HelpOnLineSelection_Click() {
+    openOnlineManual(this);
+}
+
+void GraphForm::FAQSelection_Click() {
+    openFaqPage(this);
+}
+
+void GraphForm::FeedbackSelection_Click() {
+    openFeedbackPage(this);
+}
 
 } // namespace tarnvue

@@ -222,6 +222,80 @@ void TarnvueChart::ZoomOut() {
     m_chart->setVisiblePointCount(m_chart->pointCount());
 }
 
+std::int16_t PictureSize::wholeWidthTwips() const {
+    return toInt16(widthTwips);
+}
+std::int16_t PictureSize::wholeHeightTwips() const {
+    return toInt16(heightTwips);
+}
+std::int16_t PictureSize::wholeWidthPixels() const {
+    return toInt16(widthPixels);
+}
+std::int16_t PictureSize::wholeHeightPixels() const {
+    return toInt16(heightPixels);
+}
+
+PictureSize pictureSize(double widthTwips, double heightTwips, double twipsPerPixelX,
+                        double twipsPerPixelY) {
+    return {widthTwips, heightTwips, widthTwips / twipsPerPixelX, heightTwips / twipsPerPixelY};
+}
+
+namespace {
+
+// This control's size in twips, and the screen's twips per pixel.
+PictureSize sizeOf(const QWidget& widget) {
+    const double perPixelX = 1440.0 / widget.logicalDpiX();
+    const double perPixelY = 1440.0 / widget.logicalDpiY();
+    return pictureSize(widget.width() * perPixelX, widget.height() * perPixelY, perPixelX,
+                       perPixelY);
+}
+
+// Twips in the component's own units (pixels at this resolution).
+int componentUnits(const QWidget& widget, std::int16_t twips) {
+    return static_cast<int>(std::lround(twips * widget.logicalDpiX() / 1440.0));
+}
+
+} // namespace
+
+void TarnvueChart::Export() {
+    m_chart->exportDialog();
+}
+
+void TarnvueChart::CopyBitmap() {
+    const PictureSize size = sizeOf(*this);
+    m_chart->bitmapToClipboard(size.wholeWidthPixels(), size.wholeHeightPixels());
+}
+
+void TarnvueChart::CopyMetafile() {
+    const PictureSize size = sizeOf(*this);
+    m_chart->vectorToClipboard(componentUnits(*this, size.wholeWidthTwips()),
+                               componentUnits(*this, size.wholeHeightTwips()));
+}
+
+bool TarnvueChart::SaveBitmap(const QString& FileName) {
+    const PictureSize size = sizeOf(*this);
+    return m_chart->bitmapToFile(size.wholeWidthPixels(), size.wholeHeightPixels(), FileName);
+}
+
+bool TarnvueChart::SaveMetafile(const QString& FileName) {
+    const PictureSize size = sizeOf(*this);
+    return m_chart->vectorToFile(componentUnits(*this, size.wholeWidthTwips()),
+                                 componentUnits(*this, size.wholeHeightTwips()), FileName);
+}
+
+bool TarnvueChart::SaveJPEG(const QString& FileName) {
+    const PictureSize size = sizeOf(*this);
+    m_chart->setImageSize(static_cast<int>(std::lround(size.widthPixels)),
+                          static_cast<int>(std::lround(size.heightPixels)));
+    m_chart->setJpegFileName(FileName);
+    return m_chart->action(ChartControl::ActionWriteJpeg);
+}
+
+void TarnvueChart::PrintChart() {
+    m_chart->setImageSize(0, 0);
+    m_chart->action(ChartControl::ActionPrint);
+}
+
 const FoldTotals& TarnvueChart::LastTotals() const {
     return *m_totals;
 }

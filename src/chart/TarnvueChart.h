@@ -77,6 +77,16 @@ public:
     // The chart component itself, for output.
     ChartControl* ChartObject() const { return m_chart; }
 
+    // The chart as pictures, from the size of this control: to the
+    // clipboard, to files, the component's export dialog and its printout.
+    void Export();
+    void CopyBitmap();
+    void CopyMetafile();
+    bool SaveBitmap(const QString& FileName);
+    bool SaveMetafile(const QString& FileName);
+    bool SaveJPEG(const QString& FileName);
+    void PrintChart();
+
     // Chart files: the chart component's own format. A failed load hides the
     // drawing and shows "Cannot load " and the path; LoadError() says why.
     bool LoadChart(const QString& FileName);
@@ -122,6 +132,22 @@ struct ZoomSpan {
     double end;
 };
 ZoomSpan zoomSpan(double plotBegin, int widthMinutes, int firstVisible, int shown);
+
+// The sizes the picture operations pass, from a control's size in twips and
+// the screen's twips per pixel: pixels in floating point, and both rounded
+// half to even to 16 bits (Error "Overflow" past 32767).
+struct PictureSize {
+    double widthTwips;
+    double heightTwips;
+    double widthPixels;
+    double heightPixels;
+    std::int16_t wholeWidthTwips() const;
+    std::int16_t wholeHeightTwips() const;
+    std::int16_t wholeWidthPixels() const;
+    std::int16_t wholeHeightPixels() const;
+};
+PictureSize pictureSize(double widthTwips, double heightTwips, double twipsPerPixelX,
+                        double twipsPerPixelY);
 
 // Sets the chart's span and bucket width for a named period (1 to 7) at the
 // given local time; the custom period and any other value change nothing.

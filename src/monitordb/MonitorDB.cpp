@@ -1,6 +1,7 @@
 #include "MonitorDB.h"
 
 #include "DatabaseFormat.h"
+#include "JetBackend.h"
 #include "SqliteBackend.h"
 #include "core/Error.h"
 #include "core/ProgramDir.h"
@@ -60,11 +61,13 @@ void MonitorDB::open(const QString& path) {
         throw Error(QStringLiteral("Could not find file '%1'.").arg(path));
     case DatabaseFormat::Unreadable:
         throw Error(QStringLiteral("Cannot read the monitor database '%1'.").arg(path));
-    case DatabaseFormat::Jet3:
     case DatabaseFormat::Jet4:
+        m_backend = std::make_unique<JetBackend>(path);
+        break;
+    case DatabaseFormat::Jet3:
     case DatabaseFormat::Ace:
-        throw Error(QStringLiteral("The monitor database '%1' is %2; this version of "
-                                   "Tarnvue reads SQLite monitor databases only.")
+        throw Error(QStringLiteral("The monitor database '%1' is %2, which is not supported; "
+                                   "Tarnvue reads SQLite and Access (Jet 4) monitor databases.")
                         .arg(path, describeDatabaseFormat(format)));
     case DatabaseFormat::Empty:
     case DatabaseFormat::Unknown:

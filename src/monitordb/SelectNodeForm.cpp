@@ -160,10 +160,16 @@ SelectNodeForm::SelectNodeForm(QWidget* parent) : QDialog(parent) {
 
 SelectNodeForm::~SelectNodeForm() = default;
 
-std::int32_t SelectNodeForm::SelectNode(QWidget* parent) {
+std::int32_t SelectNodeForm::SelectNode(QWidget* parent,
+                                        const std::function<void(QWidget*)>& onHelp) {
     // A dialog of its own for every call, so nothing of an earlier choice
     // (selection, filter, result) is left over.
     QPointer<SelectNodeForm> form = new SelectNodeForm(parent);
+    if (onHelp) {
+        SelectNodeForm* dialog = form.data();
+        connect(dialog, &SelectNodeForm::helpRequested, dialog,
+                [dialog, onHelp] { onHelp(dialog); });
+    }
     form->m_selectedNodeId = 0;
     form->LoadNodeList();
     // The parent (and the dialog with it) may go while a message box or the

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <cstdint>
+#include <functional>
 
 class QLabel;
 class QLineEdit;
@@ -33,7 +34,9 @@ public:
 
     // Shows a fresh dialog modally over the parent and returns the chosen
     // node's identifier, or 0 when the user chose nothing or cancelled.
-    static std::int32_t SelectNode(QWidget* parent);
+    // onHelp, when given, answers the dialog's Help button.
+    static std::int32_t SelectNode(QWidget* parent,
+                                   const std::function<void(QWidget*)>& onHelp = {});
 
     // The node taken by OK or a double-click; 0 until then, and 0 again after
     // a cancel.

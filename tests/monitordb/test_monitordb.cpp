@@ -215,13 +215,40 @@ private slots:
         QCOMPARE(detectDatabaseFormat(dir.file(QStringLiteral("real.db"))), DatabaseFormat::SQLite);
     }
 
+    void foreignFilesGetAClearError_data() {
+        QTest::addColumn<QByteArray>("engine");
+        QTest::addColumn<int>("version");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("Access 97")
+            << QByteArray("Standard Jet DB") << 0 << QStringLiteral("Access (Jet 3) database");
+        QTest::newRow("Access 2007")
+            << QByteArray("Standard ACE DB") << 2 << QStringLiteral("Access (ACE) database");
+    }
     void foreignFilesGetAClearError() {
+        QFETCH(QByteArray, engine);
+        QFETCH(int, version);
+        QFETCH(QString, named);
         const test::ProgramDirScope dir;
+        // Jet 4 files are read; the older and newer Access formats are not.
         QVERIFY(QFile::copy(test::fixturePath(QStringLiteral("jet/pollwatch-small.mdb")),
                             MonitorDB::databasePath()));
-        const QString jetError = errorOf([] { MonitorDB::shared().open(); });
-        QVERIFY2(jetError.contains(QStringLiteral("Access (Jet 4) database")),
-                 qPrintable(jetError));
+        QCOMPARE(errorOf([] { MonitorDB::shared().open(); }), QString());
+        QVERIFY(MonitorDB::shared().isOpen());
+        QCOMPARE(FindNodeByAddress(QStringLiteral("10.0.0.2")), 2);
+        MonitorDB::release();
+
+        QFile::remove(MonitorDB::databasePath());
+        QByteArray header(4096 * 4, '\0');
+        header.replace(0, 4, QByteArray("\x00\x01\x00\x00", 4));
+        header.replace(4, 15, engine);
+        header[20] = char(version);
+        QFile access(MonitorDB::databasePath());
+        QVERIFY(access.open(QIODevice::WriteOnly));
+        access.write(header);
+        access.close();
+        const QString accessError = errorOf([] { MonitorDB::shared().open(); });
+        QVERIFY2(accessError.contains(named), qPrintable(accessError));
+        QVERIFY2(accessError.contains(QStringLiteral("not supported")), qPrintable(accessError));
         QVERIFY(!MonitorDB::shared().isOpen());
 
         QFile::remove(MonitorDB::databasePath());

@@ -104,12 +104,14 @@ QString pointTimeText(const ChartModel& model, int point) {
 
 } // namespace
 
-QString chartReportHtml(const ChartModel& model, const QImage& chart) {
-    QByteArray png;
-    {
+QString chartReportHtml(const ChartModel& model, const QImage& chart, const QString& imageSource) {
+    QString source = imageSource;
+    if (source.isEmpty()) {
+        QByteArray png;
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
         chart.save(&buffer, "PNG");
+        source = QStringLiteral("data:image/png;base64,") + QString::fromLatin1(png.toBase64());
     }
     const QString title = plainText(model.mainTitle);
     const QLocale locale;
@@ -131,9 +133,9 @@ QString chartReportHtml(const ChartModel& model, const QImage& chart) {
         html += QStringLiteral("<h1>%1</h1>\n").arg(title.toHtmlEscaped());
     if (!plainText(model.subTitle).isEmpty())
         html += QStringLiteral("<h2>%1</h2>\n").arg(plainText(model.subTitle).toHtmlEscaped());
-    html += QStringLiteral("<p><img alt=\"%1\" src=\"data:image/png;base64,%2\"></p>\n")
+    html += QStringLiteral("<p><img alt=\"%1\" src=\"%2\"></p>\n")
                 .arg((title.isEmpty() ? QStringLiteral("Chart") : title).toHtmlEscaped(),
-                     QString::fromLatin1(png.toBase64()));
+                     source.toHtmlEscaped());
     QStringList figures;
     for (const Annotation& a : model.annotations) {
         if (a.defined && !plainText(a.text).isEmpty())

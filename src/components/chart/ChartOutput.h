@@ -55,9 +55,12 @@ const ExportFormat* outputFormatForPath(const QString& path);
 bool writeChartOutput(ChartControl& control, const ExportFormat& format, const QString& path,
                       int width, int height, QString* reason);
 
-// A self-contained HTML page: the titles, the chart as an embedded PNG, the
-// overall figures and the table of every bucket.
-QString chartReportHtml(const ChartModel& model, const QImage& chart);
+// An HTML page: the titles, the chart as a PNG, the overall figures and the
+// table of every bucket. With no imageSource the PNG is embedded as a data
+// URI, so the page stands alone; otherwise the image is referenced by that
+// address (a file beside the page, or a part of a web archive).
+QString chartReportHtml(const ChartModel& model, const QImage& chart,
+                        const QString& imageSource = {});
 
 // Writes bytes to a file through QSaveFile; *reason says why it failed.
 bool saveFileContents(const QString& path, const QByteArray& bytes, QString* reason);
