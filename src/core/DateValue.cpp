@@ -2,6 +2,8 @@
 
 #include "Numeric.h"
 
+#include <QLocale>
+
 #include <cmath>
 
 namespace tarnvue::DateValue {
@@ -69,7 +71,9 @@ std::int16_t wholeMinutes(double duration) {
 }
 
 QString queryText(double value) {
-    QString text = QString::number(value, 'g', 15);
+    // The shortest text that reads back to exactly this value: a bound cut to
+    // fewer digits could pass over the poll that stands exactly on it.
+    QString text = QString::number(value, 'g', QLocale::FloatingPointShortest);
     text.replace(QLatin1Char(','), QLatin1Char('.'));
     return text;
 }

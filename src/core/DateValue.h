@@ -37,8 +37,8 @@ QDateTime toDateTime(double value);
 // truncated), as a 16-bit count. Throws Error("Overflow") past 32767.
 std::int16_t wholeMinutes(double duration);
 
-// The day count as query text: the shortest decimal text with at most 15
-// significant digits, "." as the decimal separator whatever the locale.
+// The day count as query text: the shortest decimal text that reads back to
+// exactly the same value, "." as the decimal separator whatever the locale.
 QString queryText(double value);
 
 } // namespace DateValue

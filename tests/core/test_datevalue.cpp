@@ -50,10 +50,17 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("06:00 on day 46000") << 46000.25 << "46000.25";
         QTest::newRow("midnight has no fraction") << 46327.0 << "46327";
-        QTest::newRow("at most 15 significant digits") << 46328.999305555553 << "46328.9993055556";
-        QTest::newRow("a third of a day") << 1.0 / 3.0 << "0.333333333333333";
+        QTest::newRow("exact, not cut to 15 digits") << 46328.999305555553 << "46328.99930555555";
+        QTest::newRow("a third of a day") << 1.0 / 3.0 << "0.3333333333333333";
         QTest::newRow("negative") << -1.25 << "-1.25";
     }
+    void queryTextReadsBackExactly() {
+        // A quarter past midnight is not a short binary fraction: its text
+        // must still compare equal to the poll stored at that time.
+        const double quarterPast = DateValue::fromDateTime(QDate(2026, 11, 1), QTime(0, 15));
+        QCOMPARE(DateValue::queryText(quarterPast).toDouble(), quarterPast);
+    }
+
     void queryText() {
         QFETCH(double, value);
         QFETCH(QString, expected);

@@ -319,13 +319,13 @@ private slots:
         QTest::newRow("whole file") << 0.0 << 100000.0 << 0 << 2879;
         QTest::newRow("last row") << minuteTime(2879) - 1e-5 << minuteTime(2879) << 2879 << 2879;
         QTest::newRow("before the first row") << Day - 1 << Day - 1e-5 << -1 << -1;
-        // The bounds are compared as the query text writes them, at 15
-        // significant digits, as SQLite compares them: an end a hair below a
-        // row still takes it, and a begin exactly on 00:15 (46327.0104166667
-        // in the text) passes over that row.
-        QTest::newRow("end rounded onto a row")
-            << minuteTime(10) << std::nextafter(minuteTime(20), 0.0) << 10 << 20;
-        QTest::newRow("begin rounded past a row") << minuteTime(15) << minuteTime(15) << -1 << -1;
+        // The bounds are compared as the query text writes them, exactly: a
+        // span that begins on a poll's own time takes that poll (a text cut to
+        // 15 digits would have passed over the poll at 00:15), and an end a
+        // hair below a poll leaves it out.
+        QTest::newRow("begin exactly on a row") << minuteTime(15) << minuteTime(15) << 15 << 15;
+        QTest::newRow("end a hair below a row")
+            << minuteTime(10) << std::nextafter(minuteTime(20), 0.0) << 10 << 19;
     }
     void boundsAreInclusive() {
         QFETCH(double, begin);

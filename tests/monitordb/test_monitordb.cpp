@@ -153,6 +153,14 @@ private slots:
             }
         }
         QCOMPARE(times, (QList<double>{0, 5, 5, 10, 20, 60}));
+
+        // A span that begins and ends on polls' own times takes those polls,
+        // although the time is no short decimal.
+        auto exact = db.samples(1, Day + 5 * Minute, Day + 5 * Minute);
+        int count = 0;
+        while (exact->next(s))
+            ++count;
+        QCOMPARE(count, 2);
         // Equal times keep the order they were stored in.
         QCOMPARE(responses, (QList<double>{10, 21, 22, 30, -999, 40}));
     }
