@@ -160,7 +160,23 @@ void TarnvueChart::Refresh() {
     QCoreApplication::processEvents();
 
     ChartControl& chart = *m_chart;
+    // Files read without an index are scanned whole when queried: show that
+    // too, at the same pace as the fold.
+    QElapsedTimer sinceScanYield;
+    sinceScanYield.start();
+    MonitorDB::setScanProgress([this, &sinceScanYield](qint64 done, qint64 total) {
+        if (total > 0 && sinceScanYield.elapsed() >= ProgressYieldMilliseconds) {
+            m_status->setValue(static_cast<int>(done * 100 / total));
+            QCoreApplication::processEvents();
+            sinceScanYield.restart();
+        }
+        return true;
+    });
+    struct StopListening {
+        ~StopListening() { MonitorDB::setScanProgress({}); }
+    } stopListening;
     auto rows = m_db->samples(m_nodeId, m_plotBegin, m_plotEnd);
+    MonitorDB::setScanProgress({});
     SampleFold fold(m_plotBegin, m_periodSize, m_pointCount);
     // Progress is taken every tenth bucket, but shown (and the window allowed
     // to repaint and answer) at most every few hundredths of a second: the

@@ -38,6 +38,10 @@ MonitorDB* MonitorDB::sharedIfCreated() {
     return sharedInstance().get();
 }
 
+void MonitorDB::setScanProgress(ScanProgress progress) {
+    setJetScanProgress(std::move(progress));
+}
+
 QString MonitorDB::databasePath() {
     return programFile(QStringLiteral("Pollwatch.cfg"));
 }

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace tarnvue {
@@ -35,6 +36,12 @@ public:
     // Never throws.
     void close() noexcept;
     QString path() const { return m_path; }
+
+    // Hears how far a long scan of the samples has come (rows done of all
+    // rows); returning false cancels the query. Backends that read through
+    // an index answer at once and never call it. Empty to stop listening.
+    using ScanProgress = std::function<bool(qint64 done, qint64 total)>;
+    static void setScanProgress(ScanProgress progress);
 
     // The four queries; each throws Error when the database is not open or
     // the query fails.

@@ -268,6 +268,31 @@ private slots:
         QVERIFY2(unknown.contains(QStringLiteral("not a monitor database")), qPrintable(unknown));
     }
 
+    void longScansReportProgress() {
+        const test::ProgramDirScope dir;
+        QVERIFY(QFile::copy(test::fixturePath(QStringLiteral("jet/pollwatch-small.mdb")),
+                            MonitorDB::databasePath()));
+        MonitorDB& db = MonitorDB::shared();
+        db.open();
+        qint64 lastDone = -1;
+        qint64 lastTotal = -1;
+        MonitorDB::setScanProgress([&](qint64 done, qint64 total) {
+            lastDone = done;
+            lastTotal = total;
+            return true;
+        });
+        Sample s;
+        auto rows = db.samples(1, 0, 100000);
+        QVERIFY(rows->next(s));
+        QVERIFY(lastTotal > 0);
+        QCOMPARE(lastDone, lastTotal);
+        // Cancelled from the listener: the query fails instead of lying.
+        MonitorDB::setScanProgress([](qint64, qint64) { return false; });
+        QVERIFY(!errorOf([&] { db.samples(1, 0, 100000); }).isEmpty());
+        MonitorDB::setScanProgress({});
+        QVERIFY(db.samples(2, 0, 100000)->next(s));
+    }
+
     void databaseIsOpenedReadOnly() {
         const test::ProgramDirScope dir;
         {
