@@ -222,12 +222,12 @@ void GraphForm::createToolbar() {
     m_toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     m_toolbar->setIconSize(QSize(24, 24));
     m_toolbar->toggleViewAction()->setEnabled(false);
-    for (const ButtonSpec& spec : Buttons) {
-        const QString key = QLatin1String(spec.key);
-        QAction* button = m_toolbar->addAction(toolbarIcon(QLatin1String(spec.icon)),
-                                               QLatin1String(spec.caption));
+    for (const ButtonSpec& entry : Buttons) {
+        const QString key = QLatin1String(entry.key);
+        QAction* button = m_toolbar->addAction(toolbarIcon(QLatin1String(entry.icon)),
+                                               QLatin1String(entry.caption));
         button->setObjectName(QStringLiteral("Button") + key);
-        button->setToolTip(QLatin1String(spec.tooltip));
+        button->setToolTip(QLatin1String(entry.tooltip));
         button->setData(key);
         m_buttons.insert(key, button);
         connect(button, &QAction::triggered, this, [this, key] { Toolbar_ButtonClick(key); });
@@ -237,9 +237,9 @@ void GraphForm::createToolbar() {
 }
 
 void GraphForm::Toolbar_ButtonClick(const QString& key) {
-    for (const ButtonSpec& spec : Buttons) {
-        if (key == QLatin1String(spec.key)) {
-            (this->*spec.handler)();
+    for (const ButtonSpec& entry : Buttons) {
+        if (key == QLatin1String(entry.key)) {
+            (this->*entry.handler)();
             return;
         }
     }

@@ -397,12 +397,12 @@ private slots:
         }) << "\"leftColor\" is not a colour";
         QTest::newRow("colour hue past a full turn") << withConfig(file, [](QJsonObject& c) {
             c.insert(QLatin1String("leftColor"),
-                     QJsonObject{{"spec", int(QColor::Hsv)},
+                     QJsonObject{{"model", int(QColor::Hsv)},
                                  {"fields", QJsonArray{65535, 40000, 0, 0, 0}}});
         }) << "hue";
         QTest::newRow("unknown colour model") << withConfig(file, [](QJsonObject& c) {
             c.insert(QLatin1String("rightColor"),
-                     QJsonObject{{"spec", 9}, {"fields", QJsonArray{0, 0, 0, 0, 0}}});
+                     QJsonObject{{"model", 9}, {"fields", QJsonArray{0, 0, 0, 0, 0}}});
         }) << "colour model 9";
         QTest::newRow("series described twice as often as held")
             << withConfig(file,

@@ -109,7 +109,7 @@ void appendSection(QByteArray& out, const std::array<char, 4>& tag, const QByteA
 // those are what the file keeps. QDataStream is the one public way to reach
 // them, and it writes exactly these fields.
 struct RawColor {
-    qint8 spec = 0;
+    qint8 model = 0;
     std::array<quint16, 5> fields{}; // alpha, three components, padding
 };
 
@@ -123,7 +123,7 @@ RawColor rawColor(const QColor& color) {
     QDataStream in(bytes);
     in.setVersion(QDataStream::Qt_6_0);
     RawColor raw;
-    in >> raw.spec;
+    in >> raw.model;
     for (quint16& field : raw.fields)
         in >> field;
     return raw;
@@ -134,7 +134,7 @@ QColor colorFromRaw(const RawColor& raw) {
     {
         QDataStream out(&bytes, QIODevice::WriteOnly);
         out.setVersion(QDataStream::Qt_6_0);
-        out << raw.spec;
+        out << raw.model;
         for (quint16 field : raw.fields)
             out << field;
     }
@@ -156,7 +156,7 @@ bool isFiniteHalf(quint16 bits) {
 // Raw fields no QColor function would produce: an unknown colour model, a
 // hue past a full turn, or a non-finite extended component.
 QString colorProblem(const RawColor& raw) {
-    switch (raw.spec) {
+    switch (raw.model) {
     case QColor::Invalid:
     case QColor::Rgb:
     case QColor::Cmyk:
@@ -173,12 +173,12 @@ QString colorProblem(const RawColor& raw) {
         }
         return {};
     }
-    return QStringLiteral("its colour model %1 is unknown").arg(int(raw.spec));
+    return QStringLiteral("its colour model %1 is unknown").arg(int(raw.model));
 }
 
 QJsonValue colorToJson(const QColor& color) {
     const RawColor raw = rawColor(color);
-    const bool plain = raw.spec == QColor::Rgb && raw.fields[4] == 0 && isEightBit(raw.fields[0]) &&
+    const bool plain = raw.model == QColor::Rgb && raw.fields[4] == 0 && isEightBit(raw.fields[0]) &&
                        isEightBit(raw.fields[1]) && isEightBit(raw.fields[2]) &&
                        isEightBit(raw.fields[3]);
     if (plain)
@@ -186,7 +186,7 @@ QJsonValue colorToJson(const QColor& color) {
     QJsonArray fields;
     for (quint16 field : raw.fields)
         fields.append(int(field));
-    return QJsonObject{{QStringLiteral("spec"), int(raw.spec)}, {QStringLiteral("fields"), fields}};
+    return QJsonObject{{QStringLiteral("model"), int(raw.model)}, {QStringLiteral("fields"), fields}};
 }
 
 // Shortest decimal text that reads back to the identical number, "."
@@ -326,10 +326,10 @@ public:
             throw wrongKind(key, "a colour");
         const ConfigReader inner(v.toObject(), QStringLiteral(" of colour \"%1\"").arg(key));
         RawColor raw;
-        const int spec = inner.integer("spec");
-        if (spec < std::numeric_limits<qint8>::min() || spec > std::numeric_limits<qint8>::max())
+        const int model = inner.integer("model");
+        if (model < std::numeric_limits<qint8>::min() || model > std::numeric_limits<qint8>::max())
             throw wrongKind(key, "a colour");
-        raw.spec = static_cast<qint8>(spec);
+        raw.model = static_cast<qint8>(model);
         const QJsonArray fields = inner.array("fields");
         if (fields.size() != static_cast<qsizetype>(raw.fields.size()))
             throw wrongKind(key, "a colour");
