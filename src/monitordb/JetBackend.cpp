@@ -13,6 +13,7 @@
 #include <mdbtools.h>
 #include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace tarnvue {
@@ -87,20 +88,25 @@ public:
     }
 
     // Calls onRow(fields) for every row that is not deleted, in stored order;
-    // fields has one entry per column. Calls onPage() after each data page;
-    // when it returns false the walk stops.
-    template <typename RowFn, typename PageFn>
-    void forEachRow(const RowFn& onRow, const PageFn& onPage) const {
+    // fields has one entry per column. Each row is first offered to
+    // fast(page, start, size), which decodes it straight from the page and
+    // returns true, or returns false when it cannot be sure of the row; then
+    // libmdb cracks it. Calls onPage() after each data page; when it returns
+    // false the walk stops.
+    template <typename FastFn, typename RowFn, typename PageFn>
+    void forEachRow(const FastFn& fast, const RowFn& onRow, const PageFn& onPage) const {
         MdbHandle* mdb = m_table->entry->mdb;
         const int pageSize = static_cast<int>(mdb->fmt->pg_size);
         const int rowCountOffset = mdb->fmt->row_count_offset;
         const auto owner = static_cast<long>(m_table->entry->table_pg);
+        const int fd = fileno(mdb->f->stream);
         std::array<MdbField, MDB_MAX_COLS> fields{};
-        // libmdb hands back a page past the end of a cut-short file as zeros;
-        // the pages the map lists were all written before the file's size is
+        std::array<uchar, JetPageSize> buffer{};
+        uchar* const pg = buffer.data();
+        // The pages the map lists were all written before the file's size is
         // taken here, so one beyond it means the file lost its end.
         struct stat status {};
-        if (fstat(fileno(mdb->f->stream), &status) != 0)
+        if (fstat(fd, &status) != 0)
             throw damaged(QStringLiteral("its size cannot be read"));
         const auto filePages = static_cast<qint64>(status.st_size) / pageSize;
         guint32 page = 0;
@@ -119,25 +125,43 @@ public:
                 throw damaged(QStringLiteral("page %1 of table %2 lies past the end of the file")
                                   .arg(page)
                                   .arg(m_name));
-            if (mdb_read_pg(mdb, page) != pageSize)
+            // One read per page, straight from the file (libmdb's own read
+            // takes the file's size and seeks again for every page).
+            if (pread(fd, buffer.data(), JetPageSize, static_cast<off_t>(page) * pageSize) !=
+                JetPageSize)
                 throw damaged(QStringLiteral("page %1 cannot be read").arg(page));
             // A page the map still lists but that no longer holds this
             // table's rows (freed and reused) is passed over.
-            if (mdb->pg_buf[0] != 0x01 || mdb_get_int32(mdb->pg_buf, 4) != owner)
+            if (pg[0] != 0x01 || mdb_get_int32(buffer.data(), 4) != owner)
                 continue;
-            const int rows = mdb_get_int16(mdb->pg_buf, rowCountOffset);
-            if (rows < 0 || rowCountOffset + 2 + rows * 2 > pageSize)
+            const int rows = qFromLittleEndian<quint16>(pg + rowCountOffset);
+            if (rowCountOffset + 2 + rows * 2 > pageSize)
                 throw damaged(QStringLiteral("page %1 has a bad row count").arg(page));
+            // libmdb cracks rows in its own page buffer; the page is copied
+            // there only when a row needs it.
+            bool inLibmdb = false;
             for (int row = 0; row < rows; ++row) {
-                int start = 0;
-                size_t size = 0;
-                if (mdb_find_row(mdb, row, &start, &size) != 0)
+                // The row's place, checked as libmdb's mdb_find_row does.
+                const int entry = qFromLittleEndian<quint16>(pg + rowCountOffset + 2 + row * 2);
+                const int start = entry & RowOffsetMask;
+                const int end =
+                    row == 0
+                        ? pageSize
+                        : qFromLittleEndian<quint16>(pg + rowCountOffset + row * 2) & RowOffsetMask;
+                if (row > 1000 || start >= pageSize || start > end || end > pageSize)
                     throw damaged(
                         QStringLiteral("row %1 of page %2 is out of place").arg(row).arg(page));
-                if ((start & DeletedRowFlag) != 0 || size == 0)
+                const int size = end - start;
+                if ((entry & DeletedRowFlag) != 0 || size == 0)
                     continue;
-                start &= RowOffsetMask;
-                if (mdb_crack_row(m_table, start, size, fields.data()) < 0)
+                if (fast(pg, start, size))
+                    continue;
+                if (!inLibmdb) {
+                    std::memcpy(mdb->pg_buf, pg, JetPageSize);
+                    mdb->cur_pg = page;
+                    inLibmdb = true;
+                }
+                if (mdb_crack_row(m_table, start, static_cast<size_t>(size), fields.data()) < 0)
                     throw damaged(
                         QStringLiteral("row %1 of page %2 cannot be read").arg(row).arg(page));
                 onRow(fields.data());
@@ -324,17 +348,17 @@ std::unique_ptr<RecordSet> readNodes(MdbHandle* mdb, const QStringList& wanted, 
         result->columns << nodes.columnName(i);
         result->readable << (nodes.columnType(i) == MDB_TEXT || isNumberType(nodes.columnType(i)));
     }
-    nodes.forEachRow(
-        [&](const MdbField* fields) {
-            if (!keep(nodes, fields))
-                return;
-            QList<QVariant> row;
-            row.reserve(static_cast<qsizetype>(picked.size()));
-            for (const int i : picked)
-                row << fieldValue(fields[i], nodes.columnType(i));
-            result->rows.push_back(std::move(row));
-        },
-        [] { return true; });
+    nodes.forEachRow([](uchar*, int, int) { return false; },
+                     [&](const MdbField* fields) {
+                         if (!keep(nodes, fields))
+                             return;
+                         QList<QVariant> row;
+                         row.reserve(static_cast<qsizetype>(picked.size()));
+                         for (const int i : picked)
+                             row << fieldValue(fields[i], nodes.columnType(i));
+                         result->rows.push_back(std::move(row));
+                     },
+                     [] { return true; });
     return result;
 }
 
@@ -475,26 +499,81 @@ std::unique_ptr<SampleReader> JetBackend::samples(std::int32_t nodeId, double be
     };
     report(tableRows);
 
+    // Room for the rows of a small table, or the first part of a large one,
+    // so that the list is not copied over and over while it grows.
     std::vector<ScanRow> rows;
-    table.forEachRow(
-        [&](const MdbField* fields) {
-            ++done;
-            const std::optional<double> id = number(fields[idColumn], idType);
-            if (!id || *id != nodeId)
-                return;
-            const std::optional<double> time = number(fields[timeColumn], timeType);
-            if (!time || !(*time >= low && *time <= high))
-                return;
-            ScanRow row{*time, {}, 0};
-            for (std::size_t i = 0; i < valueColumns.size(); ++i) {
-                if (const auto v = number(fields[valueColumns[i]], valueTypes[i])) {
-                    row.values[i] = *v;
-                    row.present |= 1u << i;
-                }
+    rows.reserve(static_cast<std::size_t>(std::clamp<qint64>(tableRows, 0, 1 << 16)));
+    const auto onRow = [&](const MdbField* fields) {
+        ++done;
+        const std::optional<double> id = number(fields[idColumn], idType);
+        if (!id || *id != nodeId)
+            return;
+        const std::optional<double> time = number(fields[timeColumn], timeType);
+        if (!time || !(*time >= low && *time <= high))
+            return;
+        ScanRow row{*time, {}, 0};
+        for (std::size_t i = 0; i < valueColumns.size(); ++i) {
+            if (const auto v = number(fields[valueColumns[i]], valueTypes[i])) {
+                row.values[i] = *v;
+                row.present |= 1u << i;
             }
-            rows.push_back(row);
-        },
-        [&] { return ++pages % PagesPerReport != 0 || report(tableRows); });
+        }
+        rows.push_back(row);
+    };
+
+    // ResponseTime holds only fixed-width columns, each at the same place in
+    // every row that has all of the table's columns: such rows are decoded
+    // here from the page, with the same checks libmdb makes, and any other
+    // row is left to libmdb.
+    const MdbTableDef* def = table.def();
+    const int columnCount = table.columnCount();
+    bool allFixed = def->num_var_cols == 0;
+    int fixedEnd = 2; // the column count that starts each row
+    for (int i = 0; allFixed && i < columnCount; ++i) {
+        const MdbColumn* col = table.column(i);
+        allFixed = col->is_fixed && col->fixed_offset >= 0 && col->col_size >= 0;
+        fixedEnd = std::max(fixedEnd, 2 + col->fixed_offset + col->col_size);
+    }
+    struct FastColumn {
+        int index;
+        int offset;
+        int size;
+        int nullByte;
+        uchar nullBit;
+    };
+    std::vector<FastColumn> fastColumns;
+    int lastNullByte = 0;
+    for (const int i : {idColumn, timeColumn, valueColumns[0], valueColumns[1], valueColumns[2],
+                        valueColumns[3]}) {
+        const MdbColumn* col = table.column(i);
+        if (col->col_num < 0)
+            allFixed = false;
+        const int nullByte = std::max(col->col_num, 0) / 8;
+        fastColumns.push_back({i, 2 + col->fixed_offset, col->col_size, nullByte,
+                               static_cast<uchar>(1u << (std::max(col->col_num, 0) % 8))});
+        lastNullByte = std::max(lastNullByte, nullByte);
+    }
+    const int bitmaskSize = (columnCount + 7) / 8;
+    std::array<MdbField, MDB_MAX_COLS> fastFields{};
+    const auto fast = [&](uchar* page, int start, int size) {
+        if (!allFixed || size < 2 || size < fixedEnd ||
+            qFromLittleEndian<quint16>(page + start) != columnCount)
+            return false;
+        const int end = start + size - 1;
+        const int nullMask = end - bitmaskSize + 1;
+        if (bitmaskSize + 1 >= end || nullMask + lastNullByte >= JetPageSize)
+            return false;
+        for (const FastColumn& c : fastColumns) {
+            MdbField& field = fastFields[static_cast<std::size_t>(c.index)];
+            field.value = page + start + c.offset;
+            field.siz = c.size;
+            field.is_null = (page[nullMask + c.nullByte] & c.nullBit) == 0;
+        }
+        onRow(fastFields.data());
+        return true;
+    };
+    table.forEachRow(fast, onRow,
+                     [&] { return ++pages % PagesPerReport != 0 || report(tableRows); });
     if (cancelled)
         throw Error(QStringLiteral("The read of the monitor database was cancelled."));
     report(done);
