@@ -255,7 +255,17 @@ bool ExportEngineServer::exportObject(int objectType, QObject* object, const QSt
         return printPage(method.compare(QLatin1String(PreviewKey), Qt::CaseInsensitive) == 0,
                          chartPage(*chart));
 
-    const QList<ExportMethod> offered = exportMethodsFor(objectType);
+    return writeExport(exportMethodsFor(objectType), method, QStringLiteral("chart"),
+                       [&](const ExportMethod& chosen, const QString& path, QString* reason) {
+                           return writeChart(*chart, chosen, path, reason);
+                       });
+}
+
+// One export job: the method chosen among those offered, the file to write
+// (asked for unless told not to), the write itself, and the path reported back.
+bool ExportEngineServer::writeExport(
+    const QList<ExportMethod>& offered, const QString& method, const QString& what,
+    const std::function<bool(const ExportMethod&, const QString&, QString*)>& write) {
     const ExportMethod* chosen = chooseMethod(offered, method);
     if (!chosen)
         return fail(QStringLiteral("The export method \"%1\" is not available.").arg(method));
@@ -263,9 +273,9 @@ bool ExportEngineServer::exportObject(int objectType, QObject* object, const QSt
     if (!path)
         return false;
     QString reason;
-    if (!writeChart(*chart, *chosen, *path, &reason))
-        return fail(QStringLiteral("The chart could not be exported to %1.\r\n%2")
-                        .arg(QDir::toNativeSeparators(*path), reason));
+    if (!write(*chosen, *path, &reason))
+        return fail(QStringLiteral("The %1 could not be exported to %2.\r\n%3")
+                        .arg(what, QDir::toNativeSeparators(*path), reason));
     m_targetFilename = *path;
     return true;
 }
@@ -363,33 +373,21 @@ bool ExportEngineServer::exportTextContent(const QString& text, const QString& m
                          return true;
                      });
 
-    const QList<ExportMethod> offered = exportMethodsFor(int(ExportObjectType::Text));
-    const ExportMethod* chosen = chooseMethod(offered, method);
-    if (!chosen)
-        return fail(QStringLiteral("The export method \"%1\" is not available.").arg(method));
-    const std::optional<QString> path = targetPath(offered, chosen);
-    if (!path)
-        return false;
-    QString reason;
-    bool written = false;
-    if (chosen->key == QLatin1String("TXT")) {
-        written = saveFileContents(*path, text.toUtf8(), &reason);
-    } else if (chosen->key == QLatin1String("HTML")) {
-        written = saveFileContents(*path, document.toHtml().toUtf8(), &reason);
-    } else {
-        written = writePdf(
-            *path,
-            [&document](QPagedPaintDevice& device) {
-                document.print(&device);
-                return true;
-            },
-            &reason);
-    }
-    if (!written)
-        return fail(QStringLiteral("The text could not be exported to %1.\r\n%2")
-                        .arg(QDir::toNativeSeparators(*path), reason));
-    m_targetFilename = *path;
-    return true;
+    return writeExport(exportMethodsFor(int(ExportObjectType::Text)), method,
+                       QStringLiteral("text"),
+                       [&](const ExportMethod& chosen, const QString& path, QString* reason) {
+                           if (chosen.key == QLatin1String("TXT"))
+                               return saveFileContents(path, text.toUtf8(), reason);
+                           if (chosen.key == QLatin1String("HTML"))
+                               return saveFileContents(path, document.toHtml().toUtf8(), reason);
+                           return writePdf(
+                               path,
+                               [&document](QPagedPaintDevice& device) {
+                                   document.print(&device);
+                                   return true;
+                               },
+                               reason);
+                       });
 }
 
 bool ExportEngineServer::exportImage(const QImage& image, const QString& method) {
@@ -407,30 +405,21 @@ bool ExportEngineServer::exportImage(const QImage& image, const QString& method)
         if (m.key == QLatin1String("PDF") || m.key == QLatin1String("PNG"))
             offered.append(m);
     }
-    const ExportMethod* chosen = chooseMethod(offered, method);
-    if (!chosen)
-        return fail(QStringLiteral("The export method \"%1\" is not available.").arg(method));
-    const std::optional<QString> path = targetPath(offered, chosen);
-    if (!path)
-        return false;
-    QString reason;
-    const bool written = chosen->key == QLatin1String("PNG")
-                             ? saveFileContents(*path, pngBytes(image), &reason)
-                             : writePdf(
-                                   *path,
-                                   [&page](QPagedPaintDevice& device) {
-                                       QPainter painter;
-                                       if (!painter.begin(&device))
-                                           return false;
-                                       page.paint(painter, device);
-                                       return painter.end();
-                                   },
-                                   &reason);
-    if (!written)
-        return fail(QStringLiteral("The picture could not be exported to %1.\r\n%2")
-                        .arg(QDir::toNativeSeparators(*path), reason));
-    m_targetFilename = *path;
-    return true;
+    return writeExport(offered, method, QStringLiteral("picture"),
+                       [&](const ExportMethod& chosen, const QString& path, QString* reason) {
+                           if (chosen.key == QLatin1String("PNG"))
+                               return saveFileContents(path, pngBytes(image), reason);
+                           return writePdf(
+                               path,
+                               [&page](QPagedPaintDevice& device) {
+                                   QPainter painter;
+                                   if (!painter.begin(&device))
+                                       return false;
+                                   page.paint(painter, device);
+                                   return painter.end();
+                               },
+                               reason);
+                       });
 }
 
 // ---- printing and PDF documents

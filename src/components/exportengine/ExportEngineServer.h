@@ -131,6 +131,9 @@ private:
     std::optional<QString> targetPath(const QList<ExportMethod>& offered,
                                       const ExportMethod*& method);
 
+    bool
+    writeExport(const QList<ExportMethod>& offered, const QString& method, const QString& what,
+                const std::function<bool(const ExportMethod&, const QString&, QString*)>& write);
     bool writeChart(ChartControl& chart, const ExportMethod& method, const QString& path,
                     QString* reason);
     QString chartPageHtml(ChartControl& chart, const QImage& image, const QString& source) const;
