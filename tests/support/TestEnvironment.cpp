@@ -31,6 +31,11 @@ ProgramDirScope::~ProgramDirScope() {
     UserSettings::setStorageFile(QString());
 }
 
+void ProgramDirScope::freshSettings() {
+    ++m_settingsCount;
+    UserSettings::setStorageFile(settingsFile());
+}
+
 void ProgramDirScope::installTemplate() const {
     const QString source = qEnvironmentVariable("TARNVUE_TEMPLATE");
     QVERIFY2(QFile::exists(source), "the built database template is missing");

@@ -22,13 +22,18 @@ public:
     QString path() const { return m_dir.path(); }
     QString file(const QString& name) const { return m_dir.filePath(name); }
     // The file the user's settings are kept in for this scope.
-    QString settingsFile() const { return m_settings.filePath(QStringLiteral("Tarnvue.conf")); }
+    QString settingsFile() const {
+        return m_settings.filePath(QStringLiteral("Tarnvue-%1.conf").arg(m_settingsCount));
+    }
+    // Starts the user's settings afresh, for tests that share one scope.
+    void freshSettings();
     // Copies the built database template into the folder.
     void installTemplate() const;
 
 private:
     QTemporaryDir m_dir;
     QTemporaryDir m_settings;
+    int m_settingsCount = 0;
     QByteArray m_previous;
     bool m_hadPrevious = false;
     QByteArray m_previousDatabase;
