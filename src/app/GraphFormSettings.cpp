@@ -130,9 +130,19 @@ bool GraphForm::chooseDatabase() {
     const std::optional<QString> path = dialogs().openFileName(this, request);
     if (!path)
         return false;
+    MonitorDB& db = MonitorDB::shared();
+    const QString previous = db.path();
     try {
-        MonitorDB::shared().open(*path);
+        db.open(*path);
     } catch (const Error& e) {
+        // The database in use stays in use.
+        if (!previous.isEmpty()) {
+            try {
+                db.open(previous);
+            } catch (const Error&) {
+                // Gone meanwhile: the next command looks for one again.
+            }
+        }
         showExclamation(this, failureText(QStringLiteral("Cannot open the monitor database."),
                                           e.description()));
         return false;
