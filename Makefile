@@ -1,10 +1,11 @@
 # The two everyday commands: `make run` starts Tarnvue on demo data, `make test`
-# runs the whole test suite. Both install what they need first.
+# runs the whole test suite; `make package` builds the Debian package. All
+# install what they need first.
 BUILD ?= build
 BIN := $(BUILD)/bin
 DEMO_DAYS ?= 400
 
-.PHONY: all deps configure build run demo test clean
+.PHONY: all deps configure build run demo test package clean
 
 all: build
 
@@ -26,6 +27,10 @@ run: demo
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure
+
+# The Debian package, build/tarnvue_<version>_<arch>.deb.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD)

@@ -47,12 +47,14 @@ GraphForm::GraphForm(QWidget* parent) : QMainWindow(parent) {
     createPeriodButtons();
     createMenus();
     createToolbar();
+    createUserCommands();
     // The design size, widened where this platform's fonts need more room for
     // all eight period tabs.
     const int width = std::max(twips(DesignWidth), m_periodButtons->sizeHint().width());
     resize(width,
            twips(DesignHeight) + menuBar()->sizeHint().height() + m_toolbar->sizeHint().height());
     Form_Load();
+    restoreUserSettings();
 }
 
 GraphForm::~GraphForm() {
@@ -88,6 +90,7 @@ void GraphForm::Form_Unload() {
     if (m_unloaded)
         return;
     m_unloaded = true;
+    saveUserSettings();
     MonitorDB::release();
 }
 
@@ -105,10 +108,11 @@ bool GraphForm::eventFilter(QObject* watched, QEvent* event) {
 bool GraphForm::BuildChart(std::int32_t NodeID) {
     const BusyCursor busy;
     try {
-        EnsureMonitorDatabase();
+        if (!openMonitorDatabase(true)) {
+            show();
+            return false;
+        }
         MonitorDB& db = MonitorDB::shared();
-        if (!db.isOpen())
-            db.open();
         show();
         QCoreApplication::processEvents();
         m_currentNodeId = NodeID;
@@ -120,6 +124,7 @@ bool GraphForm::BuildChart(std::int32_t NodeID) {
         SetTools();
         m_chart->setNodeID(m_currentNodeId);
         m_chart->Plot();
+        rememberRecentChart();
         return true;
     } catch (const std::exception& e) {
         // A failure before the window was shown must not leave it loaded
@@ -145,6 +150,7 @@ bool GraphForm::LoadGraph(const QString& FileName) {
                            QStringLiteral("]"));
             show();
             SetTools();
+            rememberRecentChart();
             return true;
         }
     }

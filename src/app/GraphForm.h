@@ -107,6 +107,11 @@ public:
     void FAQSelection_Click();
     void FeedbackSelection_Click();
 
+    // The monitor database and the recent charts (File menu). Index counts
+    // the recent charts from 1, as the menu shows them.
+    void OpenDatabaseSelection_Click();
+    void RecentChart_Click(int Index);
+
     // What the Chart, Edit and Period menus adjust when they open.
     void ChartMenu_Click();
     void EditMenu_Click();
@@ -140,6 +145,16 @@ private:
     void detailStep(int step);
     int twips(int value) const;
 
+    // The user's settings and recent charts (GraphFormSettings.cpp).
+    void createUserCommands();
+    void restoreUserSettings();
+    void saveChartChoices();
+    void saveUserSettings();
+    bool openMonitorDatabase(bool createFromTemplate);
+    bool chooseDatabase();
+    void rememberRecentChart();
+    void showRecentCharts();
+
     std::int32_t m_currentNodeId = 0;
     std::int16_t m_currentPeriod = 0;
     QString m_chartFileName;
@@ -165,6 +180,8 @@ private:
     QMenu* m_helpMenu = nullptr;
     std::vector<QAction*> m_exportMethods; // 1-based in the handlers, as listed
     std::vector<QAction*> m_sendToMethods;
+    std::vector<QAction*> m_recentCharts;
+    QAction* m_recentSeparator = nullptr;
 };
 
 } // namespace tarnvue

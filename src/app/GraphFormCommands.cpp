@@ -309,6 +309,12 @@ void GraphForm::setNodeChooser(std::function<std::int32_t(QWidget*)> chooser) {
 
 void GraphForm::BuildNewSelection_Click() {
     const BusyCursor busy;
+    try {
+        if (!openMonitorDatabase(false))
+            return;
+    } catch (const Error&) {
+        // The node list reports a database it cannot read.
+    }
     const std::int32_t node =
         m_chooseNode ? m_chooseNode(this) : SelectNodeForm::SelectNode(this, &showDialogHelp);
     if (node > 0) {
@@ -443,6 +449,7 @@ void GraphForm::SaveAsSelection_Click() {
     SetTools();
     m_currentNodeId = 0;
     Form_Resize();
+    rememberRecentChart();
 }
 
 // Writes the chart; a failure is reported and changes nothing else.

@@ -5,7 +5,9 @@
 #include "SqliteBackend.h"
 #include "core/Error.h"
 #include "core/ProgramDir.h"
+#include "core/UserSettings.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -51,7 +53,10 @@ QString MonitorDB::templatePath() {
 }
 
 void MonitorDB::open() {
-    open(databasePath());
+    const DatabaseSearch found = findMonitorDatabase();
+    if (found.path.isEmpty())
+        throw DatabaseNotFound(found.tried);
+    open(found.path);
 }
 
 void MonitorDB::open(const QString& path) {
@@ -108,6 +113,37 @@ std::unique_ptr<SampleReader> MonitorDB::samples(std::int32_t nodeId, double beg
     return backend().samples(nodeId, begin, end);
 }
 
+DatabaseSearch findMonitorDatabase(const QString& programDatabase, const QString& environment,
+                                   const QString& chosen) {
+    DatabaseSearch search;
+    const auto tryPlace = [&search](const QString& path, const QString& where) {
+        if (path.isEmpty()) {
+            search.tried << where;
+            return false;
+        }
+        search.tried << QStringLiteral("%1 (%2)").arg(QDir::toNativeSeparators(path), where);
+        if (!QFileInfo(path).isFile())
+            return false;
+        search.path = path;
+        return true;
+    };
+    tryPlace(programDatabase, QStringLiteral("the program's folder")) ||
+        tryPlace(environment, environment.isEmpty() ? QStringLiteral("TARNVUE_DATABASE: not set")
+                                                    : QStringLiteral("TARNVUE_DATABASE")) ||
+        tryPlace(chosen, chosen.isEmpty() ? QStringLiteral("Open Database: none chosen")
+                                          : QStringLiteral("chosen with Open Database"));
+    return search;
+}
+
+DatabaseSearch findMonitorDatabase() {
+    return findMonitorDatabase(MonitorDB::databasePath(), qEnvironmentVariable("TARNVUE_DATABASE"),
+                               UserSettings().chosenDatabase());
+}
+
+DatabaseNotFound::DatabaseNotFound(const QStringList& tried)
+    : Error(QStringLiteral("No monitor database was found. Tarnvue looked in these places:\r\n") +
+            tried.join(QStringLiteral("\r\n"))) {}
+
 NodeTitles readNodeTitles(MonitorDB& db, std::int32_t nodeId) {
     const auto node = db.nodeById(nodeId);
     if (node->atEnd())
@@ -116,11 +152,11 @@ NodeTitles readNodeTitles(MonitorDB& db, std::int32_t nodeId) {
 }
 
 void EnsureMonitorDatabase() {
-    const QString database = MonitorDB::databasePath();
-    if (QFileInfo::exists(database))
+    if (!findMonitorDatabase().path.isEmpty())
         return;
-    // A failed copy is left for the open to report.
-    QFile::copy(MonitorDB::templatePath(), database);
+    // A failed copy (a folder the user cannot write) is left for the open to
+    // report.
+    QFile::copy(MonitorDB::templatePath(), MonitorDB::databasePath());
 }
 
 std::int32_t FindNodeByAddress(const QString& address) {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "MonitorBackend.h"
+#include "core/Error.h"
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -22,14 +24,16 @@ public:
     // The shared instance if one exists, without creating it.
     static MonitorDB* sharedIfCreated();
 
-    // Where the monitor database lives: "Pollwatch.cfg" in the program
-    // directory, and its empty template "Pollwatch.Template" beside it.
+    // The program directory's monitor database "Pollwatch.cfg", and its empty
+    // template "Pollwatch.Template" beside it.
     static QString databasePath();
     static QString templatePath();
 
-    // Opens the database in the program directory, or the given file. Throws
-    // Error when the file is missing, of a format this program cannot read, or
-    // refused by the driver.
+    // Opens the database findMonitorDatabase() finds (DatabaseNotFound when
+    // there is none), or the given file. Throws Error when the file is
+    // missing, of a format this program cannot read, or refused by the driver.
+    // Opening or closing is the one place the database changes: whatever is
+    // kept from the previous database must be dropped here.
     void open();
     void open(const QString& path);
     bool isOpen() const { return m_backend != nullptr; }
@@ -57,6 +61,27 @@ private:
     QString m_path;
 };
 
+// Where the monitor database was looked for, and what was found: the
+// program directory's "Pollwatch.cfg" wins, then the file named by the
+// environment variable TARNVUE_DATABASE, then the database the user chose
+// with Open Database. Each place is listed in `tried` as the user should read
+// it; `path` is empty when none of them holds a file.
+struct DatabaseSearch {
+    QString path;
+    QStringList tried;
+};
+DatabaseSearch findMonitorDatabase(const QString& programDatabase, const QString& environment,
+                                   const QString& chosen);
+// The same with the program directory, the environment and the user's settings.
+DatabaseSearch findMonitorDatabase();
+
+// No monitor database in any of the places looked at. The description names
+// them, so the user knows where to put one.
+class DatabaseNotFound : public Error {
+public:
+    explicit DatabaseNotFound(const QStringList& tried);
+};
+
 // A node's name and address as the charts show them; a null name or address
 // reads as empty text.
 struct NodeTitles {
@@ -68,8 +93,10 @@ struct NodeTitles {
 // the identifier.
 NodeTitles readNodeTitles(MonitorDB& db, std::int32_t nodeId);
 
-// Makes sure the monitor database exists: when it is missing, copies the
-// template to it. Every failure is ignored here; opening reports it later.
+// Makes sure a monitor database exists: when findMonitorDatabase() finds
+// none, copies the template to the program directory's "Pollwatch.cfg". Every
+// failure (a folder the user cannot write) is ignored here; opening reports it
+// later.
 void EnsureMonitorDatabase();
 
 // The identifier of the first node whose address is exactly Address, or 0

@@ -80,7 +80,10 @@ private slots:
         delete m_clock;
         delete m_dir;
     }
-    void init() { m_dialogs = std::make_unique<test::DialogRecorderScope>(); }
+    void init() {
+        m_dialogs = std::make_unique<test::DialogRecorderScope>();
+        m_dir->freshSettings();
+    }
     void cleanup() {
         QVERIFY2((*m_dialogs)->messages.isEmpty() || QTest::currentTestFailed() ||
                      QByteArray(QTest::currentTestFunction()).contains("Detail"),

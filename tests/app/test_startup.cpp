@@ -201,7 +201,7 @@ private slots:
         QCOMPARE(start.window->state(), WindowState::Empty);
         QCOMPARE(dialogs->messages.size(), 1);
         const QString text = dialogs->messages[0].text;
-        QVERIFY(text.startsWith(QStringLiteral("Cannot build new chart.\r\nCould not find file")));
+        QVERIFY(text.startsWith(QStringLiteral("No monitor database was found.")));
         QVERIFY(text.contains(QStringLiteral("Pollwatch.cfg")));
     }
 

@@ -2,6 +2,7 @@
 #include "TestEnvironment.h"
 #include "core/DateValue.h"
 #include "core/Error.h"
+#include "core/UserSettings.h"
 #include "monitordb/DatabaseFormat.h"
 #include "monitordb/MonitorDB.h"
 #include "monitordb/MonitorQueries.h"
@@ -195,6 +196,50 @@ private slots:
         // Looking a node up never creates the database.
         QVERIFY(!errorOf([] { FindNodeByAddress(QStringLiteral("10.0.0.1")); }).isEmpty());
         QVERIFY(!QFile::exists(MonitorDB::databasePath()));
+    }
+
+    // Which database is taken when several places hold one, and that the
+    // template is copied only when none does.
+    void databaseSearchOrder_data() {
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<QStringList>("named");
+        QTest::addColumn<QString>("found");
+        const QStringList all{"program", "variable", "chosen"};
+        QTest::newRow("the program folder wins") << all << all << QStringLiteral("program");
+        QTest::newRow("the variable before the chosen database")
+            << QStringList{"variable", "chosen"} << all << QStringLiteral("variable");
+        QTest::newRow("chosen when the variable names no file")
+            << QStringList{"chosen"} << all << QStringLiteral("chosen");
+        QTest::newRow("chosen when the variable is unset")
+            << QStringList{"chosen"} << QStringList{"chosen"} << QStringLiteral("chosen");
+        QTest::newRow("none: the template is copied") << QStringList{} << all << QString();
+    }
+
+    void databaseSearchOrder() {
+        QFETCH(QStringList, present);
+        QFETCH(QStringList, named);
+        QFETCH(QString, found);
+        const test::ProgramDirScope dir;
+        dir.installTemplate();
+        QTemporaryDir elsewhere;
+        const QMap<QString, QString> paths{{"program", MonitorDB::databasePath()},
+                                           {"variable", elsewhere.filePath("variable.cfg")},
+                                           {"chosen", elsewhere.filePath("chosen.cfg")}};
+        for (const QString& place : present)
+            test::TestDatabase db(paths[place]);
+        if (named.contains("variable"))
+            qputenv("TARNVUE_DATABASE", QFile::encodeName(paths["variable"]));
+        if (named.contains("chosen"))
+            UserSettings().setChosenDatabase(paths["chosen"]);
+
+        if (found.isEmpty()) {
+            const QString error = errorOf([] { MonitorDB::shared().open(); });
+            for (const QString& place : {paths["program"], paths["variable"], paths["chosen"]})
+                QVERIFY2(error.contains(place), qPrintable(error));
+        }
+        EnsureMonitorDatabase();
+        QCOMPARE(findMonitorDatabase().path, paths.value(found, paths["program"]));
+        QCOMPARE(QFile::exists(paths["program"]), found.isEmpty() || found == "program");
     }
 
     void formatsByHeader() {

@@ -271,7 +271,7 @@ private slots:
         QTest::newRow("a file that is not a database")
             << Broken::NotADatabase << QStringList() << QStringLiteral("not a monitor database");
         QTest::newRow("no database")
-            << Broken::Missing << QStringList() << QStringLiteral("Could not find file");
+            << Broken::Missing << QStringList() << QStringLiteral("No monitor database was found");
         QTest::newRow("a null Node ID after two good rows")
             << Broken::NullNodeId
             << QStringList{QStringLiteral("alpha  (10.0.0.1)"), QStringLiteral("Bravo  (10.0.0.2)")}

@@ -1,6 +1,7 @@
 #include "TestEnvironment.h"
 
 #include "core/Clock.h"
+#include "core/UserSettings.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,10 @@ ProgramDirScope::ProgramDirScope() {
     m_hadPrevious = qEnvironmentVariableIsSet("TARNVUE_PROGRAM_DIR");
     m_previous = qgetenv("TARNVUE_PROGRAM_DIR");
     qputenv("TARNVUE_PROGRAM_DIR", QFile::encodeName(m_dir.path()));
+    m_hadDatabase = qEnvironmentVariableIsSet("TARNVUE_DATABASE");
+    m_previousDatabase = qgetenv("TARNVUE_DATABASE");
+    qunsetenv("TARNVUE_DATABASE");
+    UserSettings::setStorageFile(settingsFile());
 }
 
 ProgramDirScope::~ProgramDirScope() {
@@ -19,6 +24,16 @@ ProgramDirScope::~ProgramDirScope() {
         qputenv("TARNVUE_PROGRAM_DIR", m_previous);
     else
         qunsetenv("TARNVUE_PROGRAM_DIR");
+    if (m_hadDatabase)
+        qputenv("TARNVUE_DATABASE", m_previousDatabase);
+    else
+        qunsetenv("TARNVUE_DATABASE");
+    UserSettings::setStorageFile(QString());
+}
+
+void ProgramDirScope::freshSettings() {
+    ++m_settingsCount;
+    UserSettings::setStorageFile(settingsFile());
 }
 
 void ProgramDirScope::installTemplate() const {

@@ -262,12 +262,18 @@ int runRender(const RenderOptions& o, QTextStream& out, QTextStream& errors) {
             chart.setFontSize(static_cast<std::int16_t>(*o.fontSize));
     } else {
         MonitorDB& db = MonitorDB::shared();
-        const QString path = o.database.isEmpty() ? MonitorDB::databasePath() : o.database;
+        // Without --database the database is found as the window finds it.
+        const auto openDatabase = [&db, &o] {
+            if (o.database.isEmpty())
+                db.open();
+            else
+                db.open(o.database);
+        };
         std::int32_t nodeId = o.nodeId;
         try {
             if (o.source == RenderOptions::Source::Address) {
                 try {
-                    db.open(path);
+                    openDatabase();
                     nodeId = FindNodeByAddress(o.address);
                 } catch (const Error&) {
                     nodeId = 0;
@@ -278,7 +284,7 @@ int runRender(const RenderOptions& o, QTextStream& out, QTextStream& errors) {
                     return RenderFailed;
                 }
             } else {
-                db.open(path);
+                openDatabase();
             }
 
             if (o.custom) {

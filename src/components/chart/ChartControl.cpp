@@ -83,9 +83,12 @@ void ChartControl::setModel(const ChartModel& model) {
 
 void ChartControl::reset() {
     ChartModel fresh;
-    // The font size and table mode are the user's and survive a new chart.
+    // The font size, table mode, grid lines and legend are the user's and
+    // survive a new chart.
     fresh.fontSize = m_model.fontSize;
     fresh.tableMode = m_model.tableMode;
+    fresh.gridLines = m_model.gridLines;
+    fresh.legend = m_model.legend;
     m_model = fresh;
     changed(AllChanged);
 }
