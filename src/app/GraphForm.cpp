@@ -115,6 +115,7 @@ bool GraphForm::BuildChart(std::int32_t NodeID) {
         Form_Resize();
         m_chart->setDB(&db);
         SetupPeriod(m_currentPeriod);
+        m_chart->setPeriodIndex(m_currentPeriod);
         SetTitles();
         m_chartFileName.clear();
         SetTools();
@@ -185,7 +186,8 @@ void GraphForm::Form_Resize() {
     if (layout.chart.isValid())
         m_chart->setGeometry(layout.chart);
     const QString caption =
-        windowCaption(current, m_chartName, m_chart->MainTitle(), m_currentPeriod);
+        windowCaption(current, m_chartName, m_chart->MainTitle(), m_currentPeriod,
+                      spanText(m_chart->PlotBegin(), m_chart->PlotEnd()));
     if (!caption.isEmpty() || current != WindowState::NodeChart)
         setWindowTitle(caption);
 }

@@ -229,7 +229,8 @@ RenderArguments parseRenderArguments(const QStringList& arguments) {
         o.custom = true;
         o.from = *start;
         o.to = *end;
-        o.widthMinutes = minutes;
+        // The ladder's own width: 1439 of older scripts means a whole day.
+        o.widthMinutes = SampleSizes(FindSampleSize(minutes)).Minutes;
         o.period = CustomPeriod;
     }
     result.options = o;
@@ -296,6 +297,7 @@ int runRender(const RenderOptions& o, QTextStream& out, QTextStream& errors) {
                 setupPeriod(chart, o.period, currentDateTime());
             }
             chart.setDB(&db);
+            chart.setPeriodIndex(o.period);
             const NodeTitles titles = readNodeTitles(db, nodeId);
             chart.setMainTitle(titles.name);
             chart.setSubTitle(titles.address);
