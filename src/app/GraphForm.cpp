@@ -3,6 +3,7 @@
 #include "chart/CustomPeriodForm.h"
 #include "chart/Periods.h"
 #include "chart/TarnvueChart.h"
+#include "components/chart/ChartControl.h"
 #include "core/BusyCursor.h"
 #include "core/Clock.h"
 #include "core/Dialogs.h"
@@ -47,6 +48,7 @@ GraphForm::GraphForm(QWidget* parent) : QMainWindow(parent) {
     createPeriodButtons();
     createMenus();
     createToolbar();
+    connect(m_chart->ChartObject(), &ChartControl::zoomChanged, this, &GraphForm::showZoomState);
     // The design size, widened where this platform's fonts need more room for
     // all eight period tabs.
     const int width = std::max(twips(DesignWidth), m_periodButtons->sizeHint().width());
@@ -121,6 +123,7 @@ bool GraphForm::BuildChart(std::int32_t NodeID) {
         SetTools();
         m_chart->setNodeID(m_currentNodeId);
         m_chart->Plot();
+        showZoomState();
         return true;
     } catch (const std::exception& e) {
         // A failure before the window was shown must not leave it loaded

@@ -137,6 +137,8 @@ private:
     QString chartStem() const;
     template <typename Call> void runOutputCommand(const QString& failure, Call&& call);
     void showTableState();
+    // The Zoom Out button is enabled only while a node chart is zoomed.
+    void showZoomState();
     void detailStep(int step);
     int twips(int value) const;
 

@@ -24,6 +24,7 @@
 #include <QTabBar>
 #include <QToolBar>
 #include <QtTest>
+#include <qcustomplot.h>
 
 using namespace tarnvue;
 
@@ -147,9 +148,9 @@ private slots:
             QVERIFY2(!a->icon().isNull(), qPrintable(a->text()));
         }
         QCOMPARE(keys, (QStringList{"New", "Open", "Save", "Print", "Refresh", "MoreDetail",
-                                    "LessDetail", "Table", "Customize", "Help"}));
+                                    "LessDetail", "ZoomOut", "Table", "Customize", "Help"}));
         QCOMPARE(captions, (QStringList{"New", "Open", "Save", "Print", "Refresh", "Detail",
-                                        "Detail", "Table", "Customize", "Help"}));
+                                        "Detail", "Zoom Out", "Table", "Customize", "Help"}));
         QCOMPARE(w.toolbarButton(QStringLiteral("Table"))->toolTip(),
                  QStringLiteral("Display Responset Time Table with Chart"));
         QCOMPARE(w.Toolbar()->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
@@ -350,6 +351,26 @@ private slots:
                  QStringList{"The chart is already displaying the least amount of detail."});
         QCOMPARE(w->CurrentPeriod(), 6);
         QCOMPARE(w->Chart()->PlotBegin(), begin);
+    }
+
+    // Detail was taken for zoom: zoom has its own button, live only while zoomed.
+    void zoomOutButtonFollowsTheZoom() {
+        auto w = nodeChart();
+        QAction* zoomOut = w->toolbarButton(QStringLiteral("ZoomOut"));
+        QVERIFY(zoomOut->isVisible() && !zoomOut->isEnabled());
+        QCustomPlot* plot = w->Chart()->ChartObject()->plot();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        const int y = plot->axisRect()->center().y();
+        const QPoint from(int(plot->xAxis->coordToPixel(10)), y);
+        const QPoint to(int(plot->xAxis->coordToPixel(20)), y);
+        QTest::mousePress(plot, Qt::LeftButton, {}, from);
+        QTest::mouseMove(plot, to);
+        QTest::mouseRelease(plot, Qt::LeftButton, {}, to);
+        QVERIFY(w->Chart()->Zoomed());
+        QVERIFY(zoomOut->isEnabled());
+        zoomOut->trigger();
+        QVERIFY(!w->Chart()->Zoomed());
+        QVERIFY(!zoomOut->isEnabled());
     }
 
     void zoomedDetailChartsTheZoomedSpan() {

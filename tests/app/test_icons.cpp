@@ -14,8 +14,9 @@ namespace {
 
 const QStringList ToolbarKeys = {
     QStringLiteral("New"),   QStringLiteral("Open"),    QStringLiteral("Save"),
-    QStringLiteral("Print"), QStringLiteral("Refresh"), QStringLiteral("Plus"),
-    QStringLiteral("Minus"), QStringLiteral("Table"),   QStringLiteral("Customize"),
+    QStringLiteral("Print"), QStringLiteral("Refresh"), QStringLiteral("Finer"),
+    QStringLiteral("Coarser"), QStringLiteral("ZoomOut"), QStringLiteral("Table"),
+    QStringLiteral("Customize"),
     QStringLiteral("Help"),  QStringLiteral("Tarnvue"),
 };
 
