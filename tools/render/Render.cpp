@@ -286,7 +286,7 @@ int runRender(const RenderOptions& o, QTextStream& out, QTextStream& errors) {
                 const SampleCountCheck check =
                     checkSampleCount(customSampleCount(o.from, o.to, o.widthMinutes));
                 if (check != SampleCountCheck::Fine) {
-                    report(errors, sampleCountMessage(check));
+                    report(errors, sampleCountMessage(check, o.from, o.to));
                     MonitorDB::release();
                     return RenderFailed;
                 }
