@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QMenuBar>
 #include <QTabBar>
 #include <QToolBar>
@@ -45,6 +46,12 @@ GraphForm::GraphForm(QWidget* parent) : QMainWindow(parent) {
     setCentralWidget(m_client);
     m_chart = new TarnvueChart(m_client);
     m_chart->setObjectName(QStringLiteral("TarnvueChart"));
+    // What a new user sees in place of a chart.
+    m_startHint = new QLabel(QStringLiteral("Build New Chart (Ctrl+N) to chart a node"), m_client);
+    m_startHint->setObjectName(QStringLiteral("StartHint"));
+    m_startHint->setAlignment(Qt::AlignCenter);
+    m_startHint->setWordWrap(true);
+    m_startHint->setForegroundRole(QPalette::PlaceholderText);
     createPeriodButtons();
     createMenus();
     createToolbar();
@@ -186,8 +193,11 @@ void GraphForm::Form_Resize() {
     if (layout.tabs.isValid())
         m_periodButtons->setGeometry(layout.tabs);
     m_periodButtons->setVisible(layout.tabsVisible);
-    if (layout.chart.isValid())
+    if (layout.chart.isValid()) {
         m_chart->setGeometry(layout.chart);
+        m_startHint->setGeometry(layout.chart);
+    }
+    m_startHint->setVisible(current == WindowState::Empty);
     const QString caption =
         windowCaption(current, m_chartName, m_chart->MainTitle(), m_currentPeriod,
                       spanText(m_chart->PlotBegin(), m_chart->PlotEnd()));

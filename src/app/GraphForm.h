@@ -10,6 +10,7 @@
 
 class QTabBar;
 class QAction;
+class QLabel;
 class QMenu;
 class QToolBar;
 
@@ -154,6 +155,7 @@ private:
 
     QWidget* m_client = nullptr;
     TarnvueChart* m_chart = nullptr;
+    QLabel* m_startHint = nullptr;
     QTabBar* m_periodButtons = nullptr;
     QToolBar* m_toolbar = nullptr;
     QMap<QString, QAction*> m_buttons;

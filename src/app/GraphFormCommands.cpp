@@ -315,7 +315,8 @@ void GraphForm::setNodeChooser(std::function<std::int32_t(QWidget*)> chooser) {
 void GraphForm::BuildNewSelection_Click() {
     const BusyCursor busy;
     const std::int32_t node =
-        m_chooseNode ? m_chooseNode(this) : SelectNodeForm::SelectNode(this, &showDialogHelp);
+        m_chooseNode ? m_chooseNode(this)
+                     : SelectNodeForm::SelectNode(this, &showDialogHelp, m_currentNodeId);
     if (node > 0) {
         m_currentNodeId = node;
         BuildChart(m_currentNodeId);

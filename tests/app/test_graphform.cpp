@@ -18,6 +18,7 @@
 #include <QDialog>
 #include <QTimer>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -117,6 +118,10 @@ private slots:
         GraphForm w;
         w.show();
         QCOMPARE(w.windowTitle(), QStringLiteral("Norvane Tarnvue"));
+        // A first run says how to begin.
+        auto* hint = w.findChild<QLabel*>(QStringLiteral("StartHint"));
+        QVERIFY(hint && hint->isVisible());
+        QCOMPARE(hint->text(), QStringLiteral("Build New Chart (Ctrl+N) to chart a node"));
         QVERIFY(menuShown(w, "FileMenu"));
         QVERIFY(menuShown(w, "HelpMenu"));
         QVERIFY(!menuShown(w, "EditMenu"));
@@ -208,6 +213,7 @@ private slots:
     }
 
     void cancelledBuildNewChangesNothing() {
+        QVERIFY(!nodeChart()->findChild<QLabel*>(QStringLiteral("StartHint"))->isVisible());
         auto w = nodeChart();
         w->PeriodButtons()->setCurrentIndex(1);
         const double begin = w->Chart()->PlotBegin();
