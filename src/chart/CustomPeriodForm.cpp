@@ -85,8 +85,9 @@ bool CustomPeriodForm::OK_Button_Click() {
     const QDate today = currentDateTime().date();
 
     // What to type, for the messages below.
-    const QString accepted = QStringLiteral("\rType a date and time as %1, or a time alone for today.")
-                                 .arg(dateTimeFormat(locale));
+    const QString accepted =
+        QStringLiteral("\rType a date and time as %1, or a time alone for today.")
+            .arg(dateTimeFormat(locale));
     const auto start = parseDateTime(m_start->text(), locale, today);
     if (!start) {
         showExclamation(this, QStringLiteral("Invalid Start Date / Time") + accepted);

@@ -83,8 +83,9 @@ QString spanText(double begin, double end, const QLocale& locale) {
 }
 
 QString periodLine(int period, double begin, double end, const QLocale& locale) {
-    const QString name = period >= TodayPeriod && period <= ThisYearPeriod ? periodCaption(period)
-                                                                           : QStringLiteral("Custom");
+    const QString name = period >= TodayPeriod && period <= ThisYearPeriod
+                             ? periodCaption(period)
+                             : QStringLiteral("Custom");
     return name + QStringLiteral(": ") + spanText(begin, end, locale);
 }
 

@@ -15,14 +15,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QDialog>
-#include <QTimer>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTabBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QtTest>
 #include <qcustomplot.h>
@@ -310,10 +310,14 @@ private slots:
     void customisationSurvives_data() {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("title");
-        QTest::newRow("period tab") << "period" << "My router";
-        QTest::newRow("detail step") << "detail" << "My router";
-        QTest::newRow("refresh") << "refresh" << "My router";
-        QTest::newRow("new node") << "node" << "switch6";
+        QTest::newRow("period tab") << "period"
+                                    << "My router";
+        QTest::newRow("detail step") << "detail"
+                                     << "My router";
+        QTest::newRow("refresh") << "refresh"
+                                 << "My router";
+        QTest::newRow("new node") << "node"
+                                  << "switch6";
     }
     void customisationSurvives() {
         QFETCH(QString, command);

@@ -179,10 +179,15 @@ private slots:
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("averageText");
         QTest::addColumn<QString>("lossText");
-        QTest::newRow("small loss") << 28.0 << 0.46f << "en_US" << "28.0 ms" << "0.5%";
-        QTest::newRow("half rounds up") << 3.25 << 12.25f << "en_US" << "3.3 ms" << "12.3%";
-        QTest::newRow("comma decimal, no grouping")
-            << 1234.5 << 0.46f << "de_DE" << "1234,5 ms" << "0,5%";
+        QTest::newRow("small loss") << 28.0 << 0.46f << "en_US"
+                                    << "28.0 ms"
+                                    << "0.5%";
+        QTest::newRow("half rounds up") << 3.25 << 12.25f << "en_US"
+                                        << "3.3 ms"
+                                        << "12.3%";
+        QTest::newRow("comma decimal, no grouping") << 1234.5 << 0.46f << "de_DE"
+                                                    << "1234,5 ms"
+                                                    << "0,5%";
     }
     void overallTexts() {
         QFETCH(double, average);

@@ -145,8 +145,8 @@ ChartModel richModel() {
         style(QStringLiteral("Minimum, ms"), QColor(10, 20, 30, 40), true, 0.1, LineType::Dash);
     m.series[1] = style(QStringLiteral("Say \"hi\""),
                         QColor::fromRgbF(0.123f, 0.456f, 0.789f, 0.5f), false, 2.75, LineType::Dot);
-    m.series[2] = style(QStringLiteral("Zürich – 東京 🙂"), QColor::fromHsv(300, 200, 100, 128),
-                        true, 0.0, LineType::DashDot);
+    m.series[2] = style(QStringLiteral("Zürich – 東京 🙂"),
+                        QColor::fromHsv(300, 200, 100, 128), true, 0.0, LineType::DashDot);
     m.series[3] = style(QString(), QColor(), true, 100.0, LineType::Solid);
     m.series[3].plotStyle = PlotStyle::Steps;
     m.series[3].heading = QStringLiteral("Loss (%)");

@@ -49,8 +49,7 @@ QString plainLine(const QString& text) {
     return left + QStringLiteral(" \u00b7 ") + right;
 }
 
-void carryLook(ChartModel& target, const ChartModel& base, const ChartModel& chosen,
-               bool titles) {
+void carryLook(ChartModel& target, const ChartModel& base, const ChartModel& chosen, bool titles) {
     const auto carry = [](auto& field, const auto& was, const auto& now) {
         if (!(was == now))
             field = now;

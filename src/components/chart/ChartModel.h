@@ -75,9 +75,9 @@ struct ChartModel {
     int visiblePointCount = 0;
     int firstVisiblePoint = 1;
 
-    std::vector<SeriesStyle> series; // one per series
+    std::vector<SeriesStyle> series;        // one per series
     PlotStyle plotStyle = PlotStyle::Lines; // the style last chosen for all series
-    int rightAxisSeries = 0; // how many of the last series use the right axis
+    int rightAxisSeries = 0;                // how many of the last series use the right axis
 
     // Texts. A leading "||" puts a title or footer in the right-hand part.
     QString mainTitle;

@@ -147,8 +147,8 @@ QString chartReportHtml(const ChartModel& model, const QImage& chart, const QStr
     html += QStringLiteral("</tr></thead>\n<tbody>\n");
     const int rows = tableRowCount(model, DateValue::fromDateTime(currentDateTime()));
     for (int p = 0; p < rows; ++p) {
-        html += QStringLiteral("<tr><td>%1</td>")
-                    .arg(tableTimeText(model, p, locale).toHtmlEscaped());
+        html +=
+            QStringLiteral("<tr><td>%1</td>").arg(tableTimeText(model, p, locale).toHtmlEscaped());
         for (int s = 0; s < model.seriesCount; ++s)
             html += QStringLiteral("<td>%1</td>").arg(tableValueText(model, s, p, locale));
         html += QStringLiteral("</tr>\n");

@@ -356,8 +356,7 @@ void ChartPlotter::applyLook(const ChartModel& model) {
 QVector<QPointF> seriesPath(const ChartModel& model, int series) {
     // Point p stands at the middle of its bucket, which runs from p - 0.5 to
     // p + 0.5 on the time axis.
-    const bool steps =
-        model.series[static_cast<std::size_t>(series)].plotStyle == PlotStyle::Steps;
+    const bool steps = model.series[static_cast<std::size_t>(series)].plotStyle == PlotStyle::Steps;
     QVector<QPointF> path;
     path.reserve(steps ? 2 * model.pointCount : model.pointCount);
     for (int p = 0; p < model.pointCount; ++p) {

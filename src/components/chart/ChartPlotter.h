@@ -4,8 +4,8 @@
 
 #include <QFont>
 #include <QPointF>
-#include <QVector>
 #include <QPointer>
+#include <QVector>
 #include <vector>
 
 class QCustomPlot;

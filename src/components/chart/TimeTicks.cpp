@@ -103,7 +103,8 @@ QString labelOf(const Step& step, const QDate& day, const QTime& time, bool firs
     }
     case Unit::Day:
     case Unit::Week:
-        return locale.toString(day, newYear ? QStringLiteral("d MMM yyyy") : QStringLiteral("d MMM"));
+        return locale.toString(day,
+                               newYear ? QStringLiteral("d MMM yyyy") : QStringLiteral("d MMM"));
     case Unit::Month:
         return locale.toString(day, newYear || day.month() == 1 ? QStringLiteral("MMM yyyy")
                                                                 : QStringLiteral("MMM"));
@@ -118,8 +119,8 @@ QString labelOf(const Step& step, const QDate& day, const QTime& time, bool firs
 std::vector<TimeTick> timeTicks(double begin, double end, int pixels, int bucketMinutes,
                                 const QLocale& locale) {
     std::vector<TimeTick> ticks;
-    if (!(end > begin) || !std::isfinite(begin) || !std::isfinite(end) ||
-        std::fabs(begin) > 3e6 || std::fabs(end) > 3e6)
+    if (!(end > begin) || !std::isfinite(begin) || !std::isfinite(end) || std::fabs(begin) > 3e6 ||
+        std::fabs(end) > 3e6)
         return ticks;
     const double spanMinutes = (end - begin) * DayLength;
     const double narrowest = spanMinutes * NarrowestLabel / std::max(pixels, NarrowestLabel);
