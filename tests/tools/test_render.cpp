@@ -11,6 +11,7 @@
 
 #include <QImageReader>
 #include <QTabBar>
+#include <QProcess>
 #include <QtTest>
 
 using namespace tarnvue;
@@ -231,6 +232,12 @@ private slots:
         const QString pdf = out(QStringLiteral("chart.pdf"));
         QCOMPARE(render(base + QStringList{pdf}).status, RenderOk);
         QVERIFY(readText(pdf).startsWith(QStringLiteral("%PDF-")));
+        QProcess pdfText;
+        pdfText.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+        QVERIFY2(pdfText.waitForFinished(), "pdftotext (poppler-utils) is needed");
+        const QString pdfWords = QString::fromUtf8(pdfText.readAllStandardOutput());
+        QVERIFY2(pdfWords.contains(QStringLiteral("Today: 2 Nov 2026 00:00")), qPrintable(pdfWords));
+        QVERIFY(pdfWords.contains(QStringLiteral("Made 2 Nov 2026 14:37")));
         const QString txt = out(QStringLiteral("chart.txt"));
         QCOMPARE(render(base + QStringList{txt}).status, RenderOk);
         QVERIFY(readText(txt).startsWith(QStringLiteral("Time\tMinimum Response Time\t")));
