@@ -10,8 +10,8 @@
 #include "monitordb/MonitorDB.h"
 
 #include <QImageReader>
-#include <QTabBar>
 #include <QProcess>
+#include <QTabBar>
 #include <QtTest>
 
 using namespace tarnvue;
@@ -236,7 +236,8 @@ private slots:
         pdfText.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
         QVERIFY2(pdfText.waitForFinished(), "pdftotext (poppler-utils) is needed");
         const QString pdfWords = QString::fromUtf8(pdfText.readAllStandardOutput());
-        QVERIFY2(pdfWords.contains(QStringLiteral("Today: 2 Nov 2026 00:00")), qPrintable(pdfWords));
+        QVERIFY2(pdfWords.contains(QStringLiteral("Today: 2 Nov 2026 00:00")),
+                 qPrintable(pdfWords));
         QVERIFY(pdfWords.contains(QStringLiteral("Made 2 Nov 2026 14:37")));
         const QString txt = out(QStringLiteral("chart.txt"));
         QCOMPARE(render(base + QStringList{txt}).status, RenderOk);
