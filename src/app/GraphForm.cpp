@@ -3,6 +3,7 @@
 #include "chart/CustomPeriodForm.h"
 #include "chart/Periods.h"
 #include "chart/TarnvueChart.h"
+#include "components/chart/ChartControl.h"
 #include "core/BusyCursor.h"
 #include "core/Clock.h"
 #include "core/Dialogs.h"
@@ -14,6 +15,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QMenuBar>
 #include <QTabBar>
 #include <QToolBar>
@@ -44,10 +46,17 @@ GraphForm::GraphForm(QWidget* parent) : QMainWindow(parent) {
     setCentralWidget(m_client);
     m_chart = new TarnvueChart(m_client);
     m_chart->setObjectName(QStringLiteral("TarnvueChart"));
+    // What a new user sees in place of a chart.
+    m_startHint = new QLabel(QStringLiteral("Build New Chart (Ctrl+N) to chart a node"), m_client);
+    m_startHint->setObjectName(QStringLiteral("StartHint"));
+    m_startHint->setAlignment(Qt::AlignCenter);
+    m_startHint->setWordWrap(true);
+    m_startHint->setForegroundRole(QPalette::PlaceholderText);
     createPeriodButtons();
     createMenus();
     createToolbar();
     createUserCommands();
+    connect(m_chart->ChartObject(), &ChartControl::zoomChanged, this, &GraphForm::showZoomState);
     // The design size, widened where this platform's fonts need more room for
     // all eight period tabs.
     const int width = std::max(twips(DesignWidth), m_periodButtons->sizeHint().width());
@@ -119,12 +128,14 @@ bool GraphForm::BuildChart(std::int32_t NodeID) {
         Form_Resize();
         m_chart->setDB(&db);
         SetupPeriod(m_currentPeriod);
+        m_chart->setPeriodIndex(m_currentPeriod);
         SetTitles();
         m_chartFileName.clear();
         SetTools();
         m_chart->setNodeID(m_currentNodeId);
         m_chart->Plot();
         rememberRecentChart();
+        showZoomState();
         return true;
     } catch (const std::exception& e) {
         // A failure before the window was shown must not leave it loaded
@@ -188,10 +199,14 @@ void GraphForm::Form_Resize() {
     if (layout.tabs.isValid())
         m_periodButtons->setGeometry(layout.tabs);
     m_periodButtons->setVisible(layout.tabsVisible);
-    if (layout.chart.isValid())
+    if (layout.chart.isValid()) {
         m_chart->setGeometry(layout.chart);
+        m_startHint->setGeometry(layout.chart);
+    }
+    m_startHint->setVisible(current == WindowState::Empty);
     const QString caption =
-        windowCaption(current, m_chartName, m_chart->MainTitle(), m_currentPeriod);
+        windowCaption(current, m_chartName, m_chart->MainTitle(), m_currentPeriod,
+                      spanText(m_chart->PlotBegin(), m_chart->PlotEnd()));
     if (!caption.isEmpty() || current != WindowState::NodeChart)
         setWindowTitle(caption);
 }

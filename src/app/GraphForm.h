@@ -10,6 +10,7 @@
 
 class QTabBar;
 class QAction;
+class QLabel;
 class QMenu;
 class QToolBar;
 
@@ -142,6 +143,8 @@ private:
     QString chartStem() const;
     template <typename Call> void runOutputCommand(const QString& failure, Call&& call);
     void showTableState();
+    // The Zoom Out button is enabled only while a node chart is zoomed.
+    void showZoomState();
     void detailStep(int step);
     int twips(int value) const;
 
@@ -167,6 +170,7 @@ private:
 
     QWidget* m_client = nullptr;
     TarnvueChart* m_chart = nullptr;
+    QLabel* m_startHint = nullptr;
     QTabBar* m_periodButtons = nullptr;
     QToolBar* m_toolbar = nullptr;
     QMap<QString, QAction*> m_buttons;

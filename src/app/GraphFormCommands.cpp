@@ -50,10 +50,14 @@ const ButtonSpec Buttons[] = {
     {"Print", "Print", "Print Current Chart", "Print", &GraphForm::PrintSelection_Click},
     {"Refresh", "Refresh", "Refresh Chart Statistics", "Refresh",
      &GraphForm::RefreshSelection_Click},
-    {"MoreDetail", "Detail", "More Detail in Current Chart", "Plus",
+    // Detail is the bucket width: its icons show narrower or wider bars, so
+    // that nobody takes them for zoom, which has its own button.
+    {"MoreDetail", "Detail", "More Detail in Current Chart (finer buckets)", "Finer",
      &GraphForm::MoreDetailSelection_Click},
-    {"LessDetail", "Detail", "Less Detail in Current Chart", "Minus",
+    {"LessDetail", "Detail", "Less Detail in Current Chart (coarser buckets)", "Coarser",
      &GraphForm::LessDetailSelection_Click},
+    {"ZoomOut", "Zoom Out", "Show the Whole Chart Again", "ZoomOut",
+     &GraphForm::ZoomOutSelection_Click},
     {"Table", "Table", "Display Responset Time Table with Chart", "Table",
      &GraphForm::TableSelection_Click},
     {"Customize", "Customize", "Customize Current Chart", "Customize",
@@ -258,7 +262,7 @@ void GraphForm::SetTools() {
     m_periodMenu->menuAction()->setVisible(rules.periodMenuVisible);
     for (const char* key : {"Save", "Customize", "Print"})
         m_buttons.value(QLatin1String(key))->setEnabled(rules.chartButtonsEnabled);
-    for (const char* key : {"Refresh", "MoreDetail", "LessDetail"}) {
+    for (const char* key : {"Refresh", "MoreDetail", "LessDetail", "ZoomOut"}) {
         QAction* button = m_buttons.value(QLatin1String(key));
         if (rules.nodeButtonsVisible)
             button->setVisible(*rules.nodeButtonsVisible);
@@ -267,6 +271,7 @@ void GraphForm::SetTools() {
     }
     if (rules.tableButtonEnabled)
         m_buttons.value(QStringLiteral("Table"))->setEnabled(*rules.tableButtonEnabled);
+    showZoomState();
 }
 
 // Menus that adjust themselves when they open ----------------------------------
@@ -316,7 +321,8 @@ void GraphForm::BuildNewSelection_Click() {
         // The node list reports a database it cannot read.
     }
     const std::int32_t node =
-        m_chooseNode ? m_chooseNode(this) : SelectNodeForm::SelectNode(this, &showDialogHelp);
+        m_chooseNode ? m_chooseNode(this)
+                     : SelectNodeForm::SelectNode(this, &showDialogHelp, m_currentNodeId);
     if (node > 0) {
         m_currentNodeId = node;
         BuildChart(m_currentNodeId);
@@ -364,6 +370,12 @@ void GraphForm::ExitSelection_Click() {
 
 void GraphForm::ZoomOutSelection_Click() {
     m_chart->ZoomOut();
+    showZoomState();
+}
+
+void GraphForm::showZoomState() {
+    m_buttons.value(QStringLiteral("ZoomOut"))
+        ->setEnabled(state() == WindowState::NodeChart && m_chart->Zoomed());
 }
 
 void GraphForm::MoreDetailSelection_Click() {

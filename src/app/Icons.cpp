@@ -25,10 +25,12 @@ struct IconFile {
 };
 
 constexpr IconFile IconFiles[] = {
-    {"New", "new.svg"},     {"Open", "open.svg"},       {"Save", "save.svg"},
-    {"Print", "print.svg"}, {"Refresh", "refresh.svg"}, {"Plus", "plus.svg"},
-    {"Minus", "minus.svg"}, {"Table", "table.svg"},     {"Customize", "customize.svg"},
-    {"Help", "help.svg"},   {"Tarnvue", "tarnvue.svg"},
+    {"New", "new.svg"},         {"Open", "open.svg"},
+    {"Save", "save.svg"},       {"Print", "print.svg"},
+    {"Refresh", "refresh.svg"}, {"Finer", "finer.svg"},
+    {"Coarser", "coarser.svg"}, {"ZoomOut", "zoomout.svg"},
+    {"Table", "table.svg"},     {"Customize", "customize.svg"},
+    {"Help", "help.svg"},       {"Tarnvue", "tarnvue.svg"},
 };
 
 // The sizes drawn for every icon: the usual menu, toolbar and title-bar sizes,

@@ -14,7 +14,7 @@ WindowState windowStateOf(const QString& chartFileName, std::int32_t currentNode
 }
 
 QString windowCaption(WindowState state, const QString& chartName, const QString& mainTitle,
-                      int currentPeriod) {
+                      int currentPeriod, const QString& customSpan) {
     switch (state) {
     case WindowState::Empty:
         return programTitle();
@@ -24,7 +24,7 @@ QString windowCaption(WindowState state, const QString& chartName, const QString
         break;
     }
     if (currentPeriod == CustomPeriod)
-        return chartName;
+        return customSpan.isEmpty() ? chartName : chartName + QStringLiteral(" - ") + customSpan;
     const QString period = periodCaption(currentPeriod);
     if (period.isEmpty())
         return {};

@@ -84,9 +84,13 @@ bool CustomPeriodForm::OK_Button_Click() {
     const QLocale locale;
     const QDate today = currentDateTime().date();
 
+    // What to type, for the messages below.
+    const QString accepted =
+        QStringLiteral("\rType a date and time as %1, or a time alone for today.")
+            .arg(dateTimeFormat(locale));
     const auto start = parseDateTime(m_start->text(), locale, today);
     if (!start) {
-        showExclamation(this, QStringLiteral("Invalid Start Date / Time"));
+        showExclamation(this, QStringLiteral("Invalid Start Date / Time") + accepted);
         m_start->setFocus();
         return false;
     }
@@ -94,7 +98,7 @@ bool CustomPeriodForm::OK_Button_Click() {
 
     const auto end = parseDateTime(m_end->text(), locale, today);
     if (!end) {
-        showExclamation(this, QStringLiteral("Invalid End Date / Time"));
+        showExclamation(this, QStringLiteral("Invalid End Date / Time") + accepted);
         m_end->setFocus();
         return false;
     }
@@ -110,7 +114,7 @@ bool CustomPeriodForm::OK_Button_Click() {
     }
     const SampleCountCheck check = checkSampleCount(count);
     if (check != SampleCountCheck::Fine) {
-        showExclamation(this, sampleCountMessage(check));
+        showExclamation(this, sampleCountMessage(check, *start, *end));
         m_units->setFocus();
         return false;
     }

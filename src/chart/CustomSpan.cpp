@@ -1,6 +1,8 @@
 #include "CustomSpan.h"
 
+#include "SampleSizes.h"
 #include "core/DateValue.h"
+#include "core/Error.h"
 #include "core/Numeric.h"
 
 #include <cmath>
@@ -47,6 +49,33 @@ QString sampleCountMessage(SampleCountCheck check) {
         break;
     }
     return {};
+}
+
+int finestFittingWidth(double start, double end) {
+    for (int i = 1; i <= SampleSizeCount(); ++i) {
+        try {
+            const std::int32_t count = customSampleCount(start, end, SampleSizes(i).Minutes);
+            if (checkSampleCount(count) == SampleCountCheck::Fine)
+                return i;
+        } catch (const Error&) {
+            // A count past the 32-bit range fits no chart; try a wider rung.
+        }
+    }
+    return 0;
+}
+
+QString sampleCountMessage(SampleCountCheck check, double start, double end) {
+    QString message = sampleCountMessage(check);
+    if (check != SampleCountCheck::TooMany)
+        return message;
+    message += QStringLiteral("\rA chart holds at most %1 samples.").arg(MaximumSamples);
+    const int fitting = finestFittingWidth(start, end);
+    if (fitting > 0)
+        message += QStringLiteral(" The finest width for this span is \"%1\".")
+                       .arg(SampleSizes(fitting).Name);
+    else
+        message += QStringLiteral(" No width fits this span: choose a shorter one.");
+    return message;
 }
 
 } // namespace tarnvue

@@ -26,5 +26,12 @@ SampleCountCheck checkSampleCount(std::int32_t count);
 // What the user is told when a count is refused (the two sentences are
 // separated by a carriage return); empty for a count that is fine.
 QString sampleCountMessage(SampleCountCheck check);
+// The same for a span from start to end: too many samples adds the limit
+// and the finest width of the ladder that fits the span.
+QString sampleCountMessage(SampleCountCheck check, double start, double end);
+
+// The 1-based ladder index of the finest width that cuts the span into an
+// allowed number of buckets, or 0 when none does.
+int finestFittingWidth(double start, double end);
 
 } // namespace tarnvue

@@ -1,5 +1,6 @@
 #include "Periods.h"
 
+#include "SampleSizes.h"
 #include "core/DateValue.h"
 
 namespace tarnvue {
@@ -64,14 +65,28 @@ std::optional<PeriodSpan> periodSpan(int period, const QDateTime& now) {
     case Last30DaysPeriod:
         return PeriodSpan{day(today.addDays(-30)), tomorrow, width(360)};
     case Last3MonthsPeriod:
-        return PeriodSpan{day(today.addMonths(-3)), tomorrow, width(1439)};
+        return PeriodSpan{day(today.addMonths(-3)), tomorrow, width(DayMinutes)};
     case Last12MonthsPeriod:
-        return PeriodSpan{day(today.addMonths(-12)), tomorrow, width(1439)};
+        return PeriodSpan{day(today.addMonths(-12)), tomorrow, width(DayMinutes)};
     case ThisYearPeriod:
-        return PeriodSpan{day(QDate(today.year(), 1, 1)), tomorrow, width(1439)};
+        return PeriodSpan{day(QDate(today.year(), 1, 1)), tomorrow, width(DayMinutes)};
     default:
         return std::nullopt;
     }
+}
+
+QString spanText(double begin, double end, const QLocale& locale) {
+    const auto when = [&locale](double value) {
+        return locale.toString(DateValue::toDateTime(value), QStringLiteral("d MMM yyyy HH:mm"));
+    };
+    return when(begin) + QStringLiteral(" \u2013 ") + when(end);
+}
+
+QString periodLine(int period, double begin, double end, const QLocale& locale) {
+    const QString name = period >= TodayPeriod && period <= ThisYearPeriod
+                             ? periodCaption(period)
+                             : QStringLiteral("Custom");
+    return name + QStringLiteral(": ") + spanText(begin, end, locale);
 }
 
 } // namespace tarnvue

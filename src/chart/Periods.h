@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 #include <array>
 #include <optional>
@@ -46,6 +47,13 @@ struct PeriodSpan {
     double end = 0;
     double size = 0;
 };
+
+// A span as a person reads it: "6 Nov 2026 00:00 – 7 Dec 2026 00:00".
+QString spanText(double begin, double end, const QLocale& locale = QLocale());
+// What a chart shows, for its extra title line: "Last 30 days: " or
+// "Custom: " and the span; the period's name alone names a period 1 to 7,
+// anything else is "Custom".
+QString periodLine(int period, double begin, double end, const QLocale& locale = QLocale());
 
 // The span of a named period (1 to 7) at the given local time; nothing for
 // the custom period and for any other value.

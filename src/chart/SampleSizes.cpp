@@ -16,13 +16,12 @@ std::vector<SampleSize>& ladder() {
 } // namespace
 
 void LoadSampleSizes() {
-    // A day bucket is one minute short of a day throughout the program.
     ladder() = {
         {QStringLiteral("Every Minute"), 1},      {QStringLiteral("Every 2 Minutes"), 2},
         {QStringLiteral("Every 5 Minutes"), 5},   {QStringLiteral("Every 15 Minutes"), 15},
         {QStringLiteral("Every 30 Minutes"), 30}, {QStringLiteral("Every Hour"), 60},
         {QStringLiteral("Every 6 Hours"), 360},   {QStringLiteral("Every 12 Hours"), 720},
-        {QStringLiteral("One a Day"), 1439},
+        {QStringLiteral("One a Day"), 1440},
     };
 }
 
@@ -37,6 +36,10 @@ const SampleSize& SampleSizes(int index) {
 }
 
 std::int16_t FindSampleSize(int minutes) {
+    // Earlier versions made day buckets one minute short (1439); spans and
+    // chart files of theirs still mean the day rung.
+    if (minutes == LegacyDayMinutes)
+        minutes = DayMinutes;
     for (int i = 1; i <= SampleSizeCount(); ++i) {
         if (SampleSizes(i).Minutes == minutes)
             return static_cast<std::int16_t>(i);

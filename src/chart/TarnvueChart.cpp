@@ -25,13 +25,15 @@ namespace {
 struct SeriesLook {
     const char* label;
     QColor color;
+    const char* heading; // in the data table, with the unit
+    int decimals;        // responses are whole milliseconds; means are not
 };
 
 const SeriesLook Series[] = {
-    {"Minimum Response Time", QColor(128, 255, 128)},
-    {"Maximum Response Time", QColor(0, 128, 0)},
-    {"Average Response Time", QColor(0, 0, 255)},
-    {"% Packet Loss", QColor(255, 0, 0)},
+    {"Minimum Response Time", QColor(128, 255, 128), "Minimum (ms)", 0},
+    {"Maximum Response Time", QColor(0, 128, 0), "Maximum (ms)", 0},
+    {"Average Response Time", QColor(0, 0, 255), "Average (ms)", 1},
+    {"% Packet Loss", QColor(255, 0, 0), "Loss (%)", 1},
 };
 
 constexpr int ProgressYieldMilliseconds = 40;
@@ -44,7 +46,8 @@ int twips(const QWidget& widget, double value) {
 } // namespace
 
 TarnvueChart::TarnvueChart(QWidget* parent)
-    : QWidget(parent), m_totals(std::make_unique<FoldTotals>()), m_panel(new QFrame(this)),
+    : QWidget(parent), m_totals(std::make_unique<FoldTotals>()),
+      m_programLook(std::make_unique<ChartModel>()), m_panel(new QFrame(this)),
       m_chart(new ChartControl(m_panel)), m_status(new QProgressBar(this)),
       m_statusLabel(new QLabel(this)) {
     m_panel->setObjectName(QStringLiteral("Panel"));
@@ -106,7 +109,14 @@ void TarnvueChart::setTable(bool table) {
 }
 
 void TarnvueChart::Customize() {
-    m_chart->customize();
+    const bool plotted = m_programLook->seriesCount > 0;
+    if (!m_chart->customize() || !plotted)
+        return;
+    // Remembered against the program's own look of this chart, so that the
+    // next period, detail step or refresh shows the same choices.
+    m_customBase = std::make_unique<ChartModel>(*m_programLook);
+    m_customChosen = std::make_unique<ChartModel>(m_chart->model());
+    m_customNode = m_nodeId;
 }
 
 void TarnvueChart::SetupGraph() {
@@ -125,8 +135,12 @@ void TarnvueChart::SetupGraph() {
     for (int s = 0; s < 4; ++s) {
         chart.setSeriesLabel(s, QString::fromLatin1(Series[s].label));
         chart.setSeriesColor(s, Series[s].color);
+        chart.setSeriesTableColumn(s, QString::fromLatin1(Series[s].heading), Series[s].decimals);
     }
     chart.setPlotStyle(PlotStyle::Lines);
+    // Loss belongs to its whole bucket: a line from the bucket before would
+    // show it starting before it did.
+    chart.setSeriesPlotStyle(LossSeries, PlotStyle::Steps);
     chart.setRightAxisSeries(1);
 
     chart.setRightAxisLabel(QStringLiteral("% Packet Loss"));
@@ -198,14 +212,32 @@ void TarnvueChart::Refresh() {
 
     *m_totals = totals;
     annotate(totals);
-    chart.action(ChartControl::ActionRebuild);
+    // The chart as the program sets it up; then what the user customised.
+    *m_programLook = chart.model();
+    if (m_customChosen) {
+        const bool sameNode = m_customNode == m_nodeId;
+        if (!sameNode) {
+            // A new node takes its own titles and keeps the styles.
+            m_customChosen->mainTitle = m_customBase->mainTitle;
+            m_customChosen->subTitle = m_customBase->subTitle;
+            m_customNode = m_nodeId;
+        }
+        ChartModel carried = chart.model();
+        carryLook(carried, *m_customBase, *m_customChosen, sameNode);
+        chart.setModel(carried);
+    } else {
+        chart.action(ChartControl::ActionRebuild);
+    }
 
     m_status->hide();
     m_statusLabel->hide();
     m_panel->show();
     m_chart->show();
 
-    chart.setFooter(QStringLiteral("||Norvane Tarnvue version ") + programVersion());
+    // The extra title line: what the chart shows on the left, the program on
+    // the right.
+    chart.setFooter(periodLine(m_periodIndex, m_plotBegin, m_plotEnd) +
+                    QStringLiteral("||Norvane Tarnvue version ") + programVersion());
 }
 
 ZoomSpan zoomSpan(double plotBegin, int widthMinutes, int firstVisible, int shown) {
@@ -326,14 +358,36 @@ bool setupPeriod(TarnvueChart& chart, int period, const QDateTime& now) {
     return true;
 }
 
+namespace {
+
+// "0.0": one decimal in the locale's own separator, never grouped, so that
+// a figure reads the same in the chart, the report and the printout.
+QString oneDecimal(double value, const QLocale& locale) {
+    QLocale plain = locale;
+    plain.setNumberOptions(plain.numberOptions() | QLocale::OmitGroupSeparator);
+    // Halves round away from zero, as a person rounds (12.25 is 12.3).
+    return plain.toString(std::round(value * 10.0) / 10.0, 'f', 1);
+}
+
+} // namespace
+
+QString overallAverageText(double averageResponse, const QLocale& locale) {
+    return QStringLiteral("Overall Average Response Time is ") +
+           oneDecimal(averageResponse, locale) + QStringLiteral(" ms");
+}
+
+QString overallLossText(double lossPercent, const QLocale& locale) {
+    return QStringLiteral("Overall Packet Loss is ") + oneDecimal(lossPercent, locale) +
+           QStringLiteral("%");
+}
+
 void TarnvueChart::annotate(const FoldTotals& totals) {
     const QLocale locale;
     Annotation average;
     average.value = totals.averageResponse;
     average.axis = 0;
     average.color = QColor(0, 64, 0);
-    average.text = QStringLiteral("Overall Average Response Time is ") +
-                   locale.toString(double(totals.averageResponse), 'f', 1) + QStringLiteral(" ms");
+    average.text = overallAverageText(totals.averageResponse, locale);
     average.lineType = LineType::Dot;
     m_chart->setAnnotation(0, average);
 
@@ -343,8 +397,7 @@ void TarnvueChart::annotate(const FoldTotals& totals) {
     loss.axis = 1;
     loss.value = totals.loss;
     loss.color = QColor(64, 0, 0);
-    loss.text = QStringLiteral("|lOverall Packet Loss is ") +
-                locale.toString(double(totals.loss), 'f', 0) + QStringLiteral("%");
+    loss.text = QStringLiteral("|l") + overallLossText(totals.loss, locale);
     loss.lineType = LineType::Dot;
     m_chart->setAnnotation(1, loss);
 
@@ -354,6 +407,10 @@ void TarnvueChart::annotate(const FoldTotals& totals) {
 bool TarnvueChart::LoadChart(const QString& FileName) {
     m_loadError.clear();
     const bool loaded = m_chart->loadChart(FileName, &m_loadError);
+    // A chart file brings its own look; what was chosen for a node ends here.
+    *m_programLook = ChartModel();
+    m_customBase.reset();
+    m_customChosen.reset();
     if (!loaded) {
         m_panel->hide();
         m_status->hide();

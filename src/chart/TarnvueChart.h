@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -14,6 +15,7 @@ namespace tarnvue {
 
 class ChartControl;
 class MonitorDB;
+struct ChartModel;
 struct FoldTotals;
 
 // The chart control of the main window: one node's response times over a
@@ -47,6 +49,11 @@ public:
     QString SubTitle() const { return m_subTitle; }
     void setSubTitle(const QString& title) { m_subTitle = title; }
 
+    // The period the span comes from (1 to 7 a named period, anything else
+    // custom), named with the span on the chart's extra title line.
+    int PeriodIndex() const { return m_periodIndex; }
+    void setPeriodIndex(int period) { m_periodIndex = period; }
+
     // Buckets of the last plot, and what its refresh read.
     std::int16_t PointCount() const { return m_pointCount; }
     const FoldTotals& LastTotals() const;
@@ -72,7 +79,9 @@ public:
     void Plot();
     // Configures the chart component for the current span, without data.
     void SetupGraph();
-    // The chart component's customisation dialog.
+    // The chart component's customisation dialog. What the user keeps with
+    // OK stays on the chart across new spans, widths and refreshes of the
+    // same node; a new node keeps the styles but takes its own titles.
     void Customize();
     // The chart component itself, for output.
     ChartControl* ChartObject() const { return m_chart; }
@@ -115,7 +124,14 @@ private:
     QString m_mainTitle;
     QString m_subTitle;
     std::int16_t m_pointCount = 0;
+    int m_periodIndex = 0;
     std::unique_ptr<FoldTotals> m_totals;
+    // The last plot as the program set it up, and the user's customisation:
+    // the chart they kept (chosen) against the program's look at that time.
+    std::unique_ptr<ChartModel> m_programLook;
+    std::unique_ptr<ChartModel> m_customBase;
+    std::unique_ptr<ChartModel> m_customChosen;
+    std::int32_t m_customNode = 0;
     QString m_loadError;
     QString m_saveError;
 
@@ -148,6 +164,12 @@ struct PictureSize {
 };
 PictureSize pictureSize(double widthTwips, double heightTwips, double twipsPerPixelX,
                         double twipsPerPixelY);
+
+// The texts of the two reference lines: "Overall Average Response Time is
+// 1234.5 ms" and "Overall Packet Loss is 0.5%", one decimal in the locale's
+// decimal separator and without grouping.
+QString overallAverageText(double averageResponse, const QLocale& locale);
+QString overallLossText(double lossPercent, const QLocale& locale);
 
 // Sets the chart's span and bucket width for a named period (1 to 7) at the
 // given local time; the custom period and any other value change nothing.

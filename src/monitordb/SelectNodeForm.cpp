@@ -15,6 +15,7 @@
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <algorithm>
@@ -33,6 +34,14 @@ constexpr int ButtonWidthTwips = 1215;
 
 // The list never gets so small that fewer entries than this show.
 constexpr int MinimumVisibleEntries = 5;
+// Entries added to the designed height when the screen has room for them.
+constexpr int RoomierExtraEntries = 8;
+
+// The size the user last gave the dialog, for the next time it opens.
+QSize& keptSize() {
+    static QSize size;
+    return size;
+}
 
 // Besides the identifier, each entry keeps the name and address it was made
 // from, so the filter matches those and not the brackets around them.
@@ -152,16 +161,26 @@ SelectNodeForm::SelectNodeForm(QWidget* parent) : QDialog(parent) {
     connect(m_list, &QListWidget::itemDoubleClicked, this, &SelectNodeForm::entryDoubleClicked);
     connect(m_filter, &QLineEdit::textChanged, this, &SelectNodeForm::applyFilter);
 
-    // The designed size, unless the fonts of this screen need more room.
+    // The designed size, unless the fonts of this screen need more room;
+    // taller where the screen has room, so that a long list shows more
+    // nodes. The user may make it larger still.
     const QSize designed(twipsToPixels(DesignWidthTwips, logicalDpiX()),
                          twipsToPixels(DesignHeightTwips, logicalDpiY()));
-    setFixedSize(designed.expandedTo(minimumSizeHint()));
+    setMinimumSize(designed.expandedTo(minimumSizeHint()));
+    QSize initial = minimumSize();
+    if (const QScreen* shown = screen()) {
+        const int line = std::max(1, m_list->fontMetrics().lineSpacing());
+        const int room = shown->availableGeometry().height() * 3 / 4 - initial.height();
+        initial.rheight() += std::clamp(room / line, 0, RoomierExtraEntries) * line;
+    }
+    resize(initial);
 }
 
 SelectNodeForm::~SelectNodeForm() = default;
 
 std::int32_t SelectNodeForm::SelectNode(QWidget* parent,
-                                        const std::function<void(QWidget*)>& onHelp) {
+                                        const std::function<void(QWidget*)>& onHelp,
+                                        std::int32_t currentNodeId) {
     // A dialog of its own for every call, so nothing of an earlier choice
     // (selection, filter, result) is left over.
     QPointer<SelectNodeForm> form = new SelectNodeForm(parent);
@@ -171,14 +190,18 @@ std::int32_t SelectNodeForm::SelectNode(QWidget* parent,
                 [dialog, onHelp] { onHelp(dialog); });
     }
     form->m_selectedNodeId = 0;
+    if (keptSize().isValid())
+        form->resize(keptSize().expandedTo(form->minimumSize()));
     form->LoadNodeList();
     // The parent (and the dialog with it) may go while a message box or the
     // dialog itself is open.
     if (!form)
         return 0;
+    form->selectNode(currentNodeId);
     const int result = form->exec();
     if (!form)
         return 0;
+    keptSize() = form->size();
     const std::int32_t nodeId = result == QDialog::Accepted ? form->SelectedNodeID() : 0;
     delete form.data();
     return nodeId;
@@ -287,6 +310,19 @@ void SelectNodeForm::applyFilter() {
 
     if (QListWidgetItem* current = m_list->currentItem())
         m_list->scrollToItem(current);
+}
+
+void SelectNodeForm::selectNode(std::int32_t nodeId) {
+    if (nodeId < 1)
+        return;
+    for (int row = 0; row < m_list->count(); ++row) {
+        QListWidgetItem* item = m_list->item(row);
+        if (!item->isHidden() && item->data(NodeIdRole).value<std::int32_t>() == nodeId) {
+            m_list->setCurrentItem(item);
+            m_list->scrollToItem(item, QAbstractItemView::PositionAtCenter);
+            return;
+        }
+    }
 }
 
 QListWidgetItem* SelectNodeForm::chosenEntry() const {

@@ -34,9 +34,15 @@ public:
 
     // Shows a fresh dialog modally over the parent and returns the chosen
     // node's identifier, or 0 when the user chose nothing or cancelled.
-    // onHelp, when given, answers the dialog's Help button.
+    // onHelp, when given, answers the dialog's Help button. The node on view
+    // (currentNodeId) starts selected; the dialog opens at the size the user
+    // last gave it.
     static std::int32_t SelectNode(QWidget* parent,
-                                   const std::function<void(QWidget*)>& onHelp = {});
+                                   const std::function<void(QWidget*)>& onHelp = {},
+                                   std::int32_t currentNodeId = 0);
+
+    // Selects and shows the entry of a node, if it is listed.
+    void selectNode(std::int32_t nodeId);
 
     // The node taken by OK or a double-click; 0 until then, and 0 again after
     // a cancel.

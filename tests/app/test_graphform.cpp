@@ -13,13 +13,19 @@
 #include "monitordb/MonitorDB.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTabBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QtTest>
+#include <qcustomplot.h>
 
 using namespace tarnvue;
 
@@ -30,6 +36,7 @@ const QDateTime Now(QDate(2026, 11, 2), QTime(14, 37));
 void writeDatabase(const QString& path) {
     test::TestDatabase db(path);
     db.addNode(5, QStringLiteral("router5"), QStringLiteral("10.0.0.5"));
+    db.addNode(6, QStringLiteral("switch6"), QStringLiteral("10.0.0.6"));
     const double day = DateValue::fromDateTime(Now.date());
     for (int minute = -8 * 1440; minute < 15 * 60; minute += 5)
         db.addSample(5, day + minute / 1440.0, 10 + (minute / 5) % 7, 9, 20, 0);
@@ -114,6 +121,10 @@ private slots:
         GraphForm w;
         w.show();
         QCOMPARE(w.windowTitle(), QStringLiteral("Norvane Tarnvue"));
+        // A first run says how to begin.
+        auto* hint = w.findChild<QLabel*>(QStringLiteral("StartHint"));
+        QVERIFY(hint && hint->isVisible());
+        QCOMPARE(hint->text(), QStringLiteral("Build New Chart (Ctrl+N) to chart a node"));
         QVERIFY(menuShown(w, "FileMenu"));
         QVERIFY(menuShown(w, "HelpMenu"));
         QVERIFY(!menuShown(w, "EditMenu"));
@@ -145,9 +156,9 @@ private slots:
             QVERIFY2(!a->icon().isNull(), qPrintable(a->text()));
         }
         QCOMPARE(keys, (QStringList{"New", "Open", "Save", "Print", "Refresh", "MoreDetail",
-                                    "LessDetail", "Table", "Customize", "Help"}));
+                                    "LessDetail", "ZoomOut", "Table", "Customize", "Help"}));
         QCOMPARE(captions, (QStringList{"New", "Open", "Save", "Print", "Refresh", "Detail",
-                                        "Detail", "Table", "Customize", "Help"}));
+                                        "Detail", "Zoom Out", "Table", "Customize", "Help"}));
         QCOMPARE(w.toolbarButton(QStringLiteral("Table"))->toolTip(),
                  QStringLiteral("Display Responset Time Table with Chart"));
         QCOMPARE(w.Toolbar()->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
@@ -205,6 +216,7 @@ private slots:
     }
 
     void cancelledBuildNewChangesNothing() {
+        QVERIFY(!nodeChart()->findChild<QLabel*>(QStringLiteral("StartHint"))->isVisible());
         auto w = nodeChart();
         w->PeriodButtons()->setCurrentIndex(1);
         const double begin = w->Chart()->PlotBegin();
@@ -274,7 +286,8 @@ private slots:
         w->Toolbar_ButtonClick(QStringLiteral("MoreDetail"));
         QCOMPARE(w->CurrentPeriod(), 8);
         QCOMPARE(w->PeriodButtons()->currentIndex(), 7);
-        QCOMPARE(w->windowTitle(), QStringLiteral("router5"));
+        QCOMPARE(w->windowTitle(),
+                 QStringLiteral("router5 - 2 Nov 2026 00:00 \u2013 2 Nov 2026 15:00"));
         QCOMPARE(w->Chart()->PlotBegin(), begin);
         QCOMPARE(w->Chart()->PlotEnd(), end);
         QCOMPARE(int(DateValue::wholeMinutes(w->Chart()->PeriodSize())), 5);
@@ -295,6 +308,53 @@ private slots:
         QCOMPARE(int(DateValue::wholeMinutes(w->Chart()->PeriodSize())), 1);
     }
 
+    // A title, a style or the grid chosen in the customisation dialog went
+    // back to the defaults on the next period, detail step or refresh.
+    void customisationSurvives_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("period tab") << "period"
+                                    << "My router";
+        QTest::newRow("detail step") << "detail"
+                                     << "My router";
+        QTest::newRow("refresh") << "refresh"
+                                 << "My router";
+        QTest::newRow("new node") << "node"
+                                  << "switch6";
+    }
+    void customisationSurvives() {
+        QFETCH(QString, command);
+        auto w = nodeChart();
+        QTimer::singleShot(0, [] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            dialog->findChild<QLineEdit*>(QStringLiteral("mainTitle"))
+                ->setText(QStringLiteral("My router"));
+            auto* style = dialog->findChild<QComboBox*>(QStringLiteral("plotStyle"));
+            style->setCurrentIndex(style->findData(int(PlotStyle::Bars)));
+            dialog->findChild<QCheckBox*>(QStringLiteral("gridLines"))->setChecked(false);
+            dialog->accept();
+        });
+        w->CustomizeSelection_Click();
+        if (command == QLatin1String("period")) {
+            w->PeriodButtons()->setCurrentIndex(1);
+        } else if (command == QLatin1String("detail")) {
+            w->Toolbar_ButtonClick(QStringLiteral("MoreDetail"));
+        } else if (command == QLatin1String("refresh")) {
+            w->RefreshSelection_Click();
+        } else {
+            w->setNodeChooser([](QWidget*) { return 6; });
+            w->BuildNewSelection_Click();
+        }
+        const ChartModel& m = w->Chart()->ChartObject()->model();
+        QTEST(m.mainTitle, "title");
+        QCOMPARE(m.series.at(3).plotStyle, PlotStyle::Bars);
+        QVERIFY(!m.gridLines);
+        // The rest is the program's: the loss series' own colour, its axis.
+        QCOMPARE(m.series.at(3).color, QColor(255, 0, 0));
+        QCOMPARE(m.rightMax, 101.0);
+    }
+
     void lessDetailAtTheTopIsRefused() {
         auto w = nodeChart();
         command(*w, "Last12MonthsPeriod")->trigger();
@@ -304,6 +364,26 @@ private slots:
                  QStringList{"The chart is already displaying the least amount of detail."});
         QCOMPARE(w->CurrentPeriod(), 6);
         QCOMPARE(w->Chart()->PlotBegin(), begin);
+    }
+
+    // Detail was taken for zoom: zoom has its own button, live only while zoomed.
+    void zoomOutButtonFollowsTheZoom() {
+        auto w = nodeChart();
+        QAction* zoomOut = w->toolbarButton(QStringLiteral("ZoomOut"));
+        QVERIFY(zoomOut->isVisible() && !zoomOut->isEnabled());
+        QCustomPlot* plot = w->Chart()->ChartObject()->plot();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        const int y = plot->axisRect()->center().y();
+        const QPoint from(int(plot->xAxis->coordToPixel(10)), y);
+        const QPoint to(int(plot->xAxis->coordToPixel(20)), y);
+        QTest::mousePress(plot, Qt::LeftButton, {}, from);
+        QTest::mouseMove(plot, to);
+        QTest::mouseRelease(plot, Qt::LeftButton, {}, to);
+        QVERIFY(w->Chart()->Zoomed());
+        QVERIFY(zoomOut->isEnabled());
+        zoomOut->trigger();
+        QVERIFY(!w->Chart()->Zoomed());
+        QVERIFY(!zoomOut->isEnabled());
     }
 
     void zoomedDetailChartsTheZoomedSpan() {
@@ -395,7 +475,8 @@ private slots:
         });
         command(*w, "CustomPeriod")->trigger();
         QCOMPARE(w->CurrentPeriod(), 8);
-        QCOMPARE(w->windowTitle(), QStringLiteral("router5"));
+        QCOMPARE(w->windowTitle(),
+                 QStringLiteral("router5 - 2 Nov 2026 06:00 \u2013 2 Nov 2026 12:00"));
         QCOMPARE(int(w->Chart()->PointCount()), 12);
         QCOMPARE(w->Chart()->PlotBegin(), DateValue::fromDateTime(Now.date(), QTime(6, 0)));
         QCOMPARE(w->PeriodButtons()->currentIndex(), 7);

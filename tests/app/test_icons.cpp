@@ -13,10 +13,10 @@ using namespace tarnvue;
 namespace {
 
 const QStringList ToolbarKeys = {
-    QStringLiteral("New"),   QStringLiteral("Open"),    QStringLiteral("Save"),
-    QStringLiteral("Print"), QStringLiteral("Refresh"), QStringLiteral("Plus"),
-    QStringLiteral("Minus"), QStringLiteral("Table"),   QStringLiteral("Customize"),
-    QStringLiteral("Help"),  QStringLiteral("Tarnvue"),
+    QStringLiteral("New"),       QStringLiteral("Open"),    QStringLiteral("Save"),
+    QStringLiteral("Print"),     QStringLiteral("Refresh"), QStringLiteral("Finer"),
+    QStringLiteral("Coarser"),   QStringLiteral("ZoomOut"), QStringLiteral("Table"),
+    QStringLiteral("Customize"), QStringLiteral("Help"),    QStringLiteral("Tarnvue"),
 };
 
 // The folder the SVG files are kept in, beside the sources.

@@ -114,7 +114,10 @@ private slots:
         const QString few = QStringLiteral(
             "Not enough samples selected.\rYou should generate samples closer together.");
         const QString many = QStringLiteral(
-            "Too many samples selected.\rYou should generate samples farther apart.");
+            "Too many samples selected.\rYou should generate samples farther apart.\rA chart "
+            "holds at most 3000 samples. The finest width for this span is \"%1\".");
+        const QString typing = QStringLiteral(
+            "\rType a date and time as dd.MM.yyyy HH:mm, or a time alone for today.");
         QTest::newRow("an hour every 30 minutes") << "01.12.2026 08:00"
                                                   << "01.12.2026 09:00" << 30 << ""
                                                   << "";
@@ -123,18 +126,22 @@ private slots:
         QTest::newRow("3000 minutes") << "01.12.2026 00:00"
                                       << "03.12.2026 02:00" << 1 << ""
                                       << "";
-        QTest::newRow("3001 minutes") << "01.12.2026 00:00"
-                                      << "03.12.2026 02:01" << 1 << many << "Units";
+        QTest::newRow("3001 minutes")
+            << "01.12.2026 00:00"
+            << "03.12.2026 02:01" << 1 << many.arg("Every 2 Minutes") << "Units";
+        QTest::newRow("a year every minute")
+            << "01.12.2025 00:00"
+            << "01.12.2026 00:00" << 1 << many.arg("Every 6 Hours") << "Units";
         QTest::newRow("end before start") << "02.12.2026 00:00"
                                           << "01.12.2026 00:00" << 60 << few << "Units";
         QTest::newRow("45 minutes every 30") << "01.12.2026 08:00"
                                              << "01.12.2026 08:45" << 30 << ""
                                              << "";
-        QTest::newRow("bad start") << "someday"
-                                   << "01.12.2026 08:45" << 30 << "Invalid Start Date / Time"
-                                   << "StartDate";
+        QTest::newRow("bad start")
+            << "someday"
+            << "01.12.2026 08:45" << 30 << "Invalid Start Date / Time" + typing << "StartDate";
         QTest::newRow("bad end") << "01.12.2026 08:00"
-                                 << "31.11.2026 08:45" << 30 << "Invalid End Date / Time"
+                                 << "31.11.2026 08:45" << 30 << "Invalid End Date / Time" + typing
                                  << "EndDate";
     }
     void acceptsAndRefuses() {

@@ -38,12 +38,14 @@ private slots:
         QCOMPARE(int(SampleSizes(1).Minutes), 1);
         QCOMPARE(SampleSizes(6).Name, QStringLiteral("Every Hour"));
         QCOMPARE(SampleSizes(9).Name, QStringLiteral("One a Day"));
-        QCOMPARE(int(SampleSizes(9).Minutes), 1439);
+        QCOMPARE(int(SampleSizes(9).Minutes), 1440);
         QVERIFY_THROWS_EXCEPTION(Error, SampleSizes(0));
         QVERIFY_THROWS_EXCEPTION(Error, SampleSizes(10));
 
+        // A day is a calendar day; the one-minute-short day of older charts
+        // still finds the day rung.
+        QCOMPARE(int(FindSampleSize(1440)), 9);
         QCOMPARE(int(FindSampleSize(1439)), 9);
-        QCOMPARE(int(FindSampleSize(1440)), 0);
         QCOMPARE(int(FindSampleSize(45)), 0);
         QCOMPARE(int(FindSampleSize(1)), 1);
         QCOMPARE(int(FindSampleSize(360)), 7);
@@ -100,19 +102,19 @@ private slots:
         QTest::newRow("last 30 days")
             << afternoon << 4 << at(2026, 11, 6) << at(2026, 12, 7) << 360 << 124;
         QTest::newRow("last 3 months from 31 May")
-            << may31 << 5 << at(2026, 2, 28) << at(2026, 6, 1) << 1439 << 93;
+            << may31 << 5 << at(2026, 2, 28) << at(2026, 6, 1) << 1440 << 93;
         QTest::newRow("last 3 months from 31 May in a leap year")
-            << may31Leap << 5 << at(2024, 2, 29) << at(2024, 6, 1) << 1439 << 93;
+            << may31Leap << 5 << at(2024, 2, 29) << at(2024, 6, 1) << 1440 << 93;
         QTest::newRow("last 3 months across the year")
-            << newYear << 5 << at(2026, 10, 1) << at(2027, 1, 2) << 1439 << 93;
+            << newYear << 5 << at(2026, 10, 1) << at(2027, 1, 2) << 1440 << 93;
         QTest::newRow("last 12 months")
-            << afternoon << 6 << at(2025, 12, 6) << at(2026, 12, 7) << 1439 << 366;
+            << afternoon << 6 << at(2025, 12, 6) << at(2026, 12, 7) << 1440 << 366;
         QTest::newRow("last 12 months from 31 March")
-            << march31 << 6 << at(2025, 3, 31) << at(2026, 4, 1) << 1439 << 366;
+            << march31 << 6 << at(2025, 3, 31) << at(2026, 4, 1) << 1440 << 366;
         QTest::newRow("this year")
-            << afternoon << 7 << at(2026, 1, 1) << at(2026, 12, 7) << 1439 << 340;
+            << afternoon << 7 << at(2026, 1, 1) << at(2026, 12, 7) << 1440 << 340;
         QTest::newRow("this year on 1 January")
-            << newYear << 7 << at(2027, 1, 1) << at(2027, 1, 2) << 1439 << 1;
+            << newYear << 7 << at(2027, 1, 1) << at(2027, 1, 2) << 1440 << 1;
         QTest::newRow("this month on 1 January")
             << newYear << 3 << at(2027, 1, 1) << at(2027, 1, 2) << 360 << 4;
     }

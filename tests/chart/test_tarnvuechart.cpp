@@ -1,5 +1,7 @@
 #include "TestDatabase.h"
 #include "TestEnvironment.h"
+#include "chart/Periods.h"
+#include "chart/SampleFold.h"
 #include "chart/TarnvueChart.h"
 #include "components/chart/ChartControl.h"
 #include "core/DateValue.h"
@@ -17,6 +19,7 @@ namespace {
 
 const double Day = 46327.0; // 2026-11-01 00:00
 const double Minute = 1.0 / 1440.0;
+const QDate EveningDay(2026, 11, 20);
 
 // Node 1 polled every minute from 00:00 to 05:59 with a one-hour outage from
 // 02:00 (no rows at all), 40 ms with 10% loss at 04:xx; node 2 has one bad row
@@ -25,12 +28,15 @@ void writeDatabase(const QString& path) {
     test::TestDatabase db(path);
     db.addNode(1, QStringLiteral("router1"), QStringLiteral("10.0.0.1"));
     db.addNode(2, QStringLiteral("broken"), QStringLiteral("10.0.0.2"));
+    db.addNode(3, QStringLiteral("evening"), QStringLiteral("10.0.0.3"));
     for (int m = 0; m < 360; ++m) {
         if (m >= 120 && m < 180)
             continue;
         const int response = m < 240 ? 20 : 40;
         db.addSample(1, Day + m * Minute, response, response - 5, response + 10, m >= 240 ? 10 : 0);
     }
+    for (int m = 0; m <= 30; ++m)
+        db.addSample(3, DateValue::fromDateTime(EveningDay, QTime(20, m)), 50, 50, 50, 0);
     db.addSample(2, Day, 10, 10, 10, 0);
     db.addSample(2, Day + Minute, QVariant(), 10, 10, 0);
 }
@@ -60,7 +66,7 @@ private slots:
         QTest::newRow("15 hours of 6-hour buckets") << 15.0 << 360 << 2;
         QTest::newRow("21 hours of 6-hour buckets") << 21.0 << 360 << 4;
         QTest::newRow("empty span") << 0.0 << 15 << 0;
-        QTest::newRow("a year of day buckets") << 366 * 24.0 << 1439 << 366;
+        QTest::newRow("a year of day buckets") << 366 * 24.0 << 1440 << 366;
         QTest::newRow("a day of minutes") << 24.0 << 1 << 1440;
     }
     void pointCount() {
@@ -134,7 +140,9 @@ private slots:
         QCOMPARE(c.xAxisLabel(), QString());
         QCOMPARE(c.mainTitle(), QStringLiteral("router1"));
         QCOMPARE(c.subTitle(), QStringLiteral("10.0.0.1"));
-        QVERIFY(c.footer().startsWith(QStringLiteral("||Norvane Tarnvue version ")));
+        // The extra title line: what the chart shows, then the program.
+        QVERIFY(c.footer().startsWith(QStringLiteral("Custom: 1 Nov 2026 00:00 \u2013 ")));
+        QVERIFY(c.footer().contains(QStringLiteral("||Norvane Tarnvue version ")));
 
         // Hour 2 had no polls: a gap in all four series.
         for (int s = 0; s < 4; ++s)
@@ -155,13 +163,42 @@ private slots:
         QCOMPARE(loss.axis, 1);
         QCOMPARE(loss.value, 4.0);
         QCOMPARE(loss.color, QColor(64, 0, 0));
-        QCOMPARE(loss.text, QStringLiteral("|lOverall Packet Loss is 4%"));
+        QCOMPARE(loss.text, QStringLiteral("|lOverall Packet Loss is 4.0%"));
         QVERIFY(c.showAnnotations());
 
         // The finished face: the chart, no progress.
         QVERIFY(!chart.Panel()->isHidden());
         QVERIFY(chart.Status()->isHidden());
         QVERIFY(chart.StatusLabel()->isHidden());
+    }
+
+    // Loss under half a percent read "0%"; grouping made "1,234.5 ms".
+    void overallTexts_data() {
+        QTest::addColumn<double>("average");
+        QTest::addColumn<float>("loss");
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("averageText");
+        QTest::addColumn<QString>("lossText");
+        QTest::newRow("small loss") << 28.0 << 0.46f << "en_US"
+                                    << "28.0 ms"
+                                    << "0.5%";
+        QTest::newRow("half rounds up") << 3.25 << 12.25f << "en_US"
+                                        << "3.3 ms"
+                                        << "12.3%";
+        QTest::newRow("comma decimal, no grouping") << 1234.5 << 0.46f << "de_DE"
+                                                    << "1234,5 ms"
+                                                    << "0,5%";
+    }
+    void overallTexts() {
+        QFETCH(double, average);
+        QFETCH(float, loss);
+        QFETCH(QString, locale);
+        QFETCH(QString, averageText);
+        QFETCH(QString, lossText);
+        QCOMPARE(overallAverageText(average, QLocale(locale)),
+                 QStringLiteral("Overall Average Response Time is ") + averageText);
+        QCOMPARE(overallLossText(loss, QLocale(locale)),
+                 QStringLiteral("Overall Packet Loss is ") + lossText);
     }
 
     void subtitleDifferingOnlyInCaseIsNotShown() {
@@ -178,16 +215,20 @@ private slots:
         QCOMPARE(chart.SubTitle(), QStringLiteral("ROUTER1.EXAMPLE"));
     }
 
-    void dayBucketsHold1439Minutes() {
+    // Day buckets of a minute short of a day ended hours before the span
+    // did, so this evening's polls were never read.
+    void yearChartCountsThisEveningsPolls() {
         TarnvueChart chart;
         chart.setDB(&MonitorDB::shared());
-        chart.setNodeID(1);
-        chart.setPlotBegin(Day);
-        chart.setPlotEnd(Day + 3);
-        chart.setPeriodSize(1439 * Minute);
+        chart.setNodeID(3);
+        QVERIFY(setupPeriod(chart, Last12MonthsPeriod, QDateTime(EveningDay, QTime(21, 30))));
         chart.Plot();
-        QCOMPARE(chart.ChartObject()->minutesPerPoint(), 1439);
-        QCOMPARE(chart.ChartObject()->pointsPerDay(), 1440.0 / 1439.0);
+        QCOMPARE(chart.ChartObject()->minutesPerPoint(), 1440);
+        QCOMPARE(chart.LastTotals().records, 31);
+        const int last = chart.PointCount() - 1;
+        QCOMPARE(chart.ChartObject()->value(AverageSeries, last), 50.0f);
+        QCOMPARE(chart.ChartObject()->model().pointTime(last),
+                 DateValue::fromDateTime(EveningDay, QTime(0, 0)));
     }
 
     void badRowInTheFirstBucketFailsThePlot() {

@@ -1,5 +1,7 @@
 #include "components/chart/ChartControl.h"
+#include "components/chart/ChartDataText.h"
 #include "components/chart/ChartFile.h"
+#include "core/Clock.h"
 #include "core/DateValue.h"
 #include "core/Error.h"
 
@@ -62,9 +64,36 @@ private slots:
         QCOMPARE(plot->graph(3)->valueAxis(), plot->yAxis2);
         QCOMPARE(plot->yAxis2->range().lower, 0.0);
         QCOMPARE(plot->yAxis2->range().upper, 101.0);
-        // The left axis was chosen from the data: above the highest value.
-        QVERIFY(c.leftAxisMaximum() >= 34.0);
-        QVERIFY(c.leftAxisMaximum() <= 50.0);
+        // The left axis runs to a round value just above the data.
+        QCOMPARE(c.leftAxisMaximum(), 40.0);
+        for (int s = 0; s < 3; ++s) {
+            for (int p = 0; p < 8; ++p)
+                c.setValue(s, p, p == 5 ? 10.0f : 4.0f);
+        }
+        QCOMPARE(c.leftAxisMaximum(), 12.0);
+    }
+
+    // Loss in a bucket was drawn as a ramp from the bucket before.
+    void stepsHoldEachBucketsValue()
+    {
+        ChartControl c;
+        fill(c, 8);
+        c.setSeriesPlotStyle(3, PlotStyle::Steps);
+        c.flush();
+        const auto data = c.plot()->graph(3)->data();
+        QList<QPointF> path;
+        for (auto it = data->constBegin(); it != data->constEnd(); ++it)
+            path << QPointF(it->key, it->value);
+        for (int p : {0, 2, 4, 7}) {
+            const double v = c.value(3, p);
+            const qsizetype at = path.indexOf(QPointF(p - 0.5, v));
+            QVERIFY2(at >= 0 && at + 1 < path.size(), qPrintable(QString::number(p)));
+            QCOMPARE(path.at(at + 1), QPointF(p + 0.5, v));
+        }
+        // The gap stays a gap; the other series still join the middles.
+        QVERIFY(std::any_of(path.cbegin(), path.cend(),
+                            [](const QPointF& at) { return at.x() == 3 && qIsNaN(at.y()); }));
+        QCOMPARE(c.plot()->graph(2)->data()->at(4)->key, 4.0);
     }
 
     void zoomByDraggingOverWholePoints()
@@ -126,21 +155,34 @@ private slots:
         QCOMPARE(c.firstVisiblePoint(), 1);
     }
 
-    void tableShowsEachBucket()
+    // Buckets still to come were listed as empty rows, like outages.
+    void tableShowsTheBucketsSoFar()
     {
+        setClock(std::make_shared<FixedClock>(DateValue::toDateTime(Day + 50.0 / 1440)));
         ChartControl c;
         fill(c, 6);
+        c.setValue(0, 0, 9.0f);
+        c.setSeriesTableColumn(0, QStringLiteral("Minimum (ms)"), 0);
         QVERIFY(c.table()->isHidden());
         c.setTableMode(TableGraphWithTable);
         QVERIFY(!c.table()->isHidden());
-        QCOMPARE(c.table()->rowCount(), 6);
+        QCOMPARE(c.table()->rowCount(), 4);
         QCOMPARE(c.table()->columnCount(), 5);
+        QCOMPARE(c.table()->horizontalHeaderItem(1)->text(), QStringLiteral("Minimum (ms)"));
         QCOMPARE(c.table()->horizontalHeaderItem(3)->text(), QStringLiteral("Average"));
         QVERIFY(c.table()->item(1, 0)->text().contains(QStringLiteral("00:15")));
-        QCOMPARE(c.table()->item(3, 1)->text(), QString()); // the gap
-        QVERIFY(!c.table()->item(4, 1)->text().isEmpty());
+        QCOMPARE(c.table()->item(1, 3)->text(), QLocale().toString(31.0, 'f', 1));
+        // A click on a heading sorts by the numbers, gaps last.
+        c.table()->sortByColumn(1, Qt::DescendingOrder);
+        QStringList column;
+        for (int row = 0; row < 4; ++row)
+            column << c.table()->item(row, 1)->text();
+        QCOMPARE(column, (QStringList{"12", "11", "9", ""}));
+        // The data export keeps a line per bucket.
+        QCOMPARE(chartDataCsv(c.model()).count(QStringLiteral("\r\n")), 7);
         c.setTableMode(TableGraphOnly);
         QVERIFY(c.table()->isHidden());
+        setClock(nullptr);
     }
 
     void resetKeepsTheUsersFontAndTable()
@@ -159,28 +201,55 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(Error, c.setTableMode(1));
     }
 
-    void timeAxisLabelsSuitTheBuckets()
+    // The time axis took a fixed number of ticks whatever the width, showed
+    // 2-digit years and left the date out of charts of a day.
+    void timeAxisLabels_data()
     {
+        QTest::addColumn<int>("minutes");
+        QTest::addColumn<int>("points");
+        QTest::addColumn<double>("first");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("firstLabel");
+        QTest::addColumn<QString>("secondLabel");
+        QTest::addColumn<QString>("lastLabel");
+        const double day = DateValue::fromDateTime(QDate(2026, 11, 30));
+        const double year = DateValue::fromDateTime(QDate(2025, 12, 6));
+        QTest::newRow("day, 600 px") << 15 << 96 << day << 600 << 7 << "00:00\n30 Nov 2026"
+                                     << "04:00" << "00:00\n1 Dec 2026";
+        QTest::newRow("day, 1600 px") << 15 << 96 << day << 1600 << 13 << "00:00\n30 Nov 2026"
+                                      << "02:00" << "00:00\n1 Dec 2026";
+        QTest::newRow("week, 600 px")
+            << 60 << 192 << day - 7 << 600 << 5 << "23 Nov 2026" << "25 Nov" << "1 Dec";
+        QTest::newRow("week, 1600 px") << 60 << 192 << day - 7 << 1600 << 17
+                                       << "00:00\n23 Nov 2026" << "12:00" << "00:00\n1 Dec 2026";
+        QTest::newRow("month, 600 px")
+            << 360 << 124 << day - 30 << 600 << 5 << "2 Nov 2026" << "9 Nov" << "30 Nov";
+        QTest::newRow("month, 1600 px")
+            << 360 << 124 << day - 30 << 1600 << 16 << "1 Nov 2026" << "3 Nov" << "1 Dec";
+        QTest::newRow("year, 600 px")
+            << 1440 << 367 << year << 600 << 6 << "Jan 2026" << "Mar" << "Nov";
+        QTest::newRow("year, 1600 px")
+            << 1440 << 367 << year << 1600 << 12 << "Jan 2026" << "Feb" << "Dec";
+    }
+    void timeAxisLabels()
+    {
+        QFETCH(int, minutes);
+        QFETCH(int, points);
+        QFETCH(double, first);
+        QFETCH(int, width);
+        QFETCH(int, count);
         ChartControl c;
-        c.resize(800, 500);
-        fill(c, 96); // a day of quarter hours
-        QImage image = c.toImage(800, 500);
-        QVERIFY(!image.isNull());
-        const QVector<QString> labels = c.plot()->xAxis->tickVectorLabels();
-        QVERIFY(!labels.isEmpty());
-        QCOMPARE(labels.first(), QStringLiteral("00:00"));
-        for (const QString& label : labels)
-            QVERIFY2(label.endsWith(QStringLiteral(":00")), qPrintable(label));
-
-        // Day buckets: dates.
-        c.setMinutesPerPoint(1439);
-        c.setPointCount(30);
-        c.action(ChartControl::ActionRebuild);
-        image = c.toImage(800, 500);
-        const QVector<QString> days = c.plot()->xAxis->tickVectorLabels();
-        QVERIFY(!days.isEmpty());
-        QVERIFY2(!days.first().contains(QLatin1Char(':')), qPrintable(days.first()));
-        QCOMPARE(days.first(), QLocale().toString(QDate(2026, 11, 1), QStringLiteral("d MMM")));
+        c.plot()->setLocale(QLocale(QLocale::English, QLocale::UnitedKingdom));
+        fill(c, points);
+        c.setMinutesPerPoint(minutes);
+        c.setFirstPointTime(first);
+        QVERIFY(!c.toImage(width, 400).isNull());
+        const QVector<QString> shown = c.plot()->xAxis->tickVectorLabels();
+        QCOMPARE(shown.size(), count);
+        QTEST(shown.at(0), "firstLabel");
+        QTEST(shown.at(1), "secondLabel");
+        QTEST(shown.last(), "lastLabel");
     }
 
     void imagesAndClipboard()

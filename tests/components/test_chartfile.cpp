@@ -131,13 +131,26 @@ ChartModel richModel() {
     m.visiblePointCount = 24;
     m.firstVisiblePoint = 25;
 
-    m.series[0] = {QStringLiteral("Minimum, ms"), QColor(10, 20, 30, 40), true, 0.1,
-                   LineType::Dash};
-    m.series[1] = {QStringLiteral("Say \"hi\""), QColor::fromRgbF(0.123f, 0.456f, 0.789f, 0.5f),
-                   false, 2.75, LineType::Dot};
-    m.series[2] = {QStringLiteral("Zürich – 東京 🙂"), QColor::fromHsv(300, 200, 100, 128),
-                   true, 0.0, LineType::DashDot};
-    m.series[3] = {QString(), QColor(), true, 100.0, LineType::Solid};
+    const auto style = [](const QString& label, const QColor& color, bool visible, double width,
+                          LineType type) {
+        SeriesStyle s;
+        s.label = label;
+        s.color = color;
+        s.visible = visible;
+        s.lineWidth = width;
+        s.lineType = type;
+        return s;
+    };
+    m.series[0] =
+        style(QStringLiteral("Minimum, ms"), QColor(10, 20, 30, 40), true, 0.1, LineType::Dash);
+    m.series[1] = style(QStringLiteral("Say \"hi\""),
+                        QColor::fromRgbF(0.123f, 0.456f, 0.789f, 0.5f), false, 2.75, LineType::Dot);
+    m.series[2] = style(QStringLiteral("Zürich – 東京 🙂"),
+                        QColor::fromHsv(300, 200, 100, 128), true, 0.0, LineType::DashDot);
+    m.series[3] = style(QString(), QColor(), true, 100.0, LineType::Solid);
+    m.series[3].plotStyle = PlotStyle::Steps;
+    m.series[3].heading = QStringLiteral("Loss (%)");
+    m.series[3].decimals = 0;
 
     m.plotStyle = PlotStyle::Bars;
     m.rightAxisSeries = 1;
@@ -309,6 +322,29 @@ private slots:
             c.insert(QLatin1String("leftColor"), QStringLiteral("#FF0A141E"));
         }) << opaqueLeft;
     }
+    // Files of earlier versions: series without their own style and table
+    // column, and day buckets one minute short.
+    void earlierFilesOpen() {
+        const QByteArray file = withConfig(encodeChartFile(richModel()), [](QJsonObject& c) {
+            QJsonArray series = c.value(QLatin1String("series")).toArray();
+            for (QJsonValueRef entry : series) {
+                QJsonObject style = entry.toObject();
+                for (const char* key : {"plotStyle", "heading", "decimals"})
+                    style.remove(QLatin1String(key));
+                entry = style;
+            }
+            c.insert(QLatin1String("series"), series);
+            c.insert(QLatin1String("minutesPerPoint"), 1439);
+        });
+        QString error;
+        const std::optional<ChartModel> decoded = decodeChartFile(file, &error);
+        QVERIFY2(decoded.has_value(), qPrintable(error));
+        QCOMPARE(decoded->series[3].plotStyle, PlotStyle::Bars);
+        QCOMPARE(decoded->series[3].tableHeading(), QString());
+        QCOMPARE(decoded->series[3].decimals, 1);
+        QCOMPARE(decoded->minutesPerPoint, 1439);
+    }
+
     void readerAccepts() {
         QFETCH(QByteArray, bytes);
         QFETCH(ChartModel, expected);

@@ -674,14 +674,17 @@ private slots:
 
         QCOMPARE(form.windowTitle(), QStringLiteral("Build New Chart ..."));
         QVERIFY(form.isModal());
-        // Fixed, and no smaller than designed.
-        QCOMPARE(form.minimumSize(), form.maximumSize());
-        QCOMPARE(form.size(), form.minimumSize());
+        // No smaller than designed, and larger when the user wants.
         const QSize designed(qRound(6435 * form.logicalDpiX() / 1440.0),
                              qRound(2970 * form.logicalDpiY() / 1440.0));
-        QVERIFY(form.width() >= designed.width());
-        QVERIFY(form.height() >= designed.height());
-        QCOMPARE(form.size() != designed, grown);
+        QVERIFY(form.minimumSize().width() >= designed.width());
+        QVERIFY(form.minimumSize().height() >= designed.height());
+        QCOMPARE(form.minimumSize() != designed, grown);
+        QVERIFY(form.maximumSize().height() > form.minimumSize().height());
+        // With room on the screen, more than eight entries show.
+        if (!grown)
+            QVERIFY(listOf(form)->viewport()->height() >
+                    8 * listOf(form)->fontMetrics().lineSpacing());
         // Centred on its owner.
         const QPoint offset = form.geometry().center() - owner.geometry().center();
         QVERIFY2(offset.manhattanLength() <= 8,
@@ -734,20 +737,24 @@ private slots:
         QTest::addColumn<QString>("selected");
         QTest::addColumn<QString>("button");
         QTest::addColumn<int>("nodeId");
+        QTest::addColumn<int>("onView");
 
+        QTest::newRow("OK on the node on view") << QString() << QString() << "OK_Button" << 3 << 3;
         QTest::newRow("OK on a selected entry")
-            << QString() << QStringLiteral("Bravo  (10.0.0.2)") << "OK_Button" << 2;
-        QTest::newRow("OK with nothing selected") << QString() << QString() << "OK_Button" << 0;
+            << QString() << QStringLiteral("Bravo  (10.0.0.2)") << "OK_Button" << 2 << 3;
+        QTest::newRow("OK with nothing selected")
+            << QString() << QString() << "OK_Button" << 0 << 0;
         QTest::newRow("Cancel with an entry selected")
-            << QString() << QStringLiteral("Bravo  (10.0.0.2)") << "Cancel_Button" << 0;
+            << QString() << QStringLiteral("Bravo  (10.0.0.2)") << "Cancel_Button" << 0 << 0;
         QTest::newRow("OK on the one match of the filter")
-            << QStringLiteral("192") << QString() << "OK_Button" << 4;
+            << QStringLiteral("192") << QString() << "OK_Button" << 4 << 0;
     }
     void selectNode() {
         QFETCH(QString, typed);
         QFETCH(QString, selected);
         QFETCH(QString, button);
         QFETCH(int, nodeId);
+        QFETCH(int, onView);
         const test::ProgramDirScope dir;
         const test::DialogRecorderScope rec;
         writeNodes(standardNodes());
@@ -767,7 +774,7 @@ private slots:
                 list->setCurrentItem(entry(*list, selected));
             QTest::mouseClick(child<QPushButton>(form, qPrintable(button)), Qt::LeftButton);
         });
-        QCOMPARE(SelectNodeForm::SelectNode(&owner), nodeId);
+        QCOMPARE(SelectNodeForm::SelectNode(&owner, {}, onView), nodeId);
         QVERIFY(answer.answered());
         QVERIFY(!answer.leftOpen());
         QVERIFY(!answer.gaveUp());
@@ -775,6 +782,26 @@ private slots:
         // The dialog is gone once the choice is made.
         QVERIFY(owner.findChildren<SelectNodeForm*>().isEmpty());
         QCOMPARE(rec->texts(), QStringList());
+    }
+
+    void keepsTheSizeTheUserGaveIt() {
+        const test::ProgramDirScope dir;
+        const test::DialogRecorderScope rec;
+        writeNodes(standardNodes());
+        QSize given;
+        const ModalAnswer grow([&](SelectNodeForm& form) {
+            form.resize(form.size() + QSize(120, 90));
+            given = form.size();
+            form.reject();
+        });
+        SelectNodeForm::SelectNode(nullptr);
+        QSize reopened;
+        const ModalAnswer look([&](SelectNodeForm& form) {
+            reopened = form.size();
+            form.reject();
+        });
+        SelectNodeForm::SelectNode(nullptr);
+        QCOMPARE(reopened, given);
     }
 
     void eachCallStartsFresh() {

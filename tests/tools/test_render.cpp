@@ -10,6 +10,7 @@
 #include "monitordb/MonitorDB.h"
 
 #include <QImageReader>
+#include <QProcess>
 #include <QTabBar>
 #include <QtTest>
 
@@ -151,6 +152,16 @@ private slots:
             QVERIFY(!parsed.error.isEmpty());
     }
 
+    void dayWidthIsAWholeDay() {
+        for (const char* width : {"1439", "1440"}) {
+            const RenderArguments parsed = parseRenderArguments(
+                {"-N3", "--from", "2026-10-01 00:00", "--to", "2026-11-01 00:00", "--width",
+                 QString::fromLatin1(width), "-o", "a.csv"});
+            QVERIFY2(parsed.options, qPrintable(parsed.error));
+            QCOMPARE(parsed.options->widthMinutes, 1440);
+        }
+    }
+
     void csvHoldsEveryBucket() {
         const QString path = out(QStringLiteral("hours.csv"));
         const Run run = render({"-N3", "--from", "2026-11-02 06:00", "--to", "2026-11-02 10:00",
@@ -215,9 +226,19 @@ private slots:
         const QString svg = out(QStringLiteral("chart.svg"));
         QCOMPARE(render(base + QStringList{svg}).status, RenderOk);
         QVERIFY(readText(svg).contains(QStringLiteral("<svg")));
+        // Every picture says what it shows and when it was made.
+        QVERIFY(readText(svg).contains(QStringLiteral("Today: 2 Nov 2026 00:00")));
+        QVERIFY(readText(svg).contains(QStringLiteral("Made 2 Nov 2026 14:37")));
         const QString pdf = out(QStringLiteral("chart.pdf"));
         QCOMPARE(render(base + QStringList{pdf}).status, RenderOk);
         QVERIFY(readText(pdf).startsWith(QStringLiteral("%PDF-")));
+        QProcess pdfText;
+        pdfText.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+        QVERIFY2(pdfText.waitForFinished(), "pdftotext (poppler-utils) is needed");
+        const QString pdfWords = QString::fromUtf8(pdfText.readAllStandardOutput());
+        QVERIFY2(pdfWords.contains(QStringLiteral("Today: 2 Nov 2026 00:00")),
+                 qPrintable(pdfWords));
+        QVERIFY(pdfWords.contains(QStringLiteral("Made 2 Nov 2026 14:37")));
         const QString txt = out(QStringLiteral("chart.txt"));
         QCOMPARE(render(base + QStringList{txt}).status, RenderOk);
         QVERIFY(readText(txt).startsWith(QStringLiteral("Time\tMinimum Response Time\t")));
@@ -230,7 +251,9 @@ private slots:
         QVERIFY(page.contains(QStringLiteral("src=\"data:image/png;base64,")));
         QVERIFY(page.contains(QStringLiteral("Overall Average Response Time is ")));
         QVERIFY(page.contains(QStringLiteral("Overall Packet Loss is ")));
-        QCOMPARE(page.count(QStringLiteral("<tr><td>")), 60);
+        // The 14:45 bucket is still to come: the table leaves it out.
+        QCOMPARE(page.count(QStringLiteral("<tr><td>")), 59);
+        QVERIFY(page.contains(QStringLiteral("Made 2 Nov 2026 14:37")));
     }
 
     void chartFileRoundTrip() {

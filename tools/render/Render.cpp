@@ -229,7 +229,8 @@ RenderArguments parseRenderArguments(const QStringList& arguments) {
         o.custom = true;
         o.from = *start;
         o.to = *end;
-        o.widthMinutes = minutes;
+        // The ladder's own width: 1439 of older scripts means a whole day.
+        o.widthMinutes = SampleSizes(FindSampleSize(minutes)).Minutes;
         o.period = CustomPeriod;
     }
     result.options = o;
@@ -291,7 +292,7 @@ int runRender(const RenderOptions& o, QTextStream& out, QTextStream& errors) {
                 const SampleCountCheck check =
                     checkSampleCount(customSampleCount(o.from, o.to, o.widthMinutes));
                 if (check != SampleCountCheck::Fine) {
-                    report(errors, sampleCountMessage(check));
+                    report(errors, sampleCountMessage(check, o.from, o.to));
                     MonitorDB::release();
                     return RenderFailed;
                 }
@@ -302,6 +303,7 @@ int runRender(const RenderOptions& o, QTextStream& out, QTextStream& errors) {
                 setupPeriod(chart, o.period, currentDateTime());
             }
             chart.setDB(&db);
+            chart.setPeriodIndex(o.period);
             const NodeTitles titles = readNodeTitles(db, nodeId);
             chart.setMainTitle(titles.name);
             chart.setSubTitle(titles.address);

@@ -5,6 +5,7 @@
 #include "ChartExportDialog.h"
 #include "ChartFile.h"
 #include "ChartPlotter.h"
+#include "core/Clock.h"
 #include "core/DateValue.h"
 #include "core/Error.h"
 
@@ -97,8 +98,13 @@ void ChartControl::applyLook() {
     m_plotter->applyLook(m_model);
     QFont font = m_table->font();
     font.setPointSize(ChartPlotter::basePointSize(m_model.fontSize));
-    m_table->setFont(font);
-    m_table->verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 6);
+    if (m_table->font() != font) {
+        m_table->setFont(font);
+        m_table->horizontalHeader()->setFont(font);
+        m_table->verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 6);
+        // Times and headings keep their whole text at every font size.
+        m_table->resizeColumnsToContents();
+    }
     showTable(m_model.tableMode == TableGraphWithTable);
 }
 
@@ -138,7 +144,8 @@ void ChartControl::flush() {
     m_pending = 0;
     if (pending & LookChanged)
         applyLook();
-    if (pending & DataChanged)
+    // Steps are drawn from the values, so a change of style redraws them.
+    if (pending & (DataChanged | LookChanged))
         applyData();
     if (pending & (ViewChanged | DataChanged | LookChanged))
         applyView();
@@ -152,6 +159,22 @@ void ChartControl::flush() {
     }
 }
 
+namespace {
+
+// A table cell that sorts by its number (time or value), not by its text; a
+// gap sorts below every value.
+class SortedItem : public QTableWidgetItem {
+public:
+    SortedItem(const QString& text, double key) : QTableWidgetItem(text) {
+        setData(Qt::UserRole, key);
+    }
+    bool operator<(const QTableWidgetItem& other) const override {
+        return data(Qt::UserRole).toDouble() < other.data(Qt::UserRole).toDouble();
+    }
+};
+
+} // namespace
+
 void ChartControl::fillTable() {
     if (m_model.tableMode != TableGraphWithTable) {
         m_table->clear();
@@ -159,29 +182,28 @@ void ChartControl::fillTable() {
         m_table->setColumnCount(0);
         return;
     }
-    QStringList headers{QStringLiteral("Time")};
-    for (const SeriesStyle& s : m_model.series)
-        headers << s.label;
+    const QStringList headers = tableHeadings(m_model);
     m_table->setUpdatesEnabled(false);
+    m_table->setSortingEnabled(false);
     m_table->clear();
     m_table->setColumnCount(static_cast<int>(headers.size()));
     m_table->setHorizontalHeaderLabels(headers);
-    m_table->setRowCount(m_model.pointCount);
+    const int rows = tableRowCount(m_model, DateValue::fromDateTime(currentDateTime()));
+    m_table->setRowCount(rows);
     const QLocale locale;
-    for (int p = 0; p < m_model.pointCount; ++p) {
-        const double time = m_model.pointTime(p);
-        const QString when = locale.toString(DateValue::dateOf(time), QLocale::ShortFormat) +
-                             QLatin1Char(' ') +
-                             locale.toString(DateValue::timeOf(time), QStringLiteral("HH:mm"));
-        m_table->setItem(p, 0, new QTableWidgetItem(when));
+    for (int p = 0; p < rows; ++p) {
+        m_table->setItem(p, 0, new SortedItem(tableTimeText(m_model, p, locale), p));
         for (int s = 0; s < m_model.seriesCount; ++s) {
             const float v = m_model.value(s, p);
-            auto* item =
-                new QTableWidgetItem(m_model.isMissing(v) ? QString() : locale.toString(v, 'f', 1));
+            auto* item = new SortedItem(tableValueText(m_model, s, p, locale),
+                                        m_model.isMissing(v) ? -HUGE_VAL : double(v));
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             m_table->setItem(p, s + 1, item);
         }
     }
+    // A click on a heading sorts by it; a new fill starts in time order.
+    m_table->horizontalHeader()->setSortIndicator(0, Qt::AscendingOrder);
+    m_table->setSortingEnabled(true);
     m_table->resizeColumnsToContents();
     m_table->setUpdatesEnabled(true);
 }
@@ -269,7 +291,23 @@ void ChartControl::setSeriesLine(int series, double width, LineType type) {
 
 void ChartControl::setPlotStyle(PlotStyle style) {
     m_model.plotStyle = style;
+    for (SeriesStyle& series : m_model.series)
+        series.plotStyle = style;
     changed(LookChanged);
+}
+
+void ChartControl::setSeriesPlotStyle(int series, PlotStyle style) {
+    checkSeries(m_model, series);
+    m_model.series[static_cast<std::size_t>(series)].plotStyle = style;
+    changed(LookChanged);
+}
+
+void ChartControl::setSeriesTableColumn(int series, const QString& heading, int decimals) {
+    checkSeries(m_model, series);
+    SeriesStyle& style = m_model.series[static_cast<std::size_t>(series)];
+    style.heading = heading;
+    style.decimals = std::clamp(decimals, 0, MaxTableDecimals);
+    changed(TableChanged);
 }
 
 void ChartControl::setRightAxisSeries(int count) {
@@ -401,6 +439,7 @@ bool ChartControl::action(int request) {
         QPrintDialog dialog(&printer, this);
         if (dialog.exec() != QDialog::Accepted)
             return false;
+        const OutputLook output(*this);
         QCPPainter painter(&printer);
         const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
         const double scale = printer.resolution() / 96.0;
@@ -415,10 +454,27 @@ bool ChartControl::action(int request) {
     }
 }
 
+QString madeAtText(const QDateTime& when, const QLocale& locale) {
+    return QStringLiteral("Made ") + locale.toString(when, QStringLiteral("d MMM yyyy HH:mm"));
+}
+
+ChartControl::OutputLook::OutputLook(ChartControl& control) : m_control(control) {
+    m_control.flush();
+    m_control.m_plotter->setMadeAt(madeAtText(currentDateTime(), QLocale()));
+    m_control.m_plotter->applyLook(m_control.m_model);
+}
+
+ChartControl::OutputLook::~OutputLook() {
+    m_control.m_plotter->setMadeAt(QString());
+    m_control.m_plotter->applyLook(m_control.m_model);
+    if (m_control.m_plot->isVisible())
+        m_control.m_plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
 QImage ChartControl::toImage(int width, int height) {
-    flush();
     if (width <= 0 || height <= 0 || width > 20000 || height > 20000)
         return {};
+    const OutputLook output(*this);
     return m_plot->toPixmap(width, height).toImage();
 }
 
@@ -458,10 +514,13 @@ QByteArray svgOf(QCustomPlot& plot, int width, int height) {
 } // namespace
 
 bool ChartControl::vectorToFile(int width, int height, const QString& path) {
-    flush();
     if (width <= 0 || height <= 0 || path.isEmpty())
         return false;
-    const QByteArray svg = svgOf(*m_plot, width, height);
+    QByteArray svg;
+    {
+        const OutputLook output(*this);
+        svg = svgOf(*m_plot, width, height);
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(svg) != svg.size())
         return false;
@@ -469,9 +528,9 @@ bool ChartControl::vectorToFile(int width, int height, const QString& path) {
 }
 
 bool ChartControl::pdfToFile(int width, int height, const QString& path) {
-    flush();
     if (width <= 0 || height <= 0 || path.isEmpty())
         return false;
+    const OutputLook output(*this);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
@@ -497,11 +556,13 @@ bool ChartControl::bitmapToClipboard(int width, int height) {
 }
 
 bool ChartControl::vectorToClipboard(int width, int height) {
-    flush();
     if (width <= 0 || height <= 0)
         return false;
     auto* data = new QMimeData;
-    data->setData(QStringLiteral("image/svg+xml"), svgOf(*m_plot, width, height));
+    {
+        const OutputLook output(*this);
+        data->setData(QStringLiteral("image/svg+xml"), svgOf(*m_plot, width, height));
+    }
     // Programs that take no vector image still get a picture.
     data->setImageData(toImage(width, height));
     QGuiApplication::clipboard()->setMimeData(data);
@@ -520,9 +581,9 @@ bool ChartControl::loadChart(const QString& path, QString* error) {
     return true;
 }
 
-void ChartControl::customize() {
+bool ChartControl::customize() {
     ChartCustomizeDialog dialog(*this, this);
-    dialog.exec();
+    return dialog.exec() == QDialog::Accepted;
 }
 
 void ChartControl::exportDialog() {

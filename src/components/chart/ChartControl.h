@@ -2,7 +2,9 @@
 
 #include "ChartModel.h"
 
+#include <QDateTime>
 #include <QImage>
+#include <QLocale>
 #include <QString>
 #include <QWidget>
 #include <memory>
@@ -15,6 +17,9 @@ class QRubberBand;
 namespace tarnvue {
 
 class ChartPlotter;
+
+// "Made 7 Dec 2026 14:02": when an output of the chart was made.
+QString madeAtText(const QDateTime& when, const QLocale& locale);
 
 // The chart component: a response-time style chart of several series over
 // evenly spaced points in time, drawn with QCustomPlot. Everything it shows
@@ -62,7 +67,12 @@ public:
     QString seriesLabel(int series) const;
     void setSeriesColor(int series, const QColor& color);
     QColor seriesColor(int series) const;
+    // Draws every series in one style.
     void setPlotStyle(PlotStyle style);
+    // One series in its own style.
+    void setSeriesPlotStyle(int series, PlotStyle style);
+    // The series' column heading and decimals in the data table.
+    void setSeriesTableColumn(int series, const QString& heading, int decimals);
     PlotStyle plotStyle() const { return m_model.plotStyle; }
     void setRightAxisSeries(int count);
     int rightAxisSeries() const { return m_model.rightAxisSeries; }
@@ -136,7 +146,8 @@ public:
     bool loadChart(const QString& path, QString* error = nullptr);
 
     // The dialogs of the control.
-    void customize();
+    // Returns whether the user kept the changes (OK).
+    bool customize();
     void exportDialog();
 
     // Applies every pending change to the drawing now (changes are otherwise
@@ -157,6 +168,19 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // While it lives, the drawing is the one outputs get: the extra title
+    // line also says when it was made.
+    class OutputLook {
+    public:
+        explicit OutputLook(ChartControl& control);
+        ~OutputLook();
+        OutputLook(const OutputLook&) = delete;
+        OutputLook& operator=(const OutputLook&) = delete;
+
+    private:
+        ChartControl& m_control;
+    };
+
     enum Change {
         LookChanged = 1,
         DataChanged = 2,

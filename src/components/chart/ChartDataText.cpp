@@ -107,4 +107,35 @@ QString shortestFloatText(float value) {
     return QString::fromLatin1(buffer, static_cast<qsizetype>(result.ptr - buffer));
 }
 
+QStringList tableHeadings(const ChartModel& model) {
+    QStringList headings{QStringLiteral("Time")};
+    for (const SeriesStyle& s : model.series)
+        headings << s.tableHeading();
+    return headings;
+}
+
+int tableRowCount(const ChartModel& model, double now) {
+    int rows = 0;
+    while (rows < model.pointCount && model.pointTime(rows) <= now)
+        ++rows;
+    return rows;
+}
+
+QString tableTimeText(const ChartModel& model, int point, const QLocale& locale) {
+    const double time = model.pointTime(point);
+    return locale.toString(DateValue::dateOf(time), QStringLiteral("d MMM yyyy")) +
+           QLatin1Char(' ') + locale.toString(DateValue::timeOf(time), QStringLiteral("HH:mm"));
+}
+
+QString tableValueText(const ChartModel& model, int series, int point, const QLocale& locale) {
+    const float v = model.value(series, point);
+    if (model.isMissing(v))
+        return {};
+    const auto index = static_cast<std::size_t>(series);
+    const int decimals = index < model.series.size() ? model.series[index].decimals : 1;
+    QLocale plain = locale;
+    plain.setNumberOptions(plain.numberOptions() | QLocale::OmitGroupSeparator);
+    return plain.toString(double(v), 'f', decimals);
+}
+
 } // namespace tarnvue

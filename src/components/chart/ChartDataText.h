@@ -2,7 +2,9 @@
 
 #include "ChartModel.h"
 
+#include <QLocale>
 #include <QString>
+#include <QStringList>
 
 namespace tarnvue {
 
@@ -16,6 +18,16 @@ QString chartDataCsv(const ChartModel& model);
 // The same columns separated by tabs (no quoting; tabs and line breaks inside
 // a label become spaces).
 QString chartDataTsv(const ChartModel& model);
+
+// The data table, as the window and the report show it to a person: the
+// headings ("Time", then each series' heading with its unit), the rows (the
+// buckets that have begun by `now`; a bucket still to come would read as an
+// outage), a bucket's start ("6 Nov 2026 14:15") and its values in the
+// series' decimals (empty for a gap), in the locale, without grouping.
+QStringList tableHeadings(const ChartModel& model);
+int tableRowCount(const ChartModel& model, double now);
+QString tableTimeText(const ChartModel& model, int point, const QLocale& locale);
+QString tableValueText(const ChartModel& model, int series, int point, const QLocale& locale);
 
 // The shortest decimal text that reads back to the same float ("12.5",
 // "0.1", "40"), locale-independent.

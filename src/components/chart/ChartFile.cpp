@@ -202,7 +202,10 @@ QJsonObject seriesToJson(const SeriesStyle& style) {
                        {QStringLiteral("color"), colorToJson(style.color)},
                        {QStringLiteral("visible"), style.visible},
                        {QStringLiteral("lineWidth"), exactText(style.lineWidth)},
-                       {QStringLiteral("lineType"), int(style.lineType)}};
+                       {QStringLiteral("lineType"), int(style.lineType)},
+                       {QStringLiteral("plotStyle"), int(style.plotStyle)},
+                       {QStringLiteral("heading"), style.heading},
+                       {QStringLiteral("decimals"), style.decimals}};
 }
 
 QJsonObject annotationToJson(const Annotation& annotation) {
@@ -275,6 +278,8 @@ public:
                 QStringLiteral("the setting \"%1\"%2 is missing").arg(QLatin1String(key), m_where));
         return v;
     }
+
+    bool has(const char* key) const { return m_object.contains(QLatin1String(key)); }
 
     int integer(const char* key) const {
         const QJsonValue v = value(key);
@@ -427,6 +432,16 @@ ChartModel modelFromSections(QByteArrayView config, QByteArrayView data) {
         style.visible = s.boolean("visible");
         style.lineWidth = s.number<double>("lineWidth");
         style.lineType = static_cast<LineType>(s.integer("lineType"));
+        // Files from before each series had its own style and table column
+        // lack these: the chart's style and the label with one decimal.
+        if (s.has("plotStyle"))
+            style.plotStyle = static_cast<PlotStyle>(s.integer("plotStyle"));
+        else
+            style.plotStyle = static_cast<PlotStyle>(c.integer("plotStyle"));
+        if (s.has("heading"))
+            style.heading = s.string("heading");
+        if (s.has("decimals"))
+            style.decimals = s.integer("decimals");
         m.series.push_back(style);
     }
 
@@ -626,6 +641,16 @@ QString chartFileProblem(const ChartModel& m) {
         const QString colour = colorProblem(rawColor(style.color));
         if (!colour.isEmpty())
             return QStringLiteral("the colour of series %1 is invalid: %2").arg(i + 1).arg(colour);
+        if (int(style.plotStyle) < int(PlotStyle::Lines) ||
+            int(style.plotStyle) > int(PlotStyle::Bars))
+            return QStringLiteral("the plot style %1 of series %2 is unknown")
+                .arg(int(style.plotStyle))
+                .arg(i + 1);
+        if (style.decimals < 0 || style.decimals > MaxTableDecimals)
+            return QStringLiteral("the decimals %1 of series %2 are outside 0 to %3")
+                .arg(style.decimals)
+                .arg(i + 1)
+                .arg(MaxTableDecimals);
     }
     if (int(m.plotStyle) < int(PlotStyle::Lines) || int(m.plotStyle) > int(PlotStyle::Bars))
         return QStringLiteral("the plot style %1 is unknown").arg(int(m.plotStyle));

@@ -25,12 +25,23 @@ inline constexpr int FontLarge = 0;
 inline constexpr int FontMedium = 1;
 inline constexpr int FontSmall = 2;
 
+// The most decimals a data table column shows.
+inline constexpr int MaxTableDecimals = 6;
+
 struct SeriesStyle {
     QString label;
     QColor color = Qt::black;
     bool visible = true;
     double lineWidth = 1.5;
     LineType lineType = LineType::Solid;
+    // How this series is drawn; the chart's plot style sets every series.
+    PlotStyle plotStyle = PlotStyle::Lines;
+    // The series' column in the data table ("Loss (%)"; the label when
+    // empty) and the decimals its values are shown with there.
+    QString heading;
+    int decimals = 1;
+
+    QString tableHeading() const { return heading.isEmpty() ? label : heading; }
 
     bool operator==(const SeriesStyle&) const = default;
 };
@@ -64,9 +75,9 @@ struct ChartModel {
     int visiblePointCount = 0;
     int firstVisiblePoint = 1;
 
-    std::vector<SeriesStyle> series; // one per series
-    PlotStyle plotStyle = PlotStyle::Lines;
-    int rightAxisSeries = 0; // how many of the last series use the right axis
+    std::vector<SeriesStyle> series;        // one per series
+    PlotStyle plotStyle = PlotStyle::Lines; // the style last chosen for all series
+    int rightAxisSeries = 0;                // how many of the last series use the right axis
 
     // Texts. A leading "||" puts a title or footer in the right-hand part.
     QString mainTitle;
@@ -113,5 +124,16 @@ struct ChartModel {
     // The start of a point's bucket as a date value.
     double pointTime(int point) const;
 };
+
+// A title or extra title line as plain text: without its placement code, and
+// "left||right" as "left · right".
+QString plainLine(const QString& text);
+
+// Carries the look a user chose (chosen, against the look the program had
+// set when they chose it, base) onto a chart the program has just set up
+// anew: every setting the user changed takes the user's value, the rest
+// stay the program's. Titles are carried only when `titles` is true (the
+// same node); data, span, font size and table mode are never touched.
+void carryLook(ChartModel& target, const ChartModel& base, const ChartModel& chosen, bool titles);
 
 } // namespace tarnvue

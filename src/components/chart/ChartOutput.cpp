@@ -3,6 +3,7 @@
 #include "ChartControl.h"
 #include "ChartDataText.h"
 #include "ChartModel.h"
+#include "core/Clock.h"
 #include "core/DateValue.h"
 #include "core/Error.h"
 
@@ -95,13 +96,6 @@ QString plainText(const QString& text) {
     return text;
 }
 
-QString pointTimeText(const ChartModel& model, int point) {
-    const double time = model.pointTime(point);
-    const QLocale locale;
-    return locale.toString(DateValue::dateOf(time), QLocale::ShortFormat) + QLatin1Char(' ') +
-           locale.toString(DateValue::timeOf(time), QStringLiteral("HH:mm"));
-}
-
 } // namespace
 
 QString chartReportHtml(const ChartModel& model, const QImage& chart, const QString& imageSource) {
@@ -147,23 +141,23 @@ QString chartReportHtml(const ChartModel& model, const QImage& chart, const QStr
             html += QStringLiteral("<li>%1</li>\n").arg(figure.toHtmlEscaped());
         html += QStringLiteral("</ul>\n");
     }
-    html += QStringLiteral("<table>\n<thead><tr><th>Time</th>");
-    for (const SeriesStyle& s : model.series)
-        html += QStringLiteral("<th>%1</th>").arg(s.label.toHtmlEscaped());
+    html += QStringLiteral("<table>\n<thead><tr>");
+    for (const QString& heading : tableHeadings(model))
+        html += QStringLiteral("<th>%1</th>").arg(heading.toHtmlEscaped());
     html += QStringLiteral("</tr></thead>\n<tbody>\n");
-    for (int p = 0; p < model.pointCount; ++p) {
-        html += QStringLiteral("<tr><td>%1</td>").arg(pointTimeText(model, p).toHtmlEscaped());
-        for (int s = 0; s < model.seriesCount; ++s) {
-            const float v = model.value(s, p);
-            html += QStringLiteral("<td>%1</td>")
-                        .arg(model.isMissing(v) ? QString() : locale.toString(v, 'f', 1));
-        }
+    const int rows = tableRowCount(model, DateValue::fromDateTime(currentDateTime()));
+    for (int p = 0; p < rows; ++p) {
+        html +=
+            QStringLiteral("<tr><td>%1</td>").arg(tableTimeText(model, p, locale).toHtmlEscaped());
+        for (int s = 0; s < model.seriesCount; ++s)
+            html += QStringLiteral("<td>%1</td>").arg(tableValueText(model, s, p, locale));
         html += QStringLiteral("</tr>\n");
     }
     html += QStringLiteral("</tbody>\n</table>\n");
-    if (!plainText(model.footer).isEmpty())
-        html +=
-            QStringLiteral("<footer>%1</footer>\n").arg(plainText(model.footer).toHtmlEscaped());
+    QString footer = plainLine(model.footer);
+    footer += (footer.isEmpty() ? QString() : QStringLiteral(" \u00b7 ")) +
+              madeAtText(currentDateTime(), locale);
+    html += QStringLiteral("<footer>%1</footer>\n").arg(footer.toHtmlEscaped());
     html += QStringLiteral("</body>\n</html>\n");
     return html;
 }

@@ -1,5 +1,6 @@
 #include "ChartPlotter.h"
 
+#include "TimeTicks.h"
 #include "core/DateValue.h"
 
 #include <QLocale>
@@ -10,53 +11,57 @@ namespace tarnvue {
 
 namespace {
 
-// Labels the time axis: ticks stand on whole points, spaced so that they
-// fall on round times (quarter hours, hours, days, weeks) for the bucket
-// width, with labels that suit the span on view.
+// Labels the time axis from the times the chart's points stand for: point p
+// is the middle of its bucket, which begins at p - 0.5.
 class PointTimeTicker : public QCPAxisTicker {
 public:
     double firstPointTime = 0;
     int minutesPerPoint = 1;
+    QCPAxis* axis = nullptr;
 
-protected:
-    double getTickStep(const QCPRange& range) override {
-        static const double niceMinutes[] = {1,     2,     5,     10,     15,     30,    60,
-                                             120,   180,   360,   720,    1440,   2880,  10080,
-                                             20160, 43200, 86400, 131400, 262800, 525600};
-        const double spanMinutes = range.size() * minutesPerPoint;
-        const double wanted = spanMinutes / std::max(2, tickCount());
-        double step = niceMinutes[std::size(niceMinutes) - 1];
-        for (double candidate : niceMinutes) {
-            if (candidate >= wanted) {
-                step = candidate;
-                break;
-            }
+    double timeAt(double coordinate) const {
+        return firstPointTime + (coordinate + 0.5) * minutesPerPoint / DateValue::MinutesPerDay;
+    }
+    double coordinateOf(double time) const {
+        return (time - firstPointTime) * DateValue::MinutesPerDay / minutesPerPoint - 0.5;
+    }
+
+    void generate(const QCPRange& range, const QLocale& locale, QChar, int, QVector<double>& ticks,
+                  QVector<double>* subTicks, QVector<QString>* tickLabels) override {
+        ticks.clear();
+        if (subTicks)
+            subTicks->clear();
+        if (tickLabels)
+            tickLabels->clear();
+        // The plot's width as laid out for this drawing: the viewport less the
+        // margins beside the axis rectangle.
+        int pixels = 600;
+        if (axis) {
+            const QCPAxisRect* rect = axis->axisRect();
+            const QMargins margins = rect->margins();
+            pixels = axis->parentPlot()->viewport().width() - margins.left() - margins.right();
         }
-        m_stepMinutes = step;
-        m_spanMinutes = spanMinutes;
-        return std::max(1.0, std::round(step / minutesPerPoint));
+        for (const TimeTick& tick :
+             timeTicks(timeAt(range.lower), timeAt(range.upper), pixels, minutesPerPoint, locale)) {
+            ticks.append(coordinateOf(tick.time));
+            if (tickLabels)
+                tickLabels->append(tick.label);
+        }
     }
-
-    int getSubTickCount(double) override { return 0; }
-
-    QString getTickLabel(double tick, const QLocale& locale, QChar, int) override {
-        const double value = firstPointTime + tick * minutesPerPoint / 1440.0;
-        const QDate date = DateValue::dateOf(value);
-        const QTime time = DateValue::timeOf(value);
-        const QString day = locale.toString(date, QStringLiteral("d MMM"));
-        if (m_stepMinutes >= 1440 || minutesPerPoint >= 1439)
-            return m_spanMinutes > 300 * 1440 ? locale.toString(date, QStringLiteral("d MMM yy"))
-                                              : day;
-        const QString clock = locale.toString(time, QStringLiteral("HH:mm"));
-        if (m_spanMinutes > 1440)
-            return clock + QLatin1Char('\n') + day;
-        return clock;
-    }
-
-private:
-    double m_stepMinutes = 60;
-    double m_spanMinutes = 1440;
 };
+
+// A round upper bound for an automatic scale: 1, 1.2, 1.5, 2, 2.5, 3, 4, 5,
+// 6 or 8 times a power of ten, so that the data fill most of the height.
+double niceCeiling(double value) {
+    if (value <= 0)
+        return 10;
+    const double magnitude = std::pow(10.0, std::floor(std::log10(value)));
+    for (double factor : {1.0, 1.2, 1.5, 2.0, 2.5, 3.0, 4.0, 5.0, 6.0, 8.0, 10.0}) {
+        if (factor * magnitude >= value * (1 - 1e-12))
+            return factor * magnitude;
+    }
+    return 10 * magnitude;
+}
 
 // Plain numbers for "||"; "||%" adds a percent sign.
 class FormatTicker : public QCPAxisTicker {
@@ -102,29 +107,21 @@ QString stripPlacement(const QString& text, Qt::Alignment& alignment, Qt::Alignm
     return text;
 }
 
-// A round upper bound for an automatic scale: 1, 2, 2.5 or 5 times a power of ten.
-double niceCeiling(double value) {
-    if (value <= 0)
-        return 10;
-    const double magnitude = std::pow(10.0, std::floor(std::log10(value)));
-    for (double factor : {1.0, 2.0, 2.5, 5.0, 10.0}) {
-        if (factor * magnitude >= value)
-            return factor * magnitude;
-    }
-    return 10 * magnitude;
-}
-
 } // namespace
 
 ChartPlotter::ChartPlotter(QCustomPlot& plot) : m_plot(plot) {
     m_title = new QCPTextElement(&m_plot);
     m_subTitle = new QCPTextElement(&m_plot);
     m_footer = new QCPTextElement(&m_plot);
+    m_footerLeft = new QCPTextElement(&m_plot);
+    m_footerRow = new QCPLayoutGrid;
+    m_footerRow->addElement(0, 0, m_footerLeft);
+    m_footerRow->addElement(0, 1, m_footer);
+    m_footerRow->setColumnSpacing(12);
     m_plot.xAxis->setTicker(QSharedPointer<PointTimeTicker>::create());
     m_plot.yAxis->setTicker(QSharedPointer<FormatTicker>::create());
     m_plot.yAxis2->setTicker(QSharedPointer<FormatTicker>::create());
     m_plot.yAxis2->setVisible(true);
-    m_plot.xAxis->ticker()->setTickCount(7);
     m_plot.setNoAntialiasingOnDrag(true);
     m_plot.setPlottingHints(QCP::phFastPolylines | QCP::phCacheLabels);
     for (int i = 0; i < 2; ++i) {
@@ -137,8 +134,9 @@ ChartPlotter::ChartPlotter(QCustomPlot& plot) : m_plot(plot) {
 }
 
 ChartPlotter::~ChartPlotter() {
-    // Text elements outside the layout belong to nobody else.
-    for (QCPTextElement* element : {m_title, m_subTitle, m_footer}) {
+    // Elements outside the layout belong to nobody else.
+    for (QCPLayoutElement* element :
+         std::initializer_list<QCPLayoutElement*>{m_title, m_subTitle, m_footerRow}) {
         if (!element->layout())
             delete element;
     }
@@ -168,7 +166,7 @@ void ChartPlotter::layoutRows(const ChartModel& model) {
     QCPAxisRect* rect = m_plot.axisRect();
     QCPLegend* legend = m_plot.legend;
     for (QCPLayoutElement* element :
-         std::initializer_list<QCPLayoutElement*>{m_title, m_subTitle, m_footer, rect}) {
+         std::initializer_list<QCPLayoutElement*>{m_title, m_subTitle, m_footerRow, rect}) {
         if (element->layout())
             layout->take(element);
     }
@@ -186,8 +184,8 @@ void ChartPlotter::layoutRows(const ChartModel& model) {
     rows.push_back(rect);
     if (model.legend == LegendPosition::Bottom)
         rows.push_back(legend);
-    if (!m_footer->text().isEmpty())
-        rows.push_back(m_footer);
+    if (!m_footer->text().isEmpty() || !m_footerLeft->text().isEmpty())
+        rows.push_back(m_footerRow);
     for (int row = 0; row < static_cast<int>(rows.size()); ++row)
         layout->addElement(row, 0, rows[static_cast<std::size_t>(row)]);
     for (int row = 0; row < layout->rowCount(); ++row)
@@ -219,11 +217,29 @@ void ChartPlotter::applyLook(const ChartModel& model) {
     m_subTitle->setTextFlags(int(alignment | Qt::AlignVCenter));
     m_subTitle->setFont(subTitleFont);
     m_subTitle->setTextColor(QColor(70, 70, 70));
-    m_footer->setText(stripPlacement(model.footer, alignment, Qt::AlignHCenter));
-    m_footer->setTextFlags(int(alignment | Qt::AlignVCenter));
-    m_footer->setFont(smallFont);
-    m_footer->setTextColor(QColor(110, 110, 110));
-    m_footer->setMargins(QMargins(6, 0, 6, 4));
+    // The extra title line: "left||right", or one text placed by its code.
+    QString left = model.footer;
+    QString right;
+    const qsizetype split = model.footer.indexOf(QStringLiteral("||"));
+    if (split >= 0) {
+        left = model.footer.left(split);
+        right = model.footer.mid(split + 2);
+    }
+    if (!m_madeAt.isEmpty())
+        left += (left.isEmpty() ? QString() : QStringLiteral("   ")) + m_madeAt;
+    m_footerLeft->setText(left);
+    m_footerLeft->setTextFlags(
+        int((right.isEmpty() ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter));
+    m_footer->setText(right);
+    m_footer->setTextFlags(int(Qt::AlignRight | Qt::AlignVCenter));
+    for (QCPTextElement* part : {m_footerLeft, m_footer}) {
+        part->setFont(smallFont);
+        part->setTextColor(QColor(110, 110, 110));
+        part->setMargins(QMargins(6, 0, 6, 4));
+    }
+    // The right part only as wide as its text; the left takes the rest.
+    m_footerRow->setColumnStretchFactor(0, left.isEmpty() ? 0.001 : 1);
+    m_footerRow->setColumnStretchFactor(1, right.isEmpty() ? 0.001 : (left.isEmpty() ? 1 : 0.001));
 
     // Series: as many graphs as series, each on its axis.
     while (static_cast<int>(m_graphs.size()) > model.seriesCount) {
@@ -250,12 +266,10 @@ void ChartPlotter::applyLook(const ChartModel& model) {
         graph->setVisible(style.visible);
         graph->setBrush(Qt::NoBrush);
         graph->setScatterStyle(QCPScatterStyle::ssNone);
-        switch (model.plotStyle) {
+        switch (style.plotStyle) {
         case PlotStyle::Lines:
+        case PlotStyle::Steps: // the data hold the steps' corners
             graph->setLineStyle(QCPGraph::lsLine);
-            break;
-        case PlotStyle::Steps:
-            graph->setLineStyle(QCPGraph::lsStepCenter);
             break;
         case PlotStyle::Points:
             graph->setLineStyle(QCPGraph::lsNone);
@@ -306,6 +320,7 @@ void ChartPlotter::applyLook(const ChartModel& model) {
     if (auto ticker = x->ticker().dynamicCast<PointTimeTicker>()) {
         ticker->firstPointTime = model.firstPointTime;
         ticker->minutesPerPoint = std::max(1, model.minutesPerPoint);
+        ticker->axis = x;
     }
 
     m_plot.legend->setFont(smallFont);
@@ -338,16 +353,36 @@ void ChartPlotter::applyLook(const ChartModel& model) {
     layoutRows(model);
 }
 
+QVector<QPointF> seriesPath(const ChartModel& model, int series) {
+    // Point p stands at the middle of its bucket, which runs from p - 0.5 to
+    // p + 0.5 on the time axis.
+    const bool steps = model.series[static_cast<std::size_t>(series)].plotStyle == PlotStyle::Steps;
+    QVector<QPointF> path;
+    path.reserve(steps ? 2 * model.pointCount : model.pointCount);
+    for (int p = 0; p < model.pointCount; ++p) {
+        const float v = model.value(series, p);
+        // The missing-value marker leaves a gap.
+        if (model.isMissing(v)) {
+            path.append(QPointF(p, qQNaN()));
+        } else if (steps) {
+            // The bucket's value held across the whole bucket.
+            path.append(QPointF(p - 0.5, double(v)));
+            path.append(QPointF(p + 0.5, double(v)));
+        } else {
+            path.append(QPointF(p, double(v)));
+        }
+    }
+    return path;
+}
+
 void ChartPlotter::applyData(const ChartModel& model) {
     for (int s = 0; s < model.seriesCount && s < static_cast<int>(m_graphs.size()); ++s) {
-        QVector<QCPGraphData> points;
-        points.reserve(model.pointCount);
-        for (int p = 0; p < model.pointCount; ++p) {
-            const float v = model.value(s, p);
-            // The missing-value marker leaves a gap.
-            points.append(QCPGraphData(p, model.isMissing(v) ? qQNaN() : double(v)));
-        }
-        m_graphs[static_cast<std::size_t>(s)]->data()->set(points, true);
+        const QVector<QPointF> path = seriesPath(model, s);
+        QVector<QCPGraphData> data;
+        data.reserve(path.size());
+        for (const QPointF& at : path)
+            data.append(QCPGraphData(at.x(), at.y()));
+        m_graphs[static_cast<std::size_t>(s)]->data()->set(data, true);
     }
 }
 
@@ -375,7 +410,8 @@ void ChartPlotter::applyView(const ChartModel& model) {
             if (model.showAnnotations && a.defined && a.axis == 0)
                 top = std::max(top, a.value);
         }
-        m_plot.yAxis->setRange(0, niceCeiling(top * 1.08));
+        // A little headroom over the highest value, then the next round value.
+        m_plot.yAxis->setRange(0, niceCeiling(top * 1.05));
     }
     if (model.rightManual)
         m_plot.yAxis2->setRange(model.rightMin, model.rightMax);

@@ -3,17 +3,25 @@
 #include "ChartModel.h"
 
 #include <QFont>
+#include <QPointF>
 #include <QPointer>
+#include <QVector>
 #include <vector>
 
 class QCustomPlot;
 class QCPGraph;
 class QCPTextElement;
+class QCPLayoutGrid;
 class QCPItemStraightLine;
 class QCPItemText;
 class QCPAxis;
 
 namespace tarnvue {
+
+// The path a series is drawn along: (time axis position, value) in order,
+// NaN for a gap. Point p stands at p, its bucket from p - 0.5 to p + 0.5; a
+// series drawn as steps holds each bucket's value across the bucket.
+QVector<QPointF> seriesPath(const ChartModel& model, int series);
 
 // Draws a ChartModel on a QCustomPlot: titles, series, axes, the time axis,
 // the reference lines, the legend and the footer. It holds no state of the
@@ -32,6 +40,10 @@ public:
     // The visible run of points and the axis scales that follow from it.
     void applyView(const ChartModel& model);
 
+    // While not empty, the extra title line also says when the picture was
+    // made ("made 7 Dec 2026 14:02"): set for outputs, empty on screen.
+    void setMadeAt(const QString& text) { m_madeAt = text; }
+
     // The point sizes of plain text for the three font sizes.
     static int basePointSize(int fontSize);
 
@@ -44,7 +56,10 @@ private:
     QCustomPlot& m_plot;
     QCPTextElement* m_title = nullptr;
     QCPTextElement* m_subTitle = nullptr;
-    QCPTextElement* m_footer = nullptr;
+    QCPTextElement* m_footer = nullptr;     // right-hand part of the extra title line
+    QCPTextElement* m_footerLeft = nullptr; // its left-hand part
+    QCPLayoutGrid* m_footerRow = nullptr;
+    QString m_madeAt;
     std::vector<QCPGraph*> m_graphs;
     QCPItemStraightLine* m_lines[2] = {nullptr, nullptr};
     QCPItemText* m_texts[2] = {nullptr, nullptr};

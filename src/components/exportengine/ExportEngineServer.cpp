@@ -356,7 +356,7 @@ PrintedPage ExportEngineServer::chartPage(ChartControl& chart) {
     page.title = m_title.isEmpty() ? plainTitle(chart.mainTitle()) : m_title;
     page.subTitle = m_subTitle.isEmpty() ? plainTitle(chart.subTitle()) : m_subTitle;
     page.paragraph = m_paragraph;
-    page.footer = m_footer.isEmpty() ? plainTitle(chart.footer()) : m_footer;
+    page.footer = m_footer.isEmpty() ? plainLine(chart.footer()) : m_footer;
     page.image = chart.toImage(imageWidth(), imageHeight());
     return page;
 }
