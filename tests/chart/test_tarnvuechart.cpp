@@ -19,20 +19,16 @@ const double Day = 46327.0; // 2026-11-01 00:00
 const double Minute = 1.0 / 1440.0;
 
 // Node 1 polled every minute from 00:00 to 05:59 with a one-hour outage from
-// 02:00 (no rows at all), 40 ms with 10% loss at 04:xx; node 2 has one bad row
-// in its first bucket.
+// 02:00 (no rows at all), 40 ms with 10% loss at 04:xx.
 void writeDatabase(const QString& path) {
     test::TestDatabase db(path);
     db.addNode(1, QStringLiteral("router1"), QStringLiteral("10.0.0.1"));
-    db.addNode(2, QStringLiteral("broken"), QStringLiteral("10.0.0.2"));
     for (int m = 0; m < 360; ++m) {
         if (m >= 120 && m < 180)
             continue;
         const int response = m < 240 ? 20 : 40;
         db.addSample(1, Day + m * Minute, response, response - 5, response + 10, m >= 240 ? 10 : 0);
     }
-    db.addSample(2, Day, 10, 10, 10, 0);
-    db.addSample(2, Day + Minute, QVariant(), 10, 10, 0);
 }
 
 } // namespace
@@ -188,18 +184,6 @@ private slots:
         chart.Plot();
         QCOMPARE(chart.ChartObject()->minutesPerPoint(), 1439);
         QCOMPARE(chart.ChartObject()->pointsPerDay(), 1440.0 / 1439.0);
-    }
-
-    void badRowInTheFirstBucketFailsThePlot() {
-        TarnvueChart chart;
-        chart.setDB(&MonitorDB::shared());
-        chart.setNodeID(2);
-        chart.setPlotBegin(Day);
-        chart.setPlotEnd(Day + 1.0 / 24.0);
-        chart.setPeriodSize(15 * Minute);
-        QVERIFY_THROWS_EXCEPTION(Error, chart.Plot());
-        // The progress face stays until a plot succeeds.
-        QVERIFY(chart.Panel()->isHidden());
     }
 
     void fontSizeAndTableReadBackFromTheComponent() {
