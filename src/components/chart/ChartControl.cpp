@@ -7,6 +7,7 @@
 #include "ChartPlotter.h"
 #include "core/DateValue.h"
 #include "core/Error.h"
+#include "core/OutputFile.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -429,7 +430,7 @@ bool ChartControl::bitmapToFile(int width, int height, const QString& path) {
                              ? "JPG"
                              : "PNG";
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!openOutputFile(file))
         return false;
     if (!image.save(&file, format, qstrcmp(format, "JPG") == 0 ? 92 : -1)) {
         file.cancelWriting();
@@ -460,7 +461,7 @@ bool ChartControl::vectorToFile(int width, int height, const QString& path) {
         return false;
     const QByteArray svg = svgOf(*m_plot, width, height);
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(svg) != svg.size())
+    if (!openOutputFile(file) || file.write(svg) != svg.size())
         return false;
     return file.commit();
 }
@@ -470,7 +471,7 @@ bool ChartControl::pdfToFile(int width, int height, const QString& path) {
     if (width <= 0 || height <= 0 || path.isEmpty())
         return false;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!openOutputFile(file))
         return false;
     {
         QPdfWriter writer(&file);

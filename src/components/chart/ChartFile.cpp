@@ -1,6 +1,7 @@
 #include "ChartFile.h"
 
 #include "core/Error.h"
+#include "core/OutputFile.h"
 
 #include <QDataStream>
 #include <QFile>
@@ -736,9 +737,11 @@ bool saveChartFile(const ChartModel& model, const QString& path, QString* error)
     // QSaveFile writes a temporary file beside the target and renames it over
     // the target only once everything is written.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(
-            error, QStringLiteral("The chart file cannot be written: %1.").arg(file.errorString()));
+    if (QString reason; !openOutputFile(file, &reason)) {
+        if (reason.endsWith(QLatin1Char('.')))
+            reason.chop(1);
+        return fail(error, QStringLiteral("The chart file cannot be written: %1.").arg(reason));
+    }
     if (file.write(bytes) != bytes.size()) {
         const QString reason = file.errorString();
         file.cancelWriting();

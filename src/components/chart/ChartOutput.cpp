@@ -5,6 +5,7 @@
 #include "ChartModel.h"
 #include "core/DateValue.h"
 #include "core/Error.h"
+#include "core/OutputFile.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -70,10 +71,8 @@ const ExportFormat* outputFormatForPath(const QString& path) {
 
 bool saveFileContents(const QString& path, const QByteArray& bytes, QString* reason) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *reason = file.errorString();
+    if (!openOutputFile(file, reason))
         return false;
-    }
     if (file.write(bytes) != bytes.size()) {
         *reason = file.errorString();
         file.cancelWriting();
@@ -170,6 +169,12 @@ QString chartReportHtml(const ChartModel& model, const QImage& chart, const QStr
 
 bool writeChartOutput(ChartControl& control, const ExportFormat& format, const QString& path,
                       int width, int height, QString* reason) {
+    // The image writers only say whether they wrote; a refused path is
+    // explained here first.
+    if (const QString refusal = outputRefusal(path); !refusal.isEmpty()) {
+        *reason = refusal;
+        return false;
+    }
     try {
         bool written = false;
         switch (format.kind) {

@@ -8,6 +8,7 @@
 #include "components/chart/ChartOutput.h"
 #include "core/ComponentRegistry.h"
 #include "core/Dialogs.h"
+#include "core/OutputFile.h"
 
 #include <QBuffer>
 #include <QDesktopServices>
@@ -428,10 +429,8 @@ bool ExportEngineServer::writePdf(const QString& path,
                                   const std::function<bool(QPagedPaintDevice&)>& render,
                                   QString* reason) const {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *reason = file.errorString();
+    if (!openOutputFile(file, reason))
         return false;
-    }
     bool drawn = false;
     {
         QPdfWriter writer(&file);

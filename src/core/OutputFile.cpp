@@ -1,0 +1,85 @@
+#include "OutputFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+#include <QSaveFile>
+#include <QStringList>
+#include <sys/stat.h>
+#include <optional>
+
+namespace tarnvue {
+
+namespace {
+
+struct FileId {
+    dev_t device;
+    ino_t inode;
+};
+
+QMutex& protectedMutex() {
+    static QMutex mutex;
+    return mutex;
+}
+
+QStringList& protectedFiles() {
+    static QStringList files;
+    return files;
+}
+
+// The identity of the file a path leads to, links followed.
+std::optional<FileId> fileId(const QString& path) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return std::nullopt;
+    return FileId{status.st_dev, status.st_ino};
+}
+
+} // namespace
+
+void protectFromOutput(const QString& path) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    const QMutexLocker lock(&protectedMutex());
+    if (!protectedFiles().contains(absolute))
+        protectedFiles().append(absolute);
+}
+
+QString outputRefusal(const QString& path) {
+    const QString shown = QDir::toNativeSeparators(path);
+    struct stat status {};
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+        return {}; // nothing there yet: a new file
+    if (S_ISLNK(status.st_mode))
+        return QStringLiteral("%1 is a symbolic link; Tarnvue does not write through links.")
+            .arg(shown);
+    if (!S_ISREG(status.st_mode))
+        return QStringLiteral("%1 is not a regular file.").arg(shown);
+    const QMutexLocker lock(&protectedMutex());
+    for (const QString& file : protectedFiles()) {
+        // The file the protected name leads to now (a file once there and
+        // since deleted may have left its inode to the output).
+        const std::optional<FileId> id = fileId(file);
+        if (id && id->device == status.st_dev && id->inode == status.st_ino)
+            return QStringLiteral("%1 is the monitor database; Tarnvue never writes over it.")
+                .arg(shown);
+    }
+    return {};
+}
+
+bool openOutputFile(QSaveFile& file, QString* reason) {
+    const QString refusal = outputRefusal(file.fileName());
+    if (!refusal.isEmpty()) {
+        if (reason)
+            *reason = refusal;
+        return false;
+    }
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (reason)
+            *reason = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace tarnvue
