@@ -308,6 +308,11 @@ private slots:
         QTest::newRow("plain colour written in capitals") << withConfig(file, [](QJsonObject& c) {
             c.insert(QLatin1String("leftColor"), QStringLiteral("#FF0A141E"));
         }) << opaqueLeft;
+        ChartModel longFooter = rich;
+        longFooter.footer = QString(4095, QLatin1Char('f')) + QChar(0x2026);
+        QTest::newRow("huge footer is cut") << withConfig(file, [](QJsonObject& c) {
+            c.insert(QLatin1String("footer"), QString(5000000, QLatin1Char('f')));
+        }) << longFooter;
     }
     void readerAccepts() {
         QFETCH(QByteArray, bytes);

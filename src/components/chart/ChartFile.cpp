@@ -2,6 +2,7 @@
 
 #include "core/Error.h"
 #include "core/OutputFile.h"
+#include "core/TextLimit.h"
 
 #include <QDataStream>
 #include <QFile>
@@ -297,7 +298,7 @@ public:
         const QJsonValue v = value(key);
         if (!v.isString())
             throw wrongKind(key, "a text");
-        return v.toString();
+        return limitedText(v.toString());
     }
 
     template <typename Number> Number number(const char* key) const {
