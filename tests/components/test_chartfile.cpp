@@ -630,6 +630,8 @@ private slots:
             << QString(250, QLatin1Char('n')) + ".nvc" << true << "cannot be written";
         QTest::newRow("chart breaks the rules")
             << QStringLiteral("chart.nvc") << false << "font size 7";
+        QTest::newRow("path is a link to another chart")
+            << QStringLiteral("link.nvc") << true << "is a symbolic link";
     }
     void failedSaveKeepsTheOldFile() {
         QFETCH(QString, name);
@@ -641,9 +643,12 @@ private slots:
         const bool existing = !name.contains(QLatin1Char('/')) && name != QLatin1String("folder");
         const QByteArray before = existing ? encodeChartFile(richModel()) : QByteArray();
         if (existing) {
-            QFile file(path);
+            const bool link = name.startsWith(QLatin1String("link"));
+            QFile file(link ? dir.filePath(QStringLiteral("target.nvc")) : path);
             QVERIFY(file.open(QIODevice::WriteOnly));
             QCOMPARE(file.write(before), before.size());
+            if (link)
+                QVERIFY(file.link(path));
         }
         const QStringList entriesBefore = QDir(dir.path()).entryList(QDir::AllEntries);
 
