@@ -67,18 +67,28 @@ QString outputRefusal(const QString& path) {
     return {};
 }
 
-bool openOutputFile(QSaveFile& file, QString* reason) {
-    const QString refusal = outputRefusal(file.fileName());
-    if (!refusal.isEmpty()) {
+bool writeOutputFile(const QString& path, const QByteArray& bytes, QString* reason) {
+    const auto failed = [&](const QString& why) {
         if (reason)
-            *reason = refusal;
+            *reason = why;
         return false;
+    };
+    if (const QString refusal = outputRefusal(path); !refusal.isEmpty())
+        return failed(refusal);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return failed(file.errorString());
+    // A short write without an error state is how a full disk or a size
+    // limit shows itself; count the bytes.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        QString why = file.errorString();
+        if (why.isEmpty() || why == QLatin1String("Unknown error"))
+            why = QStringLiteral("The file could not be written in full (is the disk full?).");
+        file.cancelWriting();
+        return failed(why);
     }
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (reason)
-            *reason = file.errorString();
-        return false;
-    }
+    if (!file.commit())
+        return failed(file.errorString());
     return true;
 }
 

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-class QSaveFile;
+class QByteArray;
 
 namespace tarnvue {
 
@@ -23,8 +23,12 @@ void protectFromOutput(const QString& path);
 // Why `path` must not be written, or empty text when it may be.
 QString outputRefusal(const QString& path);
 
-// Checks `file`'s name as above and opens it for writing. On failure
-// *reason (when given) says why; nothing has been written.
-bool openOutputFile(QSaveFile& file, QString* reason = nullptr);
+// Writes `bytes` to `path` after the checks above, through QSaveFile: the
+// file is replaced only when every byte reached it, so a full disk or any
+// other write error leaves whatever was there before and no partial file.
+// (Writers such as QPdfWriter ignore a short write to a device, so outputs
+// are made in memory first and written here.) On failure *reason (when
+// given) says why.
+bool writeOutputFile(const QString& path, const QByteArray& bytes, QString* reason = nullptr);
 
 } // namespace tarnvue

@@ -11,7 +11,9 @@
 
 #include <QBuffer>
 #include <QImageReader>
+#include <csignal>
 #include <ctime>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <QTabBar>
 #include <QtTest>
@@ -431,6 +433,8 @@ private slots:
         QTest::newRow("the database") << "database" << "is the monitor database";
         QTest::newRow("a hard link to the database")
             << "hard link to database" << "is the monitor database";
+        QTest::newRow("disk full (a file size limit)")
+            << "size limit" << "could not be written in full";
         QTest::newRow("standard output") << "-" << "";
         QTest::newRow("regular file") << "file" << "";
     }
@@ -468,7 +472,20 @@ private slots:
         struct stat before {};
         ::lstat(QFile::encodeName(path).constData(), &before);
 
-        const Run run = render({"-N3", "--database", database, "--format", "csv", "-o", path});
+        // A file size limit stands in for a full disk: writes stop short.
+        const bool limited = kind == QLatin1String("size limit");
+        rlimit previousLimit {};
+        ::getrlimit(RLIMIT_FSIZE, &previousLimit);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        if (limited) {
+            rlimit small = previousLimit;
+            small.rlim_cur = 2048;
+            QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        }
+        const Run run = render({"-N3", "--database", database, "--format", limited ? "pdf" : "csv",
+                                "-o", path});
+        ::setrlimit(RLIMIT_FSIZE, &previousLimit);
+        std::signal(SIGXFSZ, oldHandler);
         if (refusal.isEmpty()) {
             QCOMPARE(run.status, RenderOk);
             const QByteArray written = path == QLatin1String("-")
@@ -479,9 +496,13 @@ private slots:
             QCOMPARE(run.status, RenderFailed);
             QVERIFY2(run.errors.contains(refusal), qPrintable(run.errors));
             struct stat after {};
-            QCOMPARE(::lstat(QFile::encodeName(path).constData(), &after), 0);
-            QCOMPARE(after.st_mode, before.st_mode);
-            QCOMPARE(after.st_ino, before.st_ino);
+            if (limited) {
+                QVERIFY(!QFile::exists(path));
+            } else {
+                QCOMPARE(::lstat(QFile::encodeName(path).constData(), &after), 0);
+                QCOMPARE(after.st_mode, before.st_mode);
+                QCOMPARE(after.st_ino, before.st_ino);
+            }
         }
         QCOMPARE(readText(victim), QStringLiteral("precious"));
         QFile db(database);

@@ -10,7 +10,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -735,22 +734,13 @@ bool saveChartFile(const ChartModel& model, const QString& path, QString* error)
                                .arg(bytes.size())
                                .arg(ChartFileMaxBytes));
 
-    // QSaveFile writes a temporary file beside the target and renames it over
-    // the target only once everything is written.
-    QSaveFile file(path);
-    if (QString reason; !openOutputFile(file, &reason)) {
+    // Written to a temporary file beside the target and renamed over the
+    // target only once everything is written.
+    if (QString reason; !writeOutputFile(path, bytes, &reason)) {
         if (reason.endsWith(QLatin1Char('.')))
             reason.chop(1);
         return fail(error, QStringLiteral("The chart file cannot be written: %1.").arg(reason));
     }
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return fail(error, QStringLiteral("The chart file cannot be written: %1.").arg(reason));
-    }
-    if (!file.commit())
-        return fail(
-            error, QStringLiteral("The chart file cannot be written: %1.").arg(file.errorString()));
     return true;
 }
 

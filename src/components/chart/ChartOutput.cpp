@@ -10,7 +10,6 @@
 #include <QBuffer>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSaveFile>
 
 namespace tarnvue {
 
@@ -70,19 +69,7 @@ const ExportFormat* outputFormatForPath(const QString& path) {
 }
 
 bool saveFileContents(const QString& path, const QByteArray& bytes, QString* reason) {
-    QSaveFile file(path);
-    if (!openOutputFile(file, reason))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        *reason = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        *reason = file.errorString();
-        return false;
-    }
-    return true;
+    return writeOutputFile(path, bytes, reason);
 }
 
 namespace {
@@ -179,13 +166,13 @@ bool writeChartOutput(ChartControl& control, const ExportFormat& format, const Q
         bool written = false;
         switch (format.kind) {
         case ExportKind::Bitmap:
-            written = control.bitmapToFile(width, height, path);
+            written = control.bitmapToFile(width, height, path, reason);
             break;
         case ExportKind::Vector:
-            written = control.vectorToFile(width, height, path);
+            written = control.vectorToFile(width, height, path, reason);
             break;
         case ExportKind::Pdf:
-            written = control.pdfToFile(width, height, path);
+            written = control.pdfToFile(width, height, path, reason);
             break;
         case ExportKind::Data: {
             const QString text =
@@ -205,7 +192,7 @@ bool writeChartOutput(ChartControl& control, const ExportFormat& format, const Q
         case ExportKind::ChartFile:
             return control.saveChart(path, reason);
         }
-        if (!written)
+        if (!written && reason->isEmpty())
             *reason = QStringLiteral("The file could not be written.");
         return written;
     } catch (const Error& error) {
