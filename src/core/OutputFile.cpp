@@ -45,8 +45,30 @@ void protectFromOutput(const QString& path) {
         protectedFiles().append(absolute);
 }
 
+// A path with its folder's links resolved, so two names of one place
+// compare equal even when the file itself does not exist.
+QString placeOf(const QString& path) {
+    const QFileInfo info(path);
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return (folder.isEmpty() ? info.absolutePath() : folder) + QLatin1Char('/') + info.fileName();
+}
+
 QString outputRefusal(const QString& path) {
     const QString shown = QDir::toNativeSeparators(path);
+    {
+        // The files SQLite keeps beside a database are part of it: a chart
+        // written as its journal would be taken for an unfinished write.
+        const QString place = placeOf(path);
+        const QMutexLocker lock(&protectedMutex());
+        for (const QString& file : protectedFiles()) {
+            for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+                if (place == placeOf(file) + QLatin1String(suffix))
+                    return QStringLiteral("%1 belongs to the monitor database; Tarnvue never "
+                                          "writes over it.")
+                        .arg(shown);
+            }
+        }
+    }
     struct stat status {};
     if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
         return {}; // nothing there yet: a new file

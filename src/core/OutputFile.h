@@ -15,7 +15,8 @@ namespace tarnvue {
 //  - an existing path that is not a regular file (a folder, a device, a
 //    FIFO) is refused rather than replaced by a regular file;
 //  - a file registered as protected (the monitor database) is refused,
-//    whatever name or link leads to it (same device and inode).
+//    whatever name or link leads to it (same device and inode), and so are
+//    the journal and log files SQLite keeps beside it.
 
 // Registers a file no output may replace, for the rest of the run.
 void protectFromOutput(const QString& path);

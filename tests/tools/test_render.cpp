@@ -433,6 +433,7 @@ private slots:
         QTest::newRow("the database") << "database" << "is the monitor database";
         QTest::newRow("a hard link to the database")
             << "hard link to database" << "is the monitor database";
+        QTest::newRow("the database's journal") << "journal" << "belongs to the monitor database";
         QTest::newRow("disk full (a file size limit)")
             << "size limit" << "could not be written in full";
         QTest::newRow("standard output") << "-" << "";
@@ -465,6 +466,8 @@ private slots:
                      0);
         else if (kind == QLatin1String("-"))
             path = kind;
+        else if (kind == QLatin1String("journal"))
+            path = database + QStringLiteral("-journal");
         const QByteArray databaseBytes = [&] {
             QFile f(database);
             return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -496,7 +499,7 @@ private slots:
             QCOMPARE(run.status, RenderFailed);
             QVERIFY2(run.errors.contains(refusal), qPrintable(run.errors));
             struct stat after {};
-            if (limited) {
+            if (limited || kind == QLatin1String("journal")) {
                 QVERIFY(!QFile::exists(path));
             } else {
                 QCOMPARE(::lstat(QFile::encodeName(path).constData(), &after), 0);
