@@ -253,15 +253,15 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
-    parser.addOptions({{QStringLiteral("database"), QStringLiteral("The benchmark database."),
-                        QStringLiteral("file"), QStringLiteral("bench-pollwatch.cfg")},
-                       {QStringLiteral("runs"), QStringLiteral("Runs per measurement."),
-                        QStringLiteral("n"), QStringLiteral("5")},
-                       {QStringLiteral("jet"),
-                        QStringLiteral("Time the sample scan of this Access (Jet 4) file."),
-                        QStringLiteral("file")},
-                       {QStringLiteral("hostile"),
-                        QStringLiteral("Time huge but legal chart files to PNG.")}});
+    parser.addOptions(
+        {{QStringLiteral("database"), QStringLiteral("The benchmark database."),
+          QStringLiteral("file"), QStringLiteral("bench-pollwatch.cfg")},
+         {QStringLiteral("runs"), QStringLiteral("Runs per measurement."), QStringLiteral("n"),
+          QStringLiteral("5")},
+         {QStringLiteral("jet"),
+          QStringLiteral("Time the sample scan of this Access (Jet 4) file."),
+          QStringLiteral("file")},
+         {QStringLiteral("hostile"), QStringLiteral("Time huge but legal chart files to PNG.")}});
     parser.process(app);
     const QString path = parser.value(QStringLiteral("database"));
     const int runs = std::max(1, parser.value(QStringLiteral("runs")).toInt());

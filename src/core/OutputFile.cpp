@@ -6,8 +6,8 @@
 #include <QMutex>
 #include <QSaveFile>
 #include <QStringList>
-#include <sys/stat.h>
 #include <optional>
+#include <sys/stat.h>
 
 namespace tarnvue {
 

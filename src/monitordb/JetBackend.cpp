@@ -200,8 +200,8 @@ private:
         };
         if (!readPage(m_table->entry->table_pg))
             throw damaged(QStringLiteral("the definition of table %1 is missing").arg(m_name));
-        const quint32 mapRow = qFromLittleEndian<quint32>(page.data() +
-                                                           mdb->fmt->tab_usage_map_offset);
+        const quint32 mapRow =
+            qFromLittleEndian<quint32>(page.data() + mdb->fmt->tab_usage_map_offset);
         if (!readPage(mapRow >> 8) || page[0] != 0x01)
             throw mapMissing();
         const int rowCountOffset = mdb->fmt->row_count_offset;
@@ -211,10 +211,10 @@ private:
             throw mapMissing();
         const int start =
             qFromLittleEndian<quint16>(page.data() + rowCountOffset + 2 + row * 2) & RowOffsetMask;
-        const int end =
-            row == 0 ? static_cast<int>(JetPageSize)
-                     : qFromLittleEndian<quint16>(page.data() + rowCountOffset + row * 2) &
-                           RowOffsetMask;
+        const int end = row == 0
+                            ? static_cast<int>(JetPageSize)
+                            : qFromLittleEndian<quint16>(page.data() + rowCountOffset + row * 2) &
+                                  RowOffsetMask;
         const auto size = static_cast<std::size_t>(end - start);
         if (start >= end || size != m_table->map_sz ||
             std::memcmp(page.data() + start, m_table->usage_map, size) != 0)

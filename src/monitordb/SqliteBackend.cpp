@@ -7,12 +7,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QUrl>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QUrl>
 #include <sqlite3.h>
 
 namespace tarnvue {
@@ -191,8 +191,8 @@ public:
 
 private:
     [[noreturn]] void fail() const {
-        throw Error(
-            sqliteErrorText(sqlite3_extended_errcode(m_db), QString::fromUtf8(sqlite3_errmsg(m_db))));
+        throw Error(sqliteErrorText(sqlite3_extended_errcode(m_db),
+                                    QString::fromUtf8(sqlite3_errmsg(m_db))));
     }
 
     std::optional<double> number(int column) const {
@@ -277,18 +277,18 @@ QString openName(const QString& path) {
         const QString folder = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
         if (!log.exists() || log.size() == 0) {
             const QString uri =
-                QString::fromLatin1(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath())
-                                        .toEncoded()) +
+                QString::fromLatin1(
+                    QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded()) +
                 QStringLiteral("?immutable=1");
             if (probe(uri.toUtf8(), true, &text) == SQLITE_OK)
                 return uri;
         }
-        throw Error(QStringLiteral("The monitor database uses write-ahead logging and its "
-                                   "folder cannot be written: %1. Recent polls are kept in %2, "
-                                   "which can be read only where SQLite may create %3 beside "
-                                   "it.")
-                        .arg(folder, log.fileName(), QFileInfo(path).fileName() +
-                                                         QStringLiteral("-shm")));
+        throw Error(
+            QStringLiteral("The monitor database uses write-ahead logging and its "
+                           "folder cannot be written: %1. Recent polls are kept in %2, "
+                           "which can be read only where SQLite may create %3 beside "
+                           "it.")
+                .arg(folder, log.fileName(), QFileInfo(path).fileName() + QStringLiteral("-shm")));
     }
     // Anything else is left for the driver to report as it is.
     return path;

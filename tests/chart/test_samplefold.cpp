@@ -191,14 +191,14 @@ private slots:
         const double t = Begin + 0.01;
         QTest::newRow("no time") << Sample{std::nullopt, 999, 999, 999, 100}
                                  << QList<float>{10, 30, 20, 50} << 2;
-        QTest::newRow("time not a number") << Sample{nan, 999, 999, 999, 100}
-                                           << QList<float>{10, 30, 20, 50} << 2;
-        QTest::newRow("response out of range") << Sample{t, 1e12, 5, 99, 100}
-                                               << QList<float>{10, 30, 20, 200.0f / 3} << 3;
-        QTest::newRow("min infinite") << Sample{t, 15, -INFINITY, 15, 0}
-                                      << QList<float>{10, 30, 55.0f / 3, 100.0f / 3} << 3;
-        QTest::newRow("loss not a number") << Sample{t, 15, 15, 15, nan}
-                                           << QList<float>{10, 30, 55.0f / 3, 50} << 3;
+        QTest::newRow("time not a number")
+            << Sample{nan, 999, 999, 999, 100} << QList<float>{10, 30, 20, 50} << 2;
+        QTest::newRow("response out of range")
+            << Sample{t, 1e12, 5, 99, 100} << QList<float>{10, 30, 20, 200.0f / 3} << 3;
+        QTest::newRow("min infinite")
+            << Sample{t, 15, -INFINITY, 15, 0} << QList<float>{10, 30, 55.0f / 3, 100.0f / 3} << 3;
+        QTest::newRow("loss not a number")
+            << Sample{t, 15, 15, 15, nan} << QList<float>{10, 30, 55.0f / 3, 50} << 3;
     }
     void unreadableFieldsContributeNothing() {
         QFETCH(Sample, bad);

@@ -490,8 +490,8 @@ private slots:
         const QString damaged = QStringLiteral("The monitor database is damaged: ");
         // The table definition of ResponseTime: the definition page that
         // names the Response column.
-        const QByteArray response = QByteArray::fromRawData(
-            reinterpret_cast<const char*>(u"Response"), 16);
+        const QByteArray response =
+            QByteArray::fromRawData(reinterpret_cast<const char*>(u"Response"), 16);
         qsizetype definition = -1;
         for (qsizetype at = 0; at < whole.size() && definition < 0; at += page) {
             if (whole.at(at) == 0x02 && whole.mid(at, page).contains(response))
@@ -501,14 +501,15 @@ private slots:
         const auto owner = static_cast<quint32>(definition / page);
         qsizetype firstData = -1;
         for (qsizetype at = 0; at < whole.size() && firstData < 0; at += page) {
-            if (whole.at(at) == 0x01 && qFromLittleEndian<quint32>(whole.constData() + at + 4) == owner)
+            if (whole.at(at) == 0x01 &&
+                qFromLittleEndian<quint32>(whole.constData() + at + 4) == owner)
                 firstData = at;
         }
         QVERIFY(firstData > 0);
         for (qsizetype keep = whole.size() - page; keep >= firstData; keep -= page)
             QTest::addRow("cut to %lld pages", keep / page) << whole.left(keep) << damaged;
-        QTest::newRow("half a page more") << whole.left(whole.size() / 2 + 100)
-                                          << "The monitor database '";
+        QTest::newRow("half a page more")
+            << whole.left(whole.size() / 2 + 100) << "The monitor database '";
         QTest::newRow("a few bytes") << whole.left(100) << "";
 
         // Column descriptors of 25 bytes after the 63-byte header (no

@@ -361,8 +361,8 @@ private slots:
             db.open(copy);
             QVERIFY(!db.allNodes()->atEnd());
         });
-        QFile::setPermissions(copyDir.path(), QFile::ReadOwner | QFile::WriteOwner |
-                                                  QFile::ExeOwner);
+        QFile::setPermissions(copyDir.path(),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY2(error.startsWith(message) && error.isEmpty() == message.isEmpty(),
                  qPrintable(error));
         db.close();

@@ -20,8 +20,8 @@ public:
     TestDatabase& operator=(const TestDatabase&) = delete;
 
     void addNode(const QVariant& id, const QVariant& name, const QVariant& address);
-    void addSample(std::int32_t nodeId, const QVariant& time, const QVariant& response, const QVariant& min,
-                   const QVariant& max, const QVariant& loss);
+    void addSample(std::int32_t nodeId, const QVariant& time, const QVariant& response,
+                   const QVariant& min, const QVariant& max, const QVariant& loss);
     // Finishes writing; the file is complete afterwards.
     void close();
 

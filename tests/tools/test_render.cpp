@@ -11,12 +11,12 @@
 
 #include <QBuffer>
 #include <QImageReader>
+#include <QTabBar>
+#include <QtTest>
 #include <csignal>
 #include <ctime>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <QTabBar>
-#include <QtTest>
 
 using namespace tarnvue;
 
@@ -374,10 +374,9 @@ private slots:
                                          {"100,310,200,30", "90,310,200,30", "90,310,200,30"},
                                          {"90,310,200,30", "90,310,200,30", "90,300,200,30"},
                                          {"90,310,200,45", "90,310,200,30", "90,310,200,15"}};
-        const QList<std::pair<const char*, QVariant>> kinds{
-            {"NULL", QVariant()},
-            {"text", QStringLiteral("n/a")},
-            {"blob", QByteArray("\x01\x02", 2)}};
+        const QList<std::pair<const char*, QVariant>> kinds{{"NULL", QVariant()},
+                                                            {"text", QStringLiteral("n/a")},
+                                                            {"blob", QByteArray("\x01\x02", 2)}};
         for (int column = 0; column < 5; ++column) {
             for (int place = 0; place < 3; ++place) {
                 for (const auto& [kind, value] : kinds) {
@@ -413,11 +412,11 @@ private slots:
                                 "2026-11-02 08:00", "--width", "60", "--verbose", "-o", path});
         QVERIFY2(run.status == RenderOk, qPrintable(run.errors));
         const QStringList lines = readText(path).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-        QCOMPARE(lines.mid(1), (QStringList{"2026-11-02 06:00," + expected,
-                                            "2026-11-02 07:00," + expected}));
+        QCOMPARE(lines.mid(1),
+                 (QStringList{"2026-11-02 06:00," + expected, "2026-11-02 07:00," + expected}));
         // The query itself passes over rows without a time.
-        QVERIFY2(run.out.contains(QStringLiteral("rows with unreadable fields: %1")
-                                      .arg(column == 0 ? 0 : 2)),
+        QVERIFY2(run.out.contains(
+                     QStringLiteral("rows with unreadable fields: %1").arg(column == 0 ? 0 : 2)),
                  qPrintable(run.out));
     }
 
@@ -426,18 +425,26 @@ private slots:
     void hostileOutputPaths_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("refusal"); // empty: written
-        QTest::newRow("link to another file") << "link" << "is a symbolic link";
-        QTest::newRow("link to the database") << "link to database" << "is a symbolic link";
-        QTest::newRow("FIFO") << "fifo" << "is not a regular file";
-        QTest::newRow("folder") << "folder" << "is not a regular file";
-        QTest::newRow("the database") << "database" << "is the monitor database";
-        QTest::newRow("a hard link to the database")
-            << "hard link to database" << "is the monitor database";
-        QTest::newRow("the database's journal") << "journal" << "belongs to the monitor database";
-        QTest::newRow("disk full (a file size limit)")
-            << "size limit" << "could not be written in full";
-        QTest::newRow("standard output") << "-" << "";
-        QTest::newRow("regular file") << "file" << "";
+        QTest::newRow("link to another file") << "link"
+                                              << "is a symbolic link";
+        QTest::newRow("link to the database") << "link to database"
+                                              << "is a symbolic link";
+        QTest::newRow("FIFO") << "fifo"
+                              << "is not a regular file";
+        QTest::newRow("folder") << "folder"
+                                << "is not a regular file";
+        QTest::newRow("the database") << "database"
+                                      << "is the monitor database";
+        QTest::newRow("a hard link to the database") << "hard link to database"
+                                                     << "is the monitor database";
+        QTest::newRow("the database's journal") << "journal"
+                                                << "belongs to the monitor database";
+        QTest::newRow("disk full (a file size limit)") << "size limit"
+                                                       << "could not be written in full";
+        QTest::newRow("standard output") << "-"
+                                         << "";
+        QTest::newRow("regular file") << "file"
+                                      << "";
     }
     void hostileOutputPaths() {
         QFETCH(QString, kind);
@@ -477,7 +484,7 @@ private slots:
 
         // A file size limit stands in for a full disk: writes stop short.
         const bool limited = kind == QLatin1String("size limit");
-        rlimit previousLimit {};
+        rlimit previousLimit{};
         ::getrlimit(RLIMIT_FSIZE, &previousLimit);
         const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         if (limited) {
@@ -485,15 +492,14 @@ private slots:
             small.rlim_cur = 2048;
             QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
         }
-        const Run run = render({"-N3", "--database", database, "--format", limited ? "pdf" : "csv",
-                                "-o", path});
+        const Run run = render(
+            {"-N3", "--database", database, "--format", limited ? "pdf" : "csv", "-o", path});
         ::setrlimit(RLIMIT_FSIZE, &previousLimit);
         std::signal(SIGXFSZ, oldHandler);
         if (refusal.isEmpty()) {
             QCOMPARE(run.status, RenderOk);
-            const QByteArray written = path == QLatin1String("-")
-                                           ? run.standardOutput
-                                           : readText(path).toUtf8();
+            const QByteArray written =
+                path == QLatin1String("-") ? run.standardOutput : readText(path).toUtf8();
             QVERIFY(written.startsWith("Time,Minimum Response Time"));
         } else {
             QCOMPARE(run.status, RenderFailed);

@@ -33,8 +33,8 @@ std::optional<double> parseTime(const QString& text) {
     if (parts.size() > 2)
         return std::nullopt;
     const QDate day = QDate::fromString(parts.at(0), QStringLiteral("yyyy-MM-dd"));
-    const QTime time = parts.size() == 2 ? QTime::fromString(parts.at(1), QStringLiteral("HH:mm"))
-                                         : QTime(0, 0);
+    const QTime time =
+        parts.size() == 2 ? QTime::fromString(parts.at(1), QStringLiteral("HH:mm")) : QTime(0, 0);
     if (!day.isValid() || !time.isValid())
         return std::nullopt;
     return DateValue::fromDateTime(day, DateValue::firstValidLocalTime(day, time));
@@ -81,8 +81,8 @@ QString formatPath(const RenderOptions& o) {
 
 // Writes the chart to standard output: through a file in a private
 // temporary folder (the writers work on files), then copied.
-bool writeToStandardOutput(ChartControl& control, const ExportFormat& format, int width,
-                           int height, QIODevice* standardOutput, QString* reason) {
+bool writeToStandardOutput(ChartControl& control, const ExportFormat& format, int width, int height,
+                           QIODevice* standardOutput, QString* reason) {
     QTemporaryDir dir;
     if (!dir.isValid()) {
         *reason = dir.errorString();
@@ -303,9 +303,9 @@ int runRender(const RenderOptions& o, QTextStream& progress, QTextStream& errors
         protectFromOutput(o.database.isEmpty() ? MonitorDB::databasePath() : o.database);
     if (o.output != QLatin1String("-")) {
         if (const QString refusal = outputRefusal(o.output); !refusal.isEmpty()) {
-            report(errors, failureText(QStringLiteral("Cannot write ") +
-                                           QDir::toNativeSeparators(o.output),
-                                       refusal));
+            report(errors,
+                   failureText(QStringLiteral("Cannot write ") + QDir::toNativeSeparators(o.output),
+                               refusal));
             return RenderFailed;
         }
     }
@@ -376,26 +376,23 @@ int runRender(const RenderOptions& o, QTextStream& progress, QTextStream& errors
 
     QString reason;
     const bool toStandardOutput = o.output == QLatin1String("-");
-    const bool written =
-        toStandardOutput
-            ? writeToStandardOutput(*chart.ChartObject(), *format, o.size.width(),
-                                    o.size.height(), standardOutput, &reason)
-            : writeChartOutput(*chart.ChartObject(), *format, o.output, o.size.width(),
-                               o.size.height(), &reason);
+    const bool written = toStandardOutput
+                             ? writeToStandardOutput(*chart.ChartObject(), *format, o.size.width(),
+                                                     o.size.height(), standardOutput, &reason)
+                             : writeChartOutput(*chart.ChartObject(), *format, o.output,
+                                                o.size.width(), o.size.height(), &reason);
     if (!written) {
-        report(errors,
-               failureText(QStringLiteral("Cannot write ") +
-                               (toStandardOutput ? QStringLiteral("to standard output")
-                                                 : QDir::toNativeSeparators(o.output)),
-                           reason));
+        report(errors, failureText(QStringLiteral("Cannot write ") +
+                                       (toStandardOutput ? QStringLiteral("to standard output")
+                                                         : QDir::toNativeSeparators(o.output)),
+                                   reason));
         return RenderFailed;
     }
     if (o.verbose) {
         QTextStream& out = toStandardOutput ? errors : progress;
         const ChartControl& control = *chart.ChartObject();
         out << "buckets: " << control.pointCount() << Qt::endl;
-        if (o.source != RenderOptions::Source::ChartFile)
-        {
+        if (o.source != RenderOptions::Source::ChartFile) {
             out << "rows read: " << chart.LastTotals().records << Qt::endl;
             out << "rows with unreadable fields: " << chart.LastTotals().unreadable << Qt::endl;
         }

@@ -29,8 +29,8 @@ struct RenderOptions {
     QSize size{1000, 650};
     bool table = false;
     std::optional<int> fontSize;
-    QString output;  // "-" for standard output
-    QString format;  // the output's extension when not taken from its name
+    QString output; // "-" for standard output
+    QString format; // the output's extension when not taken from its name
     bool verbose = false;
 };
 

@@ -113,8 +113,8 @@ constexpr int DenseSeriesPoints = 1000;
 
 // The pen width a series is drawn with.
 double seriesPenWidth(const ChartModel& model, const SeriesStyle& style) {
-    const double width = model.plotStyle == PlotStyle::Bars ? std::max(2.0, style.lineWidth * 2)
-                                                            : style.lineWidth;
+    const double width =
+        model.plotStyle == PlotStyle::Bars ? std::max(2.0, style.lineWidth * 2) : style.lineWidth;
     return model.visiblePointCount > DenseSeriesPoints ? std::min(width, 1.0) : width;
 }
 
