@@ -347,7 +347,6 @@ private slots:
         QVERIFY(QFile::exists(copy + (leftover == QLatin1String("journal") ? "-journal" : "")));
         if (!folderWritable)
             QVERIFY(QFile::setPermissions(copyDir.path(), QFile::ReadOwner | QFile::ExeOwner));
-        QDir(copyDir.path()).setNameFilters({"*"});
         const auto files = [&] {
             QStringList state;
             for (const QFileInfo& f : QDir(copyDir.path()).entryInfoList(QDir::Files))
