@@ -4,10 +4,13 @@
 //
 //   tarnvue-bench [--database FILE] [--runs N]
 //   tarnvue-bench --jet FILE [--runs N]
+//   tarnvue-bench --hostile [--runs N]
 //
 // The database is made on first use (about 10.5 million rows) and reused.
 // With --jet it instead times the samples query of node 1 on an Access
-// (Jet 4) file, which reads the whole ResponseTime table.
+// (Jet 4) file, which reads the whole ResponseTime table. With --hostile it
+// times chart files that are legal but huge (a 60 MB footer, 16 series of
+// 32,767 points) from loading to a PNG, as tarnvue-render writes them.
 
 #include "DemoData.h"
 #include "chart/Periods.h"
@@ -15,6 +18,9 @@
 #include "chart/SampleSizes.h"
 #include "chart/TarnvueChart.h"
 #include "components/chart/ChartControl.h"
+#include "components/chart/ChartFile.h"
+#include "components/chart/ChartModel.h"
+#include "components/chart/ChartOutput.h"
 #include "core/DateValue.h"
 #include "core/Error.h"
 #include "core/Numeric.h"
@@ -27,6 +33,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <sqlite3.h>
@@ -182,24 +189,86 @@ int jetScan(const QString& path, int runs) {
     return 0;
 }
 
+// Loads a chart file and writes it as a 1000 x 650 PNG, the way
+// tarnvue-render --chart does; returns the milliseconds taken.
+double loadAndDraw(const QString& chartFile, const QString& png) {
+    QElapsedTimer timer;
+    timer.start();
+    ChartControl control;
+    control.resize(1000, 650);
+    QString error;
+    if (!control.loadChart(chartFile, &error))
+        throw Error(error);
+    const ExportFormat* format = outputFormatForPath(png);
+    if (!writeChartOutput(control, *format, png, 1000, 650, &error))
+        throw Error(error);
+    return timer.nsecsElapsed() / 1e6;
+}
+
+int hostileCharts(int runs) {
+    QTemporaryDir dir;
+    const QString png = dir.filePath(QStringLiteral("out.png"));
+    struct Case {
+        const char* name;
+        QString file;
+    };
+    std::vector<Case> cases;
+
+    ChartModel footer;
+    footer.resize(4, 100);
+    for (int p = 0; p < 100; ++p)
+        footer.setValue(0, p, float(p % 17));
+    footer.mainTitle = QStringLiteral("router1");
+    footer.footer = QString(60 * 1000 * 1000, QLatin1Char('x'));
+    cases.push_back({"60 MB footer", dir.filePath(QStringLiteral("footer.nvc"))});
+    QString error;
+    if (!saveChartFile(footer, cases.back().file, &error))
+        throw Error(error);
+
+    ChartModel series;
+    series.resize(16, 32767);
+    series.visiblePointCount = 32767;
+    for (int s = 0; s < 16; ++s) {
+        for (int p = 0; p < 32767; ++p)
+            series.setValue(s, p, float(20 + s * 5 + (p * 7919 + s * 31) % 97));
+    }
+    cases.push_back({"16 x 32,767 points", dir.filePath(QStringLiteral("series.nvc"))});
+    if (!saveChartFile(series, cases.back().file, &error))
+        throw Error(error);
+
+    std::printf("%-20s %10s\n", "chart file", "to PNG ms");
+    for (const Case& c : cases) {
+        std::vector<double> times;
+        for (int i = 0; i < runs; ++i)
+            times.push_back(loadAndDraw(c.file, png));
+        std::printf("%-20s %10.1f\n", c.name, median(times));
+    }
+    std::printf("peak memory: %ld MB\n", peakMegabytes());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
-    parser.addOptions({{QStringLiteral("database"), QStringLiteral("The benchmark database."),
-                        QStringLiteral("file"), QStringLiteral("bench-pollwatch.cfg")},
-                       {QStringLiteral("runs"), QStringLiteral("Runs per measurement."),
-                        QStringLiteral("n"), QStringLiteral("5")},
-                       {QStringLiteral("jet"),
-                        QStringLiteral("Time the sample scan of this Access (Jet 4) file."),
-                        QStringLiteral("file")}});
+    parser.addOptions(
+        {{QStringLiteral("database"), QStringLiteral("The benchmark database."),
+          QStringLiteral("file"), QStringLiteral("bench-pollwatch.cfg")},
+         {QStringLiteral("runs"), QStringLiteral("Runs per measurement."), QStringLiteral("n"),
+          QStringLiteral("5")},
+         {QStringLiteral("jet"),
+          QStringLiteral("Time the sample scan of this Access (Jet 4) file."),
+          QStringLiteral("file")},
+         {QStringLiteral("hostile"), QStringLiteral("Time huge but legal chart files to PNG.")}});
     parser.process(app);
     const QString path = parser.value(QStringLiteral("database"));
     const int runs = std::max(1, parser.value(QStringLiteral("runs")).toInt());
 
     try {
+        if (parser.isSet(QStringLiteral("hostile")))
+            return hostileCharts(runs);
         if (parser.isSet(QStringLiteral("jet")))
             return jetScan(parser.value(QStringLiteral("jet")), runs);
         if (!QFileInfo::exists(path)) {

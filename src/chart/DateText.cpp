@@ -80,12 +80,12 @@ std::optional<double> parseDateTime(const QString& text, const QLocale& locale,
         const auto date = readDate(t.left(at), locale);
         const auto time = date ? readTime(t.mid(at + 1), locale) : std::nullopt;
         if (date && time)
-            return DateValue::fromDateTime(*date, *time);
+            return DateValue::fromDateTime(*date, DateValue::firstValidLocalTime(*date, *time));
     }
     if (const auto date = readDate(t, locale))
         return DateValue::fromDateTime(*date);
     if (const auto time = readTime(t, locale))
-        return DateValue::fromDateTime(today, *time);
+        return DateValue::fromDateTime(today, DateValue::firstValidLocalTime(today, *time));
     return std::nullopt;
 }
 

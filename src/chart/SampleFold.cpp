@@ -3,33 +3,21 @@
 #include "core/Error.h"
 #include "core/Numeric.h"
 
+#include <cmath>
+
 namespace tarnvue {
 
 namespace {
 
-const QString NullField = QStringLiteral("Invalid use of Null");
-
-// Reads one field as a number; in tolerant mode a field that cannot be read
-// leaves the target as it was.
-bool readField(const std::optional<double>& field, double& target, bool tolerant) {
-    if (field) {
-        target = *field;
-        return true;
-    }
-    if (!tolerant)
-        throw Error(NullField);
-    return false;
-}
-
-// Runs one step; in tolerant mode a failing step is skipped.
-template <typename Step> void step(bool tolerant, Step&& run) {
-    if (!tolerant) {
-        run();
-        return;
-    }
+// A field as a 32-bit whole number (nearest, half to even), or nothing when
+// it is empty or out of range.
+std::optional<std::int32_t> whole(const std::optional<double>& field) {
+    if (!field || !std::isfinite(*field))
+        return std::nullopt;
     try {
-        run();
+        return toInt32(*field);
     } catch (const Error&) {
+        return std::nullopt;
     }
 }
 
@@ -43,17 +31,12 @@ FoldTotals SampleFold::run(SampleReader& rows, const PointSink& point, const Pro
     std::int32_t spanValid = 0;
     std::int32_t spanRecords = 0;
     std::int32_t spanLoss = 0;
+    std::int32_t spanLossCount = 0;
+    std::int32_t unreadable = 0;
 
-    bool tolerant = false;
     Sample row;
     bool pending = false; // a row read but not yet consumed
     bool exhausted = false;
-    // Values that keep their previous content when a later row cannot be read.
-    double time = 0;
-    std::int32_t response = 0;
-    double rowMin = 0;
-    double rowMax = 0;
-    double rowLoss = 0;
 
     for (int p = 0; p < m_pointCount; ++p) {
         const double bucketEnd = m_begin + (p + 1) * m_width;
@@ -63,6 +46,7 @@ FoldTotals SampleFold::run(SampleReader& rows, const PointSink& point, const Pro
         std::int32_t minimum = -1;
         std::int32_t maximum = -1;
         std::int32_t loss = 0;
+        std::int32_t lossCount = 0;
 
         while (!exhausted) {
             if (!pending) {
@@ -72,39 +56,46 @@ FoldTotals SampleFold::run(SampleReader& rows, const PointSink& point, const Pro
                 }
                 pending = true;
             }
-            if (readField(row.time, time, tolerant) && time >= bucketEnd)
+            if (!row.time || std::isnan(*row.time)) {
+                // No time, no bucket: the row is passed over.
+                pending = false;
+                ++unreadable;
+                continue;
+            }
+            if (*row.time >= bucketEnd)
                 break;
             pending = false;
 
-            step(tolerant, [&] {
-                double value = 0;
-                readField(row.response, value, false);
-                response = toInt32(value);
-            });
-            if (response >= 0) {
-                if (minimum == -1)
-                    minimum = response;
-                if (response < minimum)
-                    minimum = response;
-                step(tolerant, [&] {
-                    readField(row.min, rowMin, false);
-                    if (minimum > rowMin)
-                        minimum = toInt32(rowMin);
-                });
-                if (response > maximum)
-                    maximum = response;
-                step(tolerant, [&] {
-                    readField(row.max, rowMax, false);
-                    if (maximum < rowMax)
-                        maximum = toInt32(rowMax);
-                });
-                sum += static_cast<float>(response);
+            const std::optional<std::int32_t> response = whole(row.response);
+            const std::optional<std::int32_t> rowMin = whole(row.min);
+            const std::optional<std::int32_t> rowMax = whole(row.max);
+            std::optional<std::int32_t> rowLoss;
+            if (row.loss && std::isfinite(*row.loss)) {
+                try {
+                    rowLoss = toInt32(*row.loss + loss);
+                } catch (const Error&) {
+                }
+            }
+            if (!response || !rowMin || !rowMax || !rowLoss)
+                ++unreadable;
+
+            if (response && *response >= 0) {
+                const std::int32_t r = *response;
+                if (minimum == -1 || r < minimum)
+                    minimum = r;
+                if (rowMin && minimum > *rowMin)
+                    minimum = *rowMin;
+                if (r > maximum)
+                    maximum = r;
+                if (rowMax && maximum < *rowMax)
+                    maximum = *rowMax;
+                sum += static_cast<float>(r);
                 ++valid;
             }
-            step(tolerant, [&] {
-                readField(row.loss, rowLoss, false);
-                loss = toInt32(rowLoss + loss);
-            });
+            if (rowLoss) {
+                loss = *rowLoss;
+                ++lossCount;
+            }
             ++records;
         }
 
@@ -112,19 +103,20 @@ FoldTotals SampleFold::run(SampleReader& rows, const PointSink& point, const Pro
         spanValid += valid;
         spanRecords += records;
         spanLoss += loss;
+        spanLossCount += lossCount;
 
         if (records == 0) {
             for (int s = MinimumSeries; s <= LossSeries; ++s)
                 point(s, p, -1.0f);
         } else {
             const float average = valid > 0 ? sum / static_cast<float>(valid) : -1.0f;
-            point(LossSeries, p, static_cast<float>(loss) / static_cast<float>(records));
+            point(LossSeries, p,
+                  lossCount > 0 ? static_cast<float>(loss) / static_cast<float>(lossCount) : -1.0f);
             point(MinimumSeries, p, static_cast<float>(minimum));
             point(MaximumSeries, p, static_cast<float>(maximum));
             point(AverageSeries, p, average);
         }
 
-        tolerant = true;
         if (progress && p % 10 == 0)
             progress(p);
     }
@@ -132,10 +124,11 @@ FoldTotals SampleFold::run(SampleReader& rows, const PointSink& point, const Pro
     FoldTotals totals;
     totals.records = spanRecords;
     totals.valid = spanValid;
+    totals.unreadable = unreadable;
     if (spanValid > 0)
         totals.averageResponse = spanSum / static_cast<float>(spanValid);
-    if (spanRecords > 0)
-        totals.loss = static_cast<float>(spanLoss) / static_cast<float>(spanRecords);
+    if (spanLossCount > 0)
+        totals.loss = static_cast<float>(spanLoss) / static_cast<float>(spanLossCount);
     return totals;
 }
 

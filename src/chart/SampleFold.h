@@ -23,6 +23,9 @@ struct FoldTotals {
     float loss = 0;
     std::int32_t records = 0;
     std::int32_t valid = 0;
+    // Rows with at least one field that could not be read as a number,
+    // including rows passed over for an unreadable Time.
+    std::int32_t unreadable = 0;
 };
 
 // Folds a node's polls, read once in ascending time, into buckets of one
@@ -33,14 +36,15 @@ struct FoldTotals {
 //  - the row's own Min and Max widen the bucket's minimum and maximum;
 //  - responses are summed in single precision, loss as a whole number
 //    rounded half to even as it grows;
-//  - an empty bucket hands -1 (the missing-value marker) to all four series.
+//  - an empty bucket hands -1 (the missing-value marker) to all four series;
+//  - a field that cannot be read (null, text, a blob, out of range)
+//    contributes nothing: an unreadable Response still counts the poll
+//    towards the bucket's polls and loss but not towards its response
+//    figures; an unreadable Min, Max or Loss is left out of its own figure;
+//    a row whose Time cannot be read is passed over. No row fails the fold.
 // Values are handed over bucket by bucket through `point`, in the order the
 // chart expects (an empty bucket: series 0, 1, 2, 3; otherwise 3, 0, 1, 2).
-//
-// Errors: a row of the first bucket that cannot be read as numbers ends the
-// fold with Error. From the end of the first bucket on, a field that cannot
-// be read is skipped and the value it would have set keeps its previous
-// content (an empty Response leaves the previous row's response).
+// Errors thrown by the reader (the query fails) reach the caller.
 class SampleFold {
 public:
     using PointSink = std::function<void(int series, int point, float value)>;

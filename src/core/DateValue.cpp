@@ -61,6 +61,22 @@ QTime timeOf(double value) {
     return QTime::fromMSecsSinceStartOfDay(static_cast<int>(msecs));
 }
 
+QTime firstValidLocalTime(const QDate& date, const QTime& time) {
+    if (!date.isValid() || !time.isValid() || QDateTime(date, time).isValid())
+        return time;
+    // Gaps are whole minutes and last a few hours at most: walk forward to
+    // the first minute that exists.
+    const QTime minute(time.hour(), time.minute());
+    for (int step = 1; step < 24 * 60; ++step) {
+        const QTime next = minute.addSecs(step * 60);
+        if (next < minute)
+            break; // past midnight: leave the time alone
+        if (QDateTime(date, next).isValid())
+            return next;
+    }
+    return time;
+}
+
 QDateTime toDateTime(double value) {
     return QDateTime(dateOf(value), timeOf(value));
 }

@@ -30,6 +30,12 @@ double fromMinutes(double minutes);
 // millisecond and a value that rounds up to midnight moves to the next day.
 QDate dateOf(double value);
 QTime timeOf(double value);
+// A wall-clock time as typed: a time the local time zone skips (inside the
+// hour lost when daylight-saving time begins) becomes the first valid time
+// after the gap (02:30 on such a day becomes 03:00); any other time is
+// returned as it is.
+QTime firstValidLocalTime(const QDate& date, const QTime& time);
+
 // The value as a local QDateTime (for display and formatting only).
 QDateTime toDateTime(double value);
 

@@ -58,6 +58,13 @@ public:
             mdb_free_tabledef(m_table);
             throw damaged(QStringLiteral("the page map of table %1 cannot be read").arg(m_name));
         }
+        try {
+            checkPageMap(mdb);
+            checkFixedColumns();
+        } catch (...) {
+            mdb_free_tabledef(m_table);
+            throw;
+        }
     }
     ~Table() { mdb_free_tabledef(m_table); }
     Table(const Table&) = delete;
@@ -172,6 +179,112 @@ public:
     }
 
 private:
+    // libmdb takes the page map from wherever the table definition points
+    // and does not say when that page is gone (a file cut short): the map is
+    // read again here, straight from the file, and must be the same, and
+    // every page of a map kept on pages of its own must be there.
+    void checkPageMap(MdbHandle* mdb) const {
+        const int fd = fileno(mdb->f->stream);
+        struct stat status {};
+        if (fstat(fd, &status) != 0)
+            throw damaged(QStringLiteral("its size cannot be read"));
+        const auto filePages = static_cast<qint64>(status.st_size) / JetPageSize;
+        const auto mapMissing = [&] {
+            return damaged(QStringLiteral("the page map of table %1 is missing").arg(m_name));
+        };
+        std::array<uchar, JetPageSize> page{};
+        const auto readPage = [&](qint64 number) {
+            return number > 0 && number < filePages &&
+                   pread(fd, page.data(), JetPageSize, static_cast<off_t>(number * JetPageSize)) ==
+                       JetPageSize;
+        };
+        if (!readPage(m_table->entry->table_pg))
+            throw damaged(QStringLiteral("the definition of table %1 is missing").arg(m_name));
+        const quint32 mapRow =
+            qFromLittleEndian<quint32>(page.data() + mdb->fmt->tab_usage_map_offset);
+        if (!readPage(mapRow >> 8) || page[0] != 0x01)
+            throw mapMissing();
+        const int rowCountOffset = mdb->fmt->row_count_offset;
+        const int rows = qFromLittleEndian<quint16>(page.data() + rowCountOffset);
+        const int row = static_cast<int>(mapRow & 0xff);
+        if (row >= rows || rowCountOffset + 2 + rows * 2 > JetPageSize)
+            throw mapMissing();
+        const int start =
+            qFromLittleEndian<quint16>(page.data() + rowCountOffset + 2 + row * 2) & RowOffsetMask;
+        const int end = row == 0
+                            ? static_cast<int>(JetPageSize)
+                            : qFromLittleEndian<quint16>(page.data() + rowCountOffset + row * 2) &
+                                  RowOffsetMask;
+        const auto size = static_cast<std::size_t>(end - start);
+        if (start >= end || size != m_table->map_sz ||
+            std::memcmp(page.data() + start, m_table->usage_map, size) != 0)
+            throw mapMissing();
+        if (m_table->usage_map[0] != 1)
+            return;
+        // A map of its own pages: a list of page numbers after the type byte.
+        for (std::size_t at = 1; at + 4 <= m_table->map_sz; at += 4) {
+            const quint32 mapPage = qFromLittleEndian<quint32>(m_table->usage_map + at);
+            if (mapPage != 0 && (!readPage(mapPage) || page[0] != 0x05))
+                throw damaged(QStringLiteral("page %1 of the page map of table %2 is missing")
+                                  .arg(mapPage)
+                                  .arg(m_name));
+        }
+    }
+
+    // Fixed-width columns each have their own place in the row: a size that
+    // fits their type, and no overlap with another. A changed byte in the
+    // definition would otherwise read one column from another's bytes.
+    void checkFixedColumns() const {
+        std::vector<std::pair<int, int>> spans;
+        std::vector<bool> numbers(static_cast<std::size_t>(columnCount()), false);
+        for (int i = 0; i < columnCount(); ++i) {
+            const MdbColumn* col = column(i);
+            const auto bad = [&](const QString& what) {
+                return damaged(QStringLiteral("the column %1 of table %2 %3")
+                                   .arg(columnName(i), m_name, what));
+            };
+            if (col->col_num < 0 || col->col_num >= columnCount() ||
+                numbers[static_cast<std::size_t>(col->col_num)])
+                throw bad(QStringLiteral("has a wrong number"));
+            numbers[static_cast<std::size_t>(col->col_num)] = true;
+            if (!col->is_fixed || col->col_type == MDB_BOOL)
+                continue;
+            const int size = fixedSize(col->col_type);
+            if (size > 0 && col->col_size != size)
+                throw bad(QStringLiteral("has a size that does not fit its type"));
+            if (col->fixed_offset < 0 || col->col_size < 0)
+                throw bad(QStringLiteral("lies outside the row"));
+            const int begin = col->fixed_offset;
+            const int end = begin + col->col_size;
+            for (const auto& [otherBegin, otherEnd] : spans) {
+                if (begin < otherEnd && otherBegin < end)
+                    throw bad(QStringLiteral("overlaps another column"));
+            }
+            spans.emplace_back(begin, end);
+        }
+    }
+
+    // The stored size of a fixed-width type, or 0 when it has none of its own.
+    static int fixedSize(int type) {
+        switch (type) {
+        case MDB_BOOL:
+            return 0; // kept in the null bitmap
+        case MDB_BYTE:
+            return 1;
+        case MDB_INT:
+            return 2;
+        case MDB_LONGINT:
+        case MDB_FLOAT:
+            return 4;
+        case MDB_MONEY:
+        case MDB_DOUBLE:
+        case MDB_DATETIME:
+            return 8;
+        default:
+            return 0;
+        }
+    }
+
     MdbTableDef* m_table = nullptr;
     QString m_name;
 };
@@ -476,11 +589,20 @@ std::unique_ptr<SampleReader> JetBackend::samples(std::int32_t nodeId, double be
     const std::array<int, 4> valueColumns{
         table.requireColumn(QStringLiteral("Response")), table.requireColumn(QStringLiteral("Min")),
         table.requireColumn(QStringLiteral("Max")), table.requireColumn(QStringLiteral("Loss"))};
+    // The poller writes whole numbers and a date; any other type means the
+    // definition was changed or damaged, and reading on would chart wrong
+    // values.
     for (const int column : {idColumn, timeColumn, valueColumns[0], valueColumns[1],
                              valueColumns[2], valueColumns[3]}) {
-        if (!isNumberType(table.columnType(column)))
-            throw Error(QStringLiteral("The ResponseTime column %1 is not a number.")
-                            .arg(table.columnName(column)));
+        const int type = table.columnType(column);
+        const bool fits = column == timeColumn
+                              ? type == MDB_DATETIME
+                              : (type == MDB_BYTE || type == MDB_INT || type == MDB_LONGINT);
+        if (!fits || !table.column(column)->is_fixed)
+            throw damaged(QStringLiteral("the column %1 of table ResponseTime is not %2")
+                              .arg(table.columnName(column),
+                                   column == timeColumn ? QStringLiteral("a date")
+                                                        : QStringLiteral("a whole number")));
     }
     const int idType = table.columnType(idColumn);
     const int timeType = table.columnType(timeColumn);
@@ -556,9 +678,11 @@ std::unique_ptr<SampleReader> JetBackend::samples(std::int32_t nodeId, double be
     const int bitmaskSize = (columnCount + 7) / 8;
     std::array<MdbField, MDB_MAX_COLS> fastFields{};
     const auto fast = [&](uchar* page, int start, int size) {
-        if (!allFixed || size < 2 || size < fixedEnd ||
-            qFromLittleEndian<quint16>(page + start) != columnCount)
+        if (!allFixed || size < 2 || qFromLittleEndian<quint16>(page + start) != columnCount)
             return false;
+        // A row with all the table's columns holds every fixed column whole.
+        if (size - bitmaskSize < fixedEnd)
+            throw damaged(QStringLiteral("the columns of table ResponseTime do not fit its rows"));
         const int end = start + size - 1;
         const int nullMask = end - bitmaskSize + 1;
         if (bitmaskSize + 1 >= end || nullMask + lastNullByte >= JetPageSize)

@@ -4,6 +4,7 @@
 #include "JetBackend.h"
 #include "SqliteBackend.h"
 #include "core/Error.h"
+#include "core/OutputFile.h"
 #include "core/ProgramDir.h"
 #include "core/UserSettings.h"
 
@@ -84,6 +85,8 @@ void MonitorDB::open(const QString& path) {
                         .arg(path, describeDatabaseFormat(format)));
     }
     m_path = path;
+    // Whatever is written later in this run, it is never this file.
+    protectFromOutput(path);
 }
 
 void MonitorDB::close() noexcept {

@@ -2,12 +2,13 @@
 
 #include "core/Error.h"
 #include "core/Numeric.h"
+#include "core/TextLimit.h"
 
 namespace tarnvue {
 
 QString RecordSet::text(const QString& column) const {
     const QVariant v = value(column);
-    return v.isNull() ? QString() : v.toString();
+    return v.isNull() ? QString() : limitedText(v.toString());
 }
 
 std::int32_t RecordSet::int32(const QString& column) const {

@@ -21,7 +21,8 @@ public:
     // Throws Error when there is no current row or no such column.
     virtual QVariant value(const QString& column) const = 0;
 
-    // A text field; null reads as empty text.
+    // A text field; null reads as empty text, a huge one is cut (see
+    // limitedText).
     QString text(const QString& column) const;
     // A whole-number field, rounded half to even; null or a value outside the
     // range throws Error.

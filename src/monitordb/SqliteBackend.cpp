@@ -4,16 +4,28 @@
 #include "core/Error.h"
 
 #include <QAtomicInt>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QUrl>
 #include <sqlite3.h>
 
 namespace tarnvue {
 
 namespace {
+
+// What went wrong, in words for the user where SQLite's own are unclear.
+QString sqliteErrorText(int code, const QString& text) {
+    if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
+        return QStringLiteral("The monitor database is busy: the poller is writing to it. "
+                              "Try again in a moment.");
+    return text;
+}
 
 QString errorText(const QSqlError& error) {
     QString text = error.databaseText();
@@ -21,7 +33,7 @@ QString errorText(const QSqlError& error) {
         text = error.text();
     if (text.isEmpty())
         text = QStringLiteral("Unknown database error");
-    return text;
+    return sqliteErrorText(error.nativeErrorCode().toInt(), text);
 }
 
 QSqlQuery runQuery(const QString& connectionName, const QString& text,
@@ -105,7 +117,8 @@ private:
 
     std::optional<double> number(int index) const {
         const QVariant v = m_query.value(index);
-        if (v.isNull())
+        // A blob is no number, whatever bytes it holds.
+        if (v.isNull() || v.typeId() == QMetaType::QByteArray)
             return std::nullopt;
         bool ok = false;
         const double d = v.toDouble(&ok);
@@ -177,7 +190,10 @@ public:
     }
 
 private:
-    [[noreturn]] void fail() const { throw Error(QString::fromUtf8(sqlite3_errmsg(m_db))); }
+    [[noreturn]] void fail() const {
+        throw Error(sqliteErrorText(sqlite3_extended_errcode(m_db),
+                                    QString::fromUtf8(sqlite3_errmsg(m_db))));
+    }
 
     std::optional<double> number(int column) const {
         switch (sqlite3_column_type(m_statement, column)) {
@@ -187,6 +203,8 @@ private:
             return static_cast<double>(sqlite3_column_int64(m_statement, column));
         case SQLITE_FLOAT:
             return sqlite3_column_double(m_statement, column);
+        case SQLITE_BLOB: // no number, whatever bytes it holds
+            return std::nullopt;
         default: {
             // Text that holds a number reads as that number, as it would
             // through the driver; anything else is no number.
@@ -209,6 +227,73 @@ private:
     int m_loss = -1;
 };
 
+// Opens the file read-only and reads its schema, the way the real
+// connection will; returns SQLite's extended result code and its text.
+int probe(const QByteArray& name, bool uri, QString* text) {
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(name.constData(), &db,
+                             SQLITE_OPEN_READONLY | (uri ? SQLITE_OPEN_URI : 0), nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_extended_result_codes(db, 1);
+        sqlite3_busy_timeout(db, 10000);
+        rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    }
+    if (rc != SQLITE_OK) {
+        if (db)
+            rc = sqlite3_extended_errcode(db);
+        *text = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+    }
+    sqlite3_close(db);
+    return rc;
+}
+
+// A database in write-ahead-log mode says so in its header (format
+// versions 2 at offsets 18 and 19).
+bool isWalDatabase(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray header = file.read(20);
+    return header.size() == 20 && header.at(18) == 2 && header.at(19) == 2;
+}
+
+// The name the driver opens: the path itself, or an immutable URI for a
+// write-ahead-log database that cannot be read the usual way.
+QString openName(const QString& path) {
+    QString text;
+    const int rc = probe(QFile::encodeName(path), false, &text);
+    if (rc == SQLITE_OK)
+        return path;
+    if (rc == SQLITE_READONLY_ROLLBACK)
+        throw Error(QStringLiteral("The monitor database has an unfinished write by the poller; "
+                                   "it can be read once the poller has opened it again."));
+    if ((rc == SQLITE_READONLY_DIRECTORY || (rc & 0xff) == SQLITE_CANTOPEN) &&
+        isWalDatabase(path)) {
+        // Without the shared-memory file SQLite cannot read the log; when
+        // there is no log (nothing is being written) the file alone is the
+        // whole database, and an immutable open reads it without any lock
+        // or extra file.
+        const QFileInfo log(path + QStringLiteral("-wal"));
+        const QString folder = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+        if (!log.exists() || log.size() == 0) {
+            const QString uri =
+                QString::fromLatin1(
+                    QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded()) +
+                QStringLiteral("?immutable=1");
+            if (probe(uri.toUtf8(), true, &text) == SQLITE_OK)
+                return uri;
+        }
+        throw Error(
+            QStringLiteral("The monitor database uses write-ahead logging and its "
+                           "folder cannot be written: %1. Recent polls are kept in %2, "
+                           "which can be read only where SQLite may create %3 beside "
+                           "it.")
+                .arg(folder, log.fileName(), QFileInfo(path).fileName() + QStringLiteral("-shm")));
+    }
+    // Anything else is left for the driver to report as it is.
+    return path;
+}
+
 // The connection's sqlite3 handle, when the driver is the system SQLite one.
 sqlite3* nativeHandle(const QString& connectionName) {
     const QVariant handle = QSqlDatabase::database(connectionName, false).driver()->handle();
@@ -225,9 +310,11 @@ QString newConnectionName() {
 } // namespace
 
 SqliteBackend::SqliteBackend(const QString& path) : m_connectionName(newConnectionName()) {
+    const QString name = openName(path);
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
-    db.setDatabaseName(path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=10000"));
+    db.setDatabaseName(name);
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=10000") +
+                         (name == path ? QString() : QStringLiteral(";QSQLITE_OPEN_URI")));
     if (!db.open()) {
         const QString text = errorText(db.lastError());
         db = QSqlDatabase();

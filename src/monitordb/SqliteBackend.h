@@ -6,10 +6,16 @@ namespace tarnvue {
 
 // The monitor database as an SQLite file, read through Qt SQL. The file is
 // opened read-only with a 10-second busy time-out, since the poller may be
-// writing to it; each instance has a connection name of its own.
+// writing to it; each instance has a connection name of its own. Opening
+// never changes the database: a file the poller left with an unfinished
+// write (a hot journal) is refused with a message saying so, and a
+// write-ahead-log database in a folder where SQLite cannot make its
+// shared-memory file is read as an immutable file when nothing is being
+// written to it, else refused with a message saying why.
 class SqliteBackend : public MonitorBackend {
 public:
-    // Throws Error with the driver's text when the file cannot be opened.
+    // Throws Error with a message, or the driver's text, when the file cannot
+    // be read.
     explicit SqliteBackend(const QString& path);
     ~SqliteBackend() override;
 

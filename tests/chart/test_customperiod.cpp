@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QtTest>
+#include <ctime>
 
 using namespace tarnvue;
 
@@ -51,6 +52,9 @@ class TestCustomPeriod : public QObject {
 
 private slots:
     void initTestCase() {
+        // A zone with a daylight-saving gap (02:00 to 03:00 on 2026-03-29).
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
         m_clock = std::make_unique<test::ClockScope>(Now);
         LoadSampleSizes();
     }
@@ -72,6 +76,8 @@ private slots:
         QTest::newRow("seconds are dropped")
             << de << "03.04.2026 18:30:59" << at(2026, 4, 3, 18, 30);
         QTest::newRow("ISO always") << us << "2026-04-03 18:30" << at(2026, 4, 3, 18, 30);
+        QTest::newRow("inside the daylight-saving gap")
+            << de << "29.03.2026 02:30" << at(2026, 3, 29, 3, 0);
     }
     void readsTheUsersOrder() {
         QFETCH(QLocale, locale);

@@ -2,10 +2,13 @@
 #include "core/Error.h"
 
 #include <QtTest>
+#include <cmath>
 #include <map>
 #include <vector>
 
 using namespace tarnvue;
+
+Q_DECLARE_METATYPE(tarnvue::Sample)
 
 namespace {
 
@@ -177,29 +180,41 @@ private slots:
         QCOMPARE(r.progress, (std::vector<int>{0, 10, 20}));
     }
 
-    void badFieldInTheFirstBucketEndsTheFold() {
-        Rows rows;
-        rows.poll(Begin, 10).add(Begin + 0.001, 10, std::nullopt, 12, 0);
-        QVERIFY_THROWS_EXCEPTION(Error, fold(rows, Hour, 2));
-        Rows huge;
-        huge.poll(Begin, 1e12);
-        QVERIFY_THROWS_EXCEPTION(Error, fold(huge, Hour, 1));
+    // Values the database cannot hand over as numbers arrive empty; values
+    // out of range, infinite or not a number are no better. None of them
+    // fails the fold or takes an earlier row's value.
+    void unreadableFieldsContributeNothing_data() {
+        QTest::addColumn<Sample>("bad");
+        QTest::addColumn<QList<float>>("expected"); // min, max, average, loss of bucket 0
+        QTest::addColumn<int>("records");
+        const double nan = std::nan("");
+        const double t = Begin + 0.01;
+        QTest::newRow("no time") << Sample{std::nullopt, 999, 999, 999, 100}
+                                 << QList<float>{10, 30, 20, 50} << 2;
+        QTest::newRow("time not a number")
+            << Sample{nan, 999, 999, 999, 100} << QList<float>{10, 30, 20, 50} << 2;
+        QTest::newRow("response out of range")
+            << Sample{t, 1e12, 5, 99, 100} << QList<float>{10, 30, 20, 200.0f / 3} << 3;
+        QTest::newRow("min infinite")
+            << Sample{t, 15, -INFINITY, 15, 0} << QList<float>{10, 30, 55.0f / 3, 100.0f / 3} << 3;
+        QTest::newRow("loss not a number")
+            << Sample{t, 15, 15, 15, nan} << QList<float>{10, 30, 55.0f / 3, 50} << 3;
     }
-
-    void badFieldLaterIsSkipped() {
+    void unreadableFieldsContributeNothing() {
+        QFETCH(Sample, bad);
+        QFETCH(QList<float>, expected);
+        QFETCH(int, records);
         Rows rows;
-        rows.poll(Begin, 10);
-        // An empty Response keeps the previous row's response (10); an empty
-        // Min leaves the minimum alone; an empty Loss adds nothing.
-        rows.add(Begin + Hour, std::nullopt, 5, 11, 0);
-        rows.add(Begin + Hour + 0.001, 30, std::nullopt, 30, std::nullopt);
-        rows.add(Begin + Hour + 0.002, 20, 20, 20, 100);
+        rows.add(Begin, 10, 10, 10, 0);
+        rows.rows.push_back(bad);
+        rows.add(Begin + 0.02, 30, 30, 30, 100).poll(Begin + Hour, 40);
         const Result r = fold(rows, Hour, 2);
-        QCOMPARE(r.at(MinimumSeries, 1), 5.0f);
-        QCOMPARE(r.at(MaximumSeries, 1), 30.0f);
-        QCOMPARE(r.at(AverageSeries, 1), 20.0f); // (10 + 30 + 20) / 3
-        QCOMPARE(r.at(LossSeries, 1), 100.0f / 3.0f);
-        QCOMPARE(r.totals.records, 4);
+        QCOMPARE((QList<float>{r.at(MinimumSeries, 0), r.at(MaximumSeries, 0),
+                               r.at(AverageSeries, 0), r.at(LossSeries, 0)}),
+                 expected);
+        QCOMPARE(r.totals.records, records + 1);
+        QCOMPARE(r.totals.unreadable, 1);
+        QCOMPARE(r.at(AverageSeries, 1), 40.0f);
     }
 };
 

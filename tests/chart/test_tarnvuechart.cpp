@@ -22,12 +22,10 @@ const double Minute = 1.0 / 1440.0;
 const QDate EveningDay(2026, 11, 20);
 
 // Node 1 polled every minute from 00:00 to 05:59 with a one-hour outage from
-// 02:00 (no rows at all), 40 ms with 10% loss at 04:xx; node 2 has one bad row
-// in its first bucket.
+// 02:00 (no rows at all), 40 ms with 10% loss at 04:xx.
 void writeDatabase(const QString& path) {
     test::TestDatabase db(path);
     db.addNode(1, QStringLiteral("router1"), QStringLiteral("10.0.0.1"));
-    db.addNode(2, QStringLiteral("broken"), QStringLiteral("10.0.0.2"));
     db.addNode(3, QStringLiteral("evening"), QStringLiteral("10.0.0.3"));
     for (int m = 0; m < 360; ++m) {
         if (m >= 120 && m < 180)
@@ -37,8 +35,6 @@ void writeDatabase(const QString& path) {
     }
     for (int m = 0; m <= 30; ++m)
         db.addSample(3, DateValue::fromDateTime(EveningDay, QTime(20, m)), 50, 50, 50, 0);
-    db.addSample(2, Day, 10, 10, 10, 0);
-    db.addSample(2, Day + Minute, QVariant(), 10, 10, 0);
 }
 
 } // namespace
@@ -229,18 +225,6 @@ private slots:
         QCOMPARE(chart.ChartObject()->value(AverageSeries, last), 50.0f);
         QCOMPARE(chart.ChartObject()->model().pointTime(last),
                  DateValue::fromDateTime(EveningDay, QTime(0, 0)));
-    }
-
-    void badRowInTheFirstBucketFailsThePlot() {
-        TarnvueChart chart;
-        chart.setDB(&MonitorDB::shared());
-        chart.setNodeID(2);
-        chart.setPlotBegin(Day);
-        chart.setPlotEnd(Day + 1.0 / 24.0);
-        chart.setPeriodSize(15 * Minute);
-        QVERIFY_THROWS_EXCEPTION(Error, chart.Plot());
-        // The progress face stays until a plot succeeds.
-        QVERIFY(chart.Panel()->isHidden());
     }
 
     void fontSizeAndTableReadBackFromTheComponent() {

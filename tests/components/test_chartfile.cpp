@@ -321,6 +321,11 @@ private slots:
         QTest::newRow("plain colour written in capitals") << withConfig(file, [](QJsonObject& c) {
             c.insert(QLatin1String("leftColor"), QStringLiteral("#FF0A141E"));
         }) << opaqueLeft;
+        ChartModel longFooter = rich;
+        longFooter.footer = QString(4095, QLatin1Char('f')) + QChar(0x2026);
+        QTest::newRow("huge footer is cut") << withConfig(file, [](QJsonObject& c) {
+            c.insert(QLatin1String("footer"), QString(5000000, QLatin1Char('f')));
+        }) << longFooter;
     }
     // Files of earlier versions: series without their own style and table
     // column, and day buckets one minute short.
@@ -661,6 +666,8 @@ private slots:
             << QString(250, QLatin1Char('n')) + ".nvc" << true << "cannot be written";
         QTest::newRow("chart breaks the rules")
             << QStringLiteral("chart.nvc") << false << "font size 7";
+        QTest::newRow("path is a link to another chart")
+            << QStringLiteral("link.nvc") << true << "is a symbolic link";
     }
     void failedSaveKeepsTheOldFile() {
         QFETCH(QString, name);
@@ -672,9 +679,12 @@ private slots:
         const bool existing = !name.contains(QLatin1Char('/')) && name != QLatin1String("folder");
         const QByteArray before = existing ? encodeChartFile(richModel()) : QByteArray();
         if (existing) {
-            QFile file(path);
+            const bool link = name.startsWith(QLatin1String("link"));
+            QFile file(link ? dir.filePath(QStringLiteral("target.nvc")) : path);
             QVERIFY(file.open(QIODevice::WriteOnly));
             QCOMPARE(file.write(before), before.size());
+            if (link)
+                QVERIFY(file.link(path));
         }
         const QStringList entriesBefore = QDir(dir.path()).entryList(QDir::AllEntries);
 

@@ -8,7 +8,10 @@
 #include "monitordb/MonitorQueries.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 #include <QtTest>
+#include <sqlite3.h>
+#include <unistd.h>
 
 using namespace tarnvue;
 
@@ -336,6 +339,78 @@ private slots:
         QVERIFY(!errorOf([&] { db.samples(1, 0, 100000); }).isEmpty());
         MonitorDB::setScanProgress({});
         QVERIFY(db.samples(2, 0, 100000)->next(s));
+    }
+
+    // A database left as a writer left it is read without changing it, or
+    // refused with a message saying what it is.
+    void leftoverWritesGetAClearMessage_data() {
+        QTest::addColumn<QString>("leftover");
+        QTest::addColumn<bool>("folderWritable");
+        QTest::addColumn<QString>("message"); // empty: readable
+        QTest::newRow("hot journal") << "journal" << true
+                                     << "The monitor database has an unfinished write by the "
+                                        "poller; it can be read once the poller has opened it "
+                                        "again.";
+        QTest::newRow("WAL without log, folder not writable") << "wal" << false << "";
+        QTest::newRow("WAL with a log, folder not writable")
+            << "wal log" << false
+            << "The monitor database uses write-ahead logging and its folder cannot be written: ";
+    }
+    void leftoverWritesGetAClearMessage() {
+        QFETCH(QString, leftover);
+        QFETCH(bool, folderWritable);
+        QFETCH(QString, message);
+        if (!folderWritable && ::geteuid() == 0)
+            QSKIP("root can write into any folder, so an unwritable folder cannot be provoked");
+        QTemporaryDir work;
+        QTemporaryDir copyDir;
+        const QString path = work.filePath(QStringLiteral("Pollwatch.cfg"));
+        {
+            test::TestDatabase db(path);
+            addNodes(db);
+            for (int i = 0; i < 3000; ++i)
+                db.addSample(1, Day + i * Minute, 10, 9, 12, 0);
+        }
+        // A writer caught in the middle: its files copied while it writes.
+        sqlite3* writer = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &writer), SQLITE_OK);
+        const auto exec = [&](const char* sql) {
+            QCOMPARE(sqlite3_exec(writer, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+        };
+        if (leftover == QLatin1String("journal"))
+            exec("PRAGMA cache_size=1; BEGIN; UPDATE ResponseTime SET Loss = 1;");
+        else
+            exec("PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;");
+        if (leftover == QLatin1String("wal log"))
+            exec("UPDATE ResponseTime SET Loss = 1;");
+        const QString copy = copyDir.filePath(QStringLiteral("Pollwatch.cfg"));
+        for (const QString suffix : {"", "-journal", "-wal"}) {
+            if (QFile::exists(path + suffix) && QFileInfo(path + suffix).size() > 0)
+                QVERIFY(QFile::copy(path + suffix, copy + suffix));
+        }
+        sqlite3_close(writer);
+        QVERIFY(QFile::exists(copy + (leftover == QLatin1String("journal") ? "-journal" : "")));
+        if (!folderWritable)
+            QVERIFY(QFile::setPermissions(copyDir.path(), QFile::ReadOwner | QFile::ExeOwner));
+        const auto files = [&] {
+            QStringList state;
+            for (const QFileInfo& f : QDir(copyDir.path()).entryInfoList(QDir::Files))
+                state << f.fileName() + QString::number(f.size()) + f.lastModified().toString();
+            return state;
+        };
+        const QStringList before = files();
+
+        MonitorDB db;
+        const QString error = errorOf([&] {
+            db.open(copy);
+            QVERIFY(!db.allNodes()->atEnd());
+        });
+        QFile::setPermissions(copyDir.path(),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY2(error.startsWith(message) && error.isEmpty() == message.isEmpty(),
+                 qPrintable(error));
+        db.close();
+        QCOMPARE(files(), before);
     }
 
     void databaseIsOpenedReadOnly() {

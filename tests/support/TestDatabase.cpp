@@ -36,6 +36,9 @@ void TestDatabase::bind(int index, const QVariant& value) {
     else if (value.typeId() == QMetaType::QString)
         sqlite3_bind_text(m_statement, index, value.toString().toUtf8().constData(), -1,
                           SQLITE_TRANSIENT);
+    else if (value.typeId() == QMetaType::QByteArray)
+        sqlite3_bind_blob(m_statement, index, value.toByteArray().constData(),
+                          static_cast<int>(value.toByteArray().size()), SQLITE_TRANSIENT);
     else if (value.typeId() == QMetaType::Double)
         sqlite3_bind_double(m_statement, index, value.toDouble());
     else
@@ -54,7 +57,7 @@ void TestDatabase::addNode(const QVariant& id, const QVariant& name, const QVari
         throw std::runtime_error(sqlite3_errmsg(m_db));
 }
 
-void TestDatabase::addSample(std::int32_t nodeId, double time, const QVariant& response,
+void TestDatabase::addSample(std::int32_t nodeId, const QVariant& time, const QVariant& response,
                              const QVariant& min, const QVariant& max, const QVariant& loss) {
     sqlite3_prepare_v2(m_db, "INSERT INTO ResponseTime VALUES (?, ?, ?, ?, ?, ?)", -1, &m_statement,
                        nullptr);

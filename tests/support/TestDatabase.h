@@ -10,7 +10,8 @@ struct sqlite3_stmt;
 namespace tarnvue::test {
 
 // Builds a small monitor database with the program's schema, row by row, for
-// one test. Values are QVariants so that a test can store nulls.
+// one test. Values are QVariants so that a test can store nulls, text
+// (QString) and blobs (QByteArray).
 class TestDatabase {
 public:
     explicit TestDatabase(const QString& path);
@@ -19,8 +20,8 @@ public:
     TestDatabase& operator=(const TestDatabase&) = delete;
 
     void addNode(const QVariant& id, const QVariant& name, const QVariant& address);
-    void addSample(std::int32_t nodeId, double time, const QVariant& response, const QVariant& min,
-                   const QVariant& max, const QVariant& loss);
+    void addSample(std::int32_t nodeId, const QVariant& time, const QVariant& response,
+                   const QVariant& min, const QVariant& max, const QVariant& loss);
     // Finishes writing; the file is complete afterwards.
     void close();
 

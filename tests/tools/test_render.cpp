@@ -9,10 +9,15 @@
 #include "core/DateValue.h"
 #include "monitordb/MonitorDB.h"
 
+#include <QBuffer>
 #include <QImageReader>
 #include <QProcess>
 #include <QTabBar>
 #include <QtTest>
+#include <csignal>
+#include <ctime>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace tarnvue;
 
@@ -45,6 +50,7 @@ struct Run {
     int status = -1;
     QString out;
     QString errors;
+    QByteArray standardOutput;
 };
 
 Run render(const QStringList& arguments) {
@@ -57,7 +63,9 @@ Run render(const QStringList& arguments) {
     }
     QTextStream out(&run.out);
     QTextStream errors(&run.errors);
-    run.status = runRender(*parsed.options, out, errors);
+    QBuffer standardOutput(&run.standardOutput);
+    standardOutput.open(QIODevice::WriteOnly);
+    run.status = runRender(*parsed.options, out, errors, &standardOutput);
     out.flush();
     errors.flush();
     return run;
@@ -160,6 +168,23 @@ private slots:
             QVERIFY2(parsed.options, qPrintable(parsed.error));
             QCOMPARE(parsed.options->widthMinutes, 1440);
         }
+    }
+
+    void timeInTheDaylightGapIsTheFirstTimeAfter() {
+        const bool hadZone = qEnvironmentVariableIsSet("TZ");
+        const QByteArray previous = qgetenv("TZ");
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
+        const RenderArguments parsed =
+            parseRenderArguments({"-N3", "--from", "2026-03-29 02:30", "--to", "2026-03-29 06:00",
+                                  "--width", "60", "-o", "a.csv"});
+        if (hadZone)
+            qputenv("TZ", previous);
+        else
+            qunsetenv("TZ");
+        tzset();
+        QVERIFY2(parsed.options, qPrintable(parsed.error));
+        QCOMPARE(parsed.options->from, DateValue::fromDateTime(QDate(2026, 3, 29), QTime(3, 0)));
     }
 
     void csvHoldsEveryBucket() {
@@ -354,6 +379,169 @@ private slots:
         file.close();
         QCOMPARE(render({"-N9", "-o", kept}).status, RenderFailed);
         QCOMPARE(readText(kept), QStringLiteral("yesterday's report"));
+    }
+
+    // Polls at :00, :20 and :40 of two hours, the same in both; one field of
+    // the poll at the given place holds NULL, text or a blob in each hour, so
+    // the first bucket is hit too and the poll before holds other values.
+    void unreadableFieldsContributeNothing_data() {
+        QTest::addColumn<int>("column"); // 0 Time, 1 Response, 2 Min, 3 Max, 4 Loss
+        QTest::addColumn<int>("place");  // 0 first, 1 middle, 2 last poll of the bucket
+        QTest::addColumn<QVariant>("bad");
+        QTest::addColumn<QString>("expected"); // min,max,average,loss of each bucket
+        const QStringList names{"Time", "Response", "Min", "Max", "Loss"};
+        const QStringList places{"first", "middle", "end"};
+        // Intact: 100/200/300 ms (own min -10, max +10), loss 0/30/60.
+        const QStringList expected[5] = {{"190,310,250,45", "90,310,200,30", "90,210,150,15"},
+                                         {"190,310,250,30", "90,310,200,30", "90,210,150,30"},
+                                         {"100,310,200,30", "90,310,200,30", "90,310,200,30"},
+                                         {"90,310,200,30", "90,310,200,30", "90,300,200,30"},
+                                         {"90,310,200,45", "90,310,200,30", "90,310,200,15"}};
+        const QList<std::pair<const char*, QVariant>> kinds{{"NULL", QVariant()},
+                                                            {"text", QStringLiteral("n/a")},
+                                                            {"blob", QByteArray("\x01\x02", 2)}};
+        for (int column = 0; column < 5; ++column) {
+            for (int place = 0; place < 3; ++place) {
+                for (const auto& [kind, value] : kinds) {
+                    QTest::addRow("%s %s at the %s", kind, qPrintable(names[column]),
+                                  qPrintable(places[place]))
+                        << column << place << value << expected[column][place];
+                }
+            }
+        }
+    }
+    void unreadableFieldsContributeNothing() {
+        QFETCH(int, column);
+        QFETCH(int, place);
+        QFETCH(QVariant, bad);
+        QFETCH(QString, expected);
+        const QString database = out(QStringLiteral("unreadable.db"));
+        {
+            test::TestDatabase db(database);
+            db.addNode(1, QStringLiteral("n"), QStringLiteral("10.0.0.1"));
+            for (int hour = 6; hour < 8; ++hour) {
+                for (int i = 0; i < 3; ++i) {
+                    const int r = 100 * (i + 1);
+                    QVariantList fields{Day + (hour * 60 + 20 * i) * Minute, r, r - 10, r + 10,
+                                        30 * i};
+                    if (i == place)
+                        fields[column] = bad;
+                    db.addSample(1, fields[0], fields[1], fields[2], fields[3], fields[4]);
+                }
+            }
+        }
+        const QString path = out(QStringLiteral("unreadable.csv"));
+        const Run run = render({"-N1", "--database", database, "--from", "2026-11-02 06:00", "--to",
+                                "2026-11-02 08:00", "--width", "60", "--verbose", "-o", path});
+        QVERIFY2(run.status == RenderOk, qPrintable(run.errors));
+        const QStringList lines = readText(path).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QCOMPARE(lines.mid(1),
+                 (QStringList{"2026-11-02 06:00," + expected, "2026-11-02 07:00," + expected}));
+        // The query itself passes over rows without a time.
+        QVERIFY2(run.out.contains(
+                     QStringLiteral("rows with unreadable fields: %1").arg(column == 0 ? 0 : 2)),
+                 qPrintable(run.out));
+    }
+
+    // Only a regular file or a new name is written; links, FIFOs and the
+    // database itself are refused and stay exactly as they were.
+    void hostileOutputPaths_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("refusal"); // empty: written
+        QTest::newRow("link to another file") << "link"
+                                              << "is a symbolic link";
+        QTest::newRow("link to the database") << "link to database"
+                                              << "is a symbolic link";
+        QTest::newRow("FIFO") << "fifo"
+                              << "is not a regular file";
+        QTest::newRow("folder") << "folder"
+                                << "is not a regular file";
+        QTest::newRow("the database") << "database"
+                                      << "is the monitor database";
+        QTest::newRow("a hard link to the database") << "hard link to database"
+                                                     << "is the monitor database";
+        QTest::newRow("the database's journal") << "journal"
+                                                << "belongs to the monitor database";
+        QTest::newRow("disk full (a file size limit)") << "size limit"
+                                                       << "could not be written in full";
+        QTest::newRow("standard output") << "-"
+                                         << "";
+        QTest::newRow("regular file") << "file"
+                                      << "";
+    }
+    void hostileOutputPaths() {
+        QFETCH(QString, kind);
+        QFETCH(QString, refusal);
+        const QTemporaryDir dir;
+        const QString database = dir.filePath(QStringLiteral("Pollwatch.csv"));
+        QVERIFY(QFile::copy(MonitorDB::databasePath(), database));
+        const QString victim = dir.filePath(QStringLiteral("victim.csv"));
+        QFile v(victim);
+        QVERIFY(v.open(QIODevice::WriteOnly) && v.write("precious") == 8);
+        v.close();
+        QString path = dir.filePath(QStringLiteral("out.csv"));
+        if (kind == QLatin1String("link"))
+            QVERIFY(QFile::link(victim, path));
+        else if (kind == QLatin1String("link to database"))
+            QVERIFY(QFile::link(database, path));
+        else if (kind == QLatin1String("fifo"))
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else if (kind == QLatin1String("folder"))
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out.csv")));
+        else if (kind == QLatin1String("database"))
+            path = database;
+        else if (kind == QLatin1String("hard link to database"))
+            QCOMPARE(::link(QFile::encodeName(database).constData(),
+                            QFile::encodeName(path).constData()),
+                     0);
+        else if (kind == QLatin1String("-"))
+            path = kind;
+        else if (kind == QLatin1String("journal"))
+            path = database + QStringLiteral("-journal");
+        const QByteArray databaseBytes = [&] {
+            QFile f(database);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        struct stat before {};
+        ::lstat(QFile::encodeName(path).constData(), &before);
+
+        // A file size limit stands in for a full disk: writes stop short.
+        const bool limited = kind == QLatin1String("size limit");
+        rlimit previousLimit{};
+        ::getrlimit(RLIMIT_FSIZE, &previousLimit);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        if (limited) {
+            rlimit small = previousLimit;
+            small.rlim_cur = 2048;
+            QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        }
+        const Run run = render(
+            {"-N3", "--database", database, "--format", limited ? "pdf" : "csv", "-o", path});
+        ::setrlimit(RLIMIT_FSIZE, &previousLimit);
+        std::signal(SIGXFSZ, oldHandler);
+        if (refusal.isEmpty()) {
+            QCOMPARE(run.status, RenderOk);
+            const QByteArray written =
+                path == QLatin1String("-") ? run.standardOutput : readText(path).toUtf8();
+            QVERIFY(written.startsWith("Time,Minimum Response Time"));
+        } else {
+            QCOMPARE(run.status, RenderFailed);
+            QVERIFY2(run.errors.contains(refusal), qPrintable(run.errors));
+            struct stat after {};
+            if (limited || kind == QLatin1String("journal")) {
+                QVERIFY(!QFile::exists(path));
+            } else {
+                QCOMPARE(::lstat(QFile::encodeName(path).constData(), &after), 0);
+                QCOMPARE(after.st_mode, before.st_mode);
+                QCOMPARE(after.st_ino, before.st_ino);
+            }
+        }
+        QCOMPARE(readText(victim), QStringLiteral("precious"));
+        QFile db(database);
+        QVERIFY(db.open(QIODevice::ReadOnly));
+        QCOMPARE(db.readAll(), databaseBytes);
+        // Nothing else was left in the folder.
+        QVERIFY(QDir(dir.path()).entryList({"*.csv.*"}, QDir::Files).isEmpty());
     }
 
     void databaseWithoutTheTemplateIsNotCreated() {

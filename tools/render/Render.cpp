@@ -11,28 +11,33 @@
 #include "core/DateValue.h"
 #include "core/Error.h"
 #include "core/Numeric.h"
+#include "core/OutputFile.h"
 #include "monitordb/MonitorDB.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTextStream>
 
 namespace tarnvue {
 
 namespace {
 
-// "yyyy-MM-dd HH:mm" (or a date alone, meaning 00:00) as a date value.
+// "yyyy-MM-dd HH:mm" (or a date alone, meaning 00:00) as a date value. A
+// time the clocks skip when daylight-saving time begins is taken as the
+// first time after the gap, as the custom period dialog takes it.
 std::optional<double> parseTime(const QString& text) {
-    const QString t = text.trimmed();
-    QDateTime when = QDateTime::fromString(t, QStringLiteral("yyyy-MM-dd HH:mm"));
-    if (!when.isValid()) {
-        const QDate day = QDate::fromString(t, QStringLiteral("yyyy-MM-dd"));
-        if (!day.isValid())
-            return std::nullopt;
-        return DateValue::fromDateTime(day);
-    }
-    return DateValue::fromDateTime(when.date(), when.time());
+    const QStringList parts = text.simplified().split(QLatin1Char(' '));
+    if (parts.size() > 2)
+        return std::nullopt;
+    const QDate day = QDate::fromString(parts.at(0), QStringLiteral("yyyy-MM-dd"));
+    const QTime time =
+        parts.size() == 2 ? QTime::fromString(parts.at(1), QStringLiteral("HH:mm")) : QTime(0, 0);
+    if (!day.isValid() || !time.isValid())
+        return std::nullopt;
+    return DateValue::fromDateTime(day, DateValue::firstValidLocalTime(day, time));
 }
 
 // The period named on the command line: its tab key in lower case.
@@ -69,6 +74,45 @@ void report(QTextStream& errors, const QString& message) {
     errors << text << Qt::endl;
 }
 
+// A name whose extension says the output's format.
+QString formatPath(const RenderOptions& o) {
+    return o.format.isEmpty() ? o.output : QStringLiteral("output.") + o.format;
+}
+
+// Writes the chart to standard output: through a file in a private
+// temporary folder (the writers work on files), then copied.
+bool writeToStandardOutput(ChartControl& control, const ExportFormat& format, int width, int height,
+                           QIODevice* standardOutput, QString* reason) {
+    QTemporaryDir dir;
+    if (!dir.isValid()) {
+        *reason = dir.errorString();
+        return false;
+    }
+    const QString path = dir.filePath(QStringLiteral("output.") + format.extension());
+    if (!writeChartOutput(control, format, path, width, height, reason))
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *reason = file.errorString();
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    QFile console;
+    if (!standardOutput) {
+        if (!console.open(stdout, QIODevice::WriteOnly)) {
+            *reason = console.errorString();
+            return false;
+        }
+        standardOutput = &console;
+    }
+    if (standardOutput->write(bytes) != bytes.size() ||
+        (standardOutput == &console && !console.flush())) {
+        *reason = standardOutput->errorString();
+        return false;
+    }
+    return true;
+}
+
 QString describe(const std::exception& e) {
     if (const auto* error = dynamic_cast<const Error*>(&e))
         return error->description();
@@ -85,8 +129,9 @@ QString renderUsage() {
         "                      [--from \"YYYY-MM-DD HH:MM\" --to \"YYYY-MM-DD HH:MM\" "
         "--width MINUTES]\n"
         "                      [--database FILE] [--size WIDTHxHEIGHT] [--table]\n"
-        "                      [--font small|medium|large] [--verbose] -o OUTPUT\n"
-        "OUTPUT's extension picks the format: png, jpg, bmp, svg, pdf, csv, txt, html, nvc.\n");
+        "                      [--font small|medium|large] [--verbose] [--format EXT] -o OUTPUT\n"
+        "OUTPUT's extension (or --format) picks the format: png, jpg, bmp, svg, pdf, csv, txt,\n"
+        "html, nvc. \"-o -\" writes to standard output and needs --format.\n");
 }
 
 RenderArguments parseRenderArguments(const QStringList& arguments) {
@@ -188,6 +233,9 @@ RenderArguments parseRenderArguments(const QStringList& arguments) {
             if (!value(arg, v) || !fontNamed(v))
                 return fail(QStringLiteral("--font needs small, medium or large."));
             o.fontSize = fontNamed(v);
+        } else if (arg == QLatin1String("--format")) {
+            if (!value(arg, o.format) || o.format.isEmpty())
+                return fail(QStringLiteral("--format needs an extension such as png or csv."));
         } else if (arg == QLatin1String("--verbose") || arg == QLatin1String("-v")) {
             o.verbose = true;
         } else if (arg.startsWith(QLatin1String("-o")) || arg == QLatin1String("--output")) {
@@ -204,7 +252,9 @@ RenderArguments parseRenderArguments(const QStringList& arguments) {
         return fail(QStringLiteral("Name exactly one of -N, -IP and --chart."));
     if (o.output.isEmpty())
         return fail(QStringLiteral("Name the output file with -o."));
-    if (!outputFormatForPath(o.output))
+    if (o.output == QLatin1String("-") && o.format.isEmpty())
+        return fail(QStringLiteral("Writing to standard output (-o -) needs --format."));
+    if (!outputFormatForPath(formatPath(o)))
         return fail(QStringLiteral("The output's extension must be one of png, jpg, bmp, svg, "
                                    "pdf, csv, txt, html, nvc."));
     if (o.source == RenderOptions::Source::ChartFile && chartOnlyOptions)
@@ -237,15 +287,28 @@ RenderArguments parseRenderArguments(const QStringList& arguments) {
     return result;
 }
 
-int runRender(const RenderOptions& o, QTextStream& out, QTextStream& errors) {
+int runRender(const RenderOptions& o, QTextStream& progress, QTextStream& errors,
+              QIODevice* standardOutput) {
     if (SampleSizeCount() == 0)
         LoadSampleSizes();
     QElapsedTimer timer;
     timer.start();
-    const ExportFormat* format = outputFormatForPath(o.output);
+    const ExportFormat* format = outputFormatForPath(formatPath(o));
     if (!format) {
         report(errors, QStringLiteral("Unknown output format: ") + o.output);
         return RenderBadUsage;
+    }
+
+    // A refused output fails before the chart is built.
+    if (o.source != RenderOptions::Source::ChartFile)
+        protectFromOutput(o.database.isEmpty() ? MonitorDB::databasePath() : o.database);
+    if (o.output != QLatin1String("-")) {
+        if (const QString refusal = outputRefusal(o.output); !refusal.isEmpty()) {
+            report(errors,
+                   failureText(QStringLiteral("Cannot write ") + QDir::toNativeSeparators(o.output),
+                               refusal));
+            return RenderFailed;
+        }
     }
 
     TarnvueChart chart;
@@ -320,18 +383,27 @@ int runRender(const RenderOptions& o, QTextStream& out, QTextStream& errors) {
         chart.setTable(true);
 
     QString reason;
-    if (!writeChartOutput(*chart.ChartObject(), *format, o.output, o.size.width(), o.size.height(),
-                          &reason)) {
-        report(errors,
-               failureText(QStringLiteral("Cannot write ") + QDir::toNativeSeparators(o.output),
-                           reason));
+    const bool toStandardOutput = o.output == QLatin1String("-");
+    const bool written = toStandardOutput
+                             ? writeToStandardOutput(*chart.ChartObject(), *format, o.size.width(),
+                                                     o.size.height(), standardOutput, &reason)
+                             : writeChartOutput(*chart.ChartObject(), *format, o.output,
+                                                o.size.width(), o.size.height(), &reason);
+    if (!written) {
+        report(errors, failureText(QStringLiteral("Cannot write ") +
+                                       (toStandardOutput ? QStringLiteral("to standard output")
+                                                         : QDir::toNativeSeparators(o.output)),
+                                   reason));
         return RenderFailed;
     }
     if (o.verbose) {
+        QTextStream& out = toStandardOutput ? errors : progress;
         const ChartControl& control = *chart.ChartObject();
         out << "buckets: " << control.pointCount() << Qt::endl;
-        if (o.source != RenderOptions::Source::ChartFile)
+        if (o.source != RenderOptions::Source::ChartFile) {
             out << "rows read: " << chart.LastTotals().records << Qt::endl;
+            out << "rows with unreadable fields: " << chart.LastTotals().unreadable << Qt::endl;
+        }
         out << "time: " << timer.elapsed() << " ms" << Qt::endl;
     }
     return RenderOk;

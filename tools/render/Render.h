@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 
+class QIODevice;
 class QTextStream;
 
 namespace tarnvue {
@@ -28,7 +29,8 @@ struct RenderOptions {
     QSize size{1000, 650};
     bool table = false;
     std::optional<int> fontSize;
-    QString output;
+    QString output; // "-" for standard output
+    QString format; // the output's extension when not taken from its name
     bool verbose = false;
 };
 
@@ -52,7 +54,11 @@ inline constexpr int RenderBadUsage = 2;
 // Builds the chart the options describe through the window's own code (the
 // monitor database, the periods, the chart's plot and the chart component's
 // writers) and writes it. Messages go to `errors`, progress (with verbose)
-// to `out`. Never creates or changes a database; leaves no partial output.
-int runRender(const RenderOptions& options, QTextStream& out, QTextStream& errors);
+// to `out`, or to `errors` when the output itself goes to `standardOutput`
+// ("-o -"; the process's standard output when null). Never creates or
+// changes a database, never writes through a link, over anything but a
+// regular file or over the database; leaves no partial output.
+int runRender(const RenderOptions& options, QTextStream& out, QTextStream& errors,
+              QIODevice* standardOutput = nullptr);
 
 } // namespace tarnvue

@@ -8,6 +8,7 @@
 #include "core/Clock.h"
 #include "core/DateValue.h"
 #include "core/Error.h"
+#include "core/OutputFile.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -22,7 +23,6 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRubberBand>
-#include <QSaveFile>
 #include <QSplitter>
 #include <QSvgGenerator>
 #include <QTableWidget>
@@ -478,7 +478,7 @@ QImage ChartControl::toImage(int width, int height) {
     return m_plot->toPixmap(width, height).toImage();
 }
 
-bool ChartControl::bitmapToFile(int width, int height, const QString& path) {
+bool ChartControl::bitmapToFile(int width, int height, const QString& path, QString* reason) {
     const QImage image = toImage(width, height);
     if (image.isNull() || path.isEmpty())
         return false;
@@ -487,14 +487,11 @@ bool ChartControl::bitmapToFile(int width, int height, const QString& path) {
                          : (suffix == QStringLiteral("jpg") || suffix == QStringLiteral("jpeg"))
                              ? "JPG"
                              : "PNG";
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, format, qstrcmp(format, "JPG") == 0 ? 92 : -1))
         return false;
-    if (!image.save(&file, format, qstrcmp(format, "JPG") == 0 ? 92 : -1)) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return writeOutputFile(path, buffer.data(), reason);
 }
 
 namespace {
@@ -513,7 +510,8 @@ QByteArray svgOf(QCustomPlot& plot, int width, int height) {
 
 } // namespace
 
-bool ChartControl::vectorToFile(int width, int height, const QString& path) {
+bool ChartControl::vectorToFile(int width, int height, const QString& path, QString* reason) {
+    flush();
     if (width <= 0 || height <= 0 || path.isEmpty())
         return false;
     QByteArray svg;
@@ -521,21 +519,18 @@ bool ChartControl::vectorToFile(int width, int height, const QString& path) {
         const OutputLook output(*this);
         svg = svgOf(*m_plot, width, height);
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(svg) != svg.size())
-        return false;
-    return file.commit();
+    return writeOutputFile(path, svg, reason);
 }
 
-bool ChartControl::pdfToFile(int width, int height, const QString& path) {
+bool ChartControl::pdfToFile(int width, int height, const QString& path, QString* reason) {
+    flush();
     if (width <= 0 || height <= 0 || path.isEmpty())
         return false;
     const OutputLook output(*this);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
     {
-        QPdfWriter writer(&file);
+        QPdfWriter writer(&buffer);
         writer.setResolution(96);
         writer.setPageMargins(QMarginsF(0, 0, 0, 0));
         writer.setPageSize(QPageSize(QSizeF(width * 72.0 / 96.0, height * 72.0 / 96.0),
@@ -544,7 +539,7 @@ bool ChartControl::pdfToFile(int width, int height, const QString& path) {
         writer.setTitle(m_model.mainTitle);
         paintChart(*m_plot, writer, width, height);
     }
-    return file.commit();
+    return writeOutputFile(path, buffer.data(), reason);
 }
 
 bool ChartControl::bitmapToClipboard(int width, int height) {

@@ -132,10 +132,12 @@ public:
 
     // Images. Sizes are in pixels for bitmaps and in the widget's own units
     // (pixels at the screen's resolution) for vector output. The file's
-    // extension picks the bitmap format (png, jpg, bmp). Each reports success.
-    bool bitmapToFile(int width, int height, const QString& path);
-    bool vectorToFile(int width, int height, const QString& path); // SVG
-    bool pdfToFile(int width, int height, const QString& path);
+    // extension picks the bitmap format (png, jpg, bmp). Each reports success;
+    // a file output says why it failed in *reason when given.
+    bool bitmapToFile(int width, int height, const QString& path, QString* reason = nullptr);
+    bool vectorToFile(int width, int height, const QString& path,
+                      QString* reason = nullptr); // SVG
+    bool pdfToFile(int width, int height, const QString& path, QString* reason = nullptr);
     bool bitmapToClipboard(int width, int height);
     bool vectorToClipboard(int width, int height);
     QImage toImage(int width, int height);

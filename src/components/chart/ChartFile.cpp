@@ -1,6 +1,8 @@
 #include "ChartFile.h"
 
 #include "core/Error.h"
+#include "core/OutputFile.h"
+#include "core/TextLimit.h"
 
 #include <QDataStream>
 #include <QFile>
@@ -8,7 +10,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -301,7 +302,7 @@ public:
         const QJsonValue v = value(key);
         if (!v.isString())
             throw wrongKind(key, "a text");
-        return v.toString();
+        return limitedText(v.toString());
     }
 
     template <typename Number> Number number(const char* key) const {
@@ -758,20 +759,13 @@ bool saveChartFile(const ChartModel& model, const QString& path, QString* error)
                                .arg(bytes.size())
                                .arg(ChartFileMaxBytes));
 
-    // QSaveFile writes a temporary file beside the target and renames it over
-    // the target only once everything is written.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(
-            error, QStringLiteral("The chart file cannot be written: %1.").arg(file.errorString()));
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
+    // Written to a temporary file beside the target and renamed over the
+    // target only once everything is written.
+    if (QString reason; !writeOutputFile(path, bytes, &reason)) {
+        if (reason.endsWith(QLatin1Char('.')))
+            reason.chop(1);
         return fail(error, QStringLiteral("The chart file cannot be written: %1.").arg(reason));
     }
-    if (!file.commit())
-        return fail(
-            error, QStringLiteral("The chart file cannot be written: %1.").arg(file.errorString()));
     return true;
 }
 

@@ -6,11 +6,11 @@
 #include "core/Clock.h"
 #include "core/DateValue.h"
 #include "core/Error.h"
+#include "core/OutputFile.h"
 
 #include <QBuffer>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSaveFile>
 
 namespace tarnvue {
 
@@ -70,21 +70,7 @@ const ExportFormat* outputFormatForPath(const QString& path) {
 }
 
 bool saveFileContents(const QString& path, const QByteArray& bytes, QString* reason) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *reason = file.errorString();
-        return false;
-    }
-    if (file.write(bytes) != bytes.size()) {
-        *reason = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        *reason = file.errorString();
-        return false;
-    }
-    return true;
+    return writeOutputFile(path, bytes, reason);
 }
 
 namespace {
@@ -164,17 +150,23 @@ QString chartReportHtml(const ChartModel& model, const QImage& chart, const QStr
 
 bool writeChartOutput(ChartControl& control, const ExportFormat& format, const QString& path,
                       int width, int height, QString* reason) {
+    // The image writers only say whether they wrote; a refused path is
+    // explained here first.
+    if (const QString refusal = outputRefusal(path); !refusal.isEmpty()) {
+        *reason = refusal;
+        return false;
+    }
     try {
         bool written = false;
         switch (format.kind) {
         case ExportKind::Bitmap:
-            written = control.bitmapToFile(width, height, path);
+            written = control.bitmapToFile(width, height, path, reason);
             break;
         case ExportKind::Vector:
-            written = control.vectorToFile(width, height, path);
+            written = control.vectorToFile(width, height, path, reason);
             break;
         case ExportKind::Pdf:
-            written = control.pdfToFile(width, height, path);
+            written = control.pdfToFile(width, height, path, reason);
             break;
         case ExportKind::Data: {
             const QString text =
@@ -194,7 +186,7 @@ bool writeChartOutput(ChartControl& control, const ExportFormat& format, const Q
         case ExportKind::ChartFile:
             return control.saveChart(path, reason);
         }
-        if (!written)
+        if (!written && reason->isEmpty())
             *reason = QStringLiteral("The file could not be written.");
         return written;
     } catch (const Error& error) {

@@ -50,8 +50,9 @@ const QList<ExportFormat>& outputFormats();
 const ExportFormat* outputFormatForPath(const QString& path);
 
 // Writes the chart in a format to a file, images at width x height pixels.
-// Every file goes through QSaveFile, so a failure leaves no partial file and
-// any earlier file intact. On failure *reason says why.
+// Every file goes through writeOutputFile, so a failure leaves no partial
+// file and any earlier file intact, and a link, a non-regular file or the
+// monitor database is refused. On failure *reason says why.
 bool writeChartOutput(ChartControl& control, const ExportFormat& format, const QString& path,
                       int width, int height, QString* reason);
 
@@ -62,7 +63,7 @@ bool writeChartOutput(ChartControl& control, const ExportFormat& format, const Q
 QString chartReportHtml(const ChartModel& model, const QImage& chart,
                         const QString& imageSource = {});
 
-// Writes bytes to a file through QSaveFile; *reason says why it failed.
+// Writes bytes to a file through writeOutputFile; *reason says why it failed.
 bool saveFileContents(const QString& path, const QByteArray& bytes, QString* reason);
 
 } // namespace tarnvue

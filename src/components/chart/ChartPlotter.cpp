@@ -107,6 +107,21 @@ QString stripPlacement(const QString& text, Qt::Alignment& alignment, Qt::Alignm
     return text;
 }
 
+// Past this many points on view a series has more points than a chart has
+// pixels across. QCustomPlot's adaptive sampling already cuts such a series
+// to a few points per pixel column, but a jagged line wider than one pixel
+// still takes the painter seconds to stroke (16 series of 32,767 points took
+// half a minute at 1.5 pixels, and take a fifth of a second at one), and at
+// that density a thin line looks the same.
+constexpr int DenseSeriesPoints = 1000;
+
+// The pen width a series is drawn with.
+double seriesPenWidth(const ChartModel& model, const SeriesStyle& style) {
+    const double width =
+        style.plotStyle == PlotStyle::Bars ? std::max(2.0, style.lineWidth * 2) : style.lineWidth;
+    return model.visiblePointCount > DenseSeriesPoints ? std::min(width, 1.0) : width;
+}
+
 } // namespace
 
 ChartPlotter::ChartPlotter(QCustomPlot& plot) : m_plot(plot) {
@@ -278,10 +293,11 @@ void ChartPlotter::applyLook(const ChartModel& model) {
             break;
         case PlotStyle::Bars:
             graph->setLineStyle(QCPGraph::lsImpulse);
-            pen.setWidthF(std::max(2.0, style.lineWidth * 2));
             break;
         }
+        pen.setWidthF(seriesPenWidth(model, style));
         graph->setPen(pen);
+        graph->setAdaptiveSampling(true);
         if (style.visible)
             graph->addToLegend();
         else
@@ -390,6 +406,13 @@ void ChartPlotter::applyView(const ChartModel& model) {
     const int first = std::max(1, model.firstVisiblePoint) - 1;
     const int count = std::max(1, model.visiblePointCount);
     m_plot.xAxis->setRange(first - 0.5, first + count - 0.5);
+    // Zooming in or out can make the series dense or sparse.
+    for (int s = 0; s < model.seriesCount && s < static_cast<int>(m_graphs.size()); ++s) {
+        QCPGraph* graph = m_graphs[static_cast<std::size_t>(s)];
+        QPen pen = graph->pen();
+        pen.setWidthF(seriesPenWidth(model, model.series[static_cast<std::size_t>(s)]));
+        graph->setPen(pen);
+    }
 
     // Left axis: from zero to a round value above the highest visible point.
     if (model.leftManual) {

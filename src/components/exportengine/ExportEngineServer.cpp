@@ -8,6 +8,7 @@
 #include "components/chart/ChartOutput.h"
 #include "core/ComponentRegistry.h"
 #include "core/Dialogs.h"
+#include "core/OutputFile.h"
 
 #include <QBuffer>
 #include <QDesktopServices>
@@ -23,7 +24,6 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QSvgRenderer>
 #include <QTextDocument>
@@ -427,14 +427,12 @@ bool ExportEngineServer::exportImage(const QImage& image, const QString& method)
 bool ExportEngineServer::writePdf(const QString& path,
                                   const std::function<bool(QPagedPaintDevice&)>& render,
                                   QString* reason) const {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *reason = file.errorString();
-        return false;
-    }
+    // Made in memory: the PDF writer does not notice a short write.
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
     bool drawn = false;
     {
-        QPdfWriter writer(&file);
+        QPdfWriter writer(&buffer);
         writer.setResolution(300);
         writer.setPageLayout(
             QPageLayout(QPageSize(QPageSize::A4),
@@ -445,15 +443,10 @@ bool ExportEngineServer::writePdf(const QString& path,
         drawn = render(writer);
     }
     if (!drawn) {
-        file.cancelWriting();
         *reason = QStringLiteral("The document could not be drawn.");
         return false;
     }
-    if (!file.commit()) {
-        *reason = file.errorString();
-        return false;
-    }
-    return true;
+    return writeOutputFile(path, buffer.data(), reason);
 }
 
 bool ExportEngineServer::printPage(bool preview, const PrintedPage& page) {
