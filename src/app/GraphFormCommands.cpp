@@ -24,6 +24,7 @@
 #include "output/SafeFileName.h"
 
 #include <QDir>
+#include <type_traits>
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QTabBar>
@@ -77,11 +78,24 @@ QMenu* addTopMenu(QMenuBar* bar, const QString& caption, const char* name) {
 
 } // namespace
 
+template <typename Handler> void GraphForm::connectCommand(QAction* action, Handler handler) {
+    connect(action, &QAction::triggered, this, [this, handler] {
+        // Nothing may start while a chart is built or loaded: it would
+        // run inside that operation's progress yield.
+        if (m_busy)
+            return;
+        if constexpr (std::is_member_function_pointer_v<Handler>)
+            (this->*handler)();
+        else
+            handler();
+    });
+}
+
 QAction* GraphForm::addCommand(QMenu* menu, const QString& caption, const char* name,
                                void (GraphForm::*handler)()) {
     QAction* action = menu->addAction(caption);
     action->setObjectName(QLatin1String(name));
-    connect(action, &QAction::triggered, this, handler);
+    connectCommand(action, handler);
     m_commands.insert(QLatin1String(name), action);
     return action;
 }
@@ -183,7 +197,7 @@ void GraphForm::createMenus() {
         m_commands.insert(period.menuName, item);
         // A named period selects its tab; the tab strip then rebuilds the chart.
         const int index = period.index;
-        connect(item, &QAction::triggered, this, [this, index] {
+        connectCommand(item, [this, index] {
             selectPeriodTab(index);
             PeriodMenu_Click(); // keep the marks true even when the tab was current
         });
@@ -230,13 +244,15 @@ void GraphForm::createToolbar() {
         button->setToolTip(QLatin1String(entry.tooltip));
         button->setData(key);
         m_buttons.insert(key, button);
-        connect(button, &QAction::triggered, this, [this, key] { Toolbar_ButtonClick(key); });
+        connectCommand(button, [this, key] { Toolbar_ButtonClick(key); });
     }
     m_buttons.value(QStringLiteral("Table"))->setCheckable(true);
     setWindowIcon(tarnvue::windowIcon());
 }
 
 void GraphForm::Toolbar_ButtonClick(const QString& key) {
+    if (m_busy)
+        return;
     for (const ButtonSpec& entry : Buttons) {
         if (key == QLatin1String(entry.key)) {
             (this->*entry.handler)();
@@ -312,8 +328,9 @@ void GraphForm::BuildNewSelection_Click() {
     const std::int32_t node =
         m_chooseNode ? m_chooseNode(this) : SelectNodeForm::SelectNode(this, &showDialogHelp);
     if (node > 0) {
+        const Snapshot before = snapshot();
         m_currentNodeId = node;
-        BuildChart(m_currentNodeId);
+        buildChart(m_currentNodeId, before);
     }
 }
 
@@ -384,14 +401,24 @@ void GraphForm::detailStep(int step) {
     // The span on view, read before anything changes, is charted anew.
     const double begin = m_chart->ZoomBegining();
     const double end = m_chart->ZoomEnding();
+    const double width = DateValue::fromMinutes(SampleSizes(next).Minutes);
+    // A width whose bucket count overflows changes nothing.
+    try {
+        bucketCount(begin, end, width);
+    } catch (const Error& e) {
+        showExclamation(this, failureText(QStringLiteral("Cannot build new chart."),
+                                          e.description()));
+        return;
+    }
+    const Snapshot before = snapshot();
     m_chart->setPlotBegin(begin);
     m_chart->setPlotEnd(end);
-    m_chart->setPeriodSize(DateValue::fromMinutes(SampleSizes(next).Minutes));
+    m_chart->setPeriodSize(width);
     m_currentPeriod = CustomPeriod;
     IgnorePeriodClick = true;
     selectPeriodTab(CustomPeriod);
     IgnorePeriodClick = false;
-    BuildChart(m_currentNodeId);
+    buildChart(m_currentNodeId, before);
 }
 
 void GraphForm::CustomPeriod_Click() {
@@ -464,16 +491,14 @@ void GraphForm::loadOutputMenus() {
                                QStringLiteral("Export:"), 3);
     for (std::size_t i = 0; i < m_exportMethods.size(); ++i) {
         const int index = static_cast<int>(i) + 1;
-        connect(m_exportMethods[i], &QAction::triggered, this,
-                [this, index] { ExportMethod_Click(index); });
+        connectCommand(m_exportMethods[i], [this, index] { ExportMethod_Click(index); });
     }
     m_sendToMethods =
         engine.LoadSendToMenu(m_sendToMenu, findChild<QAction*>(QStringLiteral("SendToMethod")),
                               QStringLiteral("SendTo:"));
     for (std::size_t i = 0; i < m_sendToMethods.size(); ++i) {
         const int index = static_cast<int>(i) + 1;
-        connect(m_sendToMethods[i], &QAction::triggered, this,
-                [this, index] { SendToMethod_Click(index); });
+        connectCommand(m_sendToMethods[i], [this, index] { SendToMethod_Click(index); });
     }
 }
 
