@@ -17,11 +17,12 @@
 #include "core/Dialogs.h"
 #include "core/Error.h"
 #include "core/ProgramDir.h"
+#include "core/SafeFileName.h"
 #include "help/AboutBox.h"
 #include "help/HelpLinks.h"
 #include "monitordb/SelectNodeForm.h"
 #include "output/ExportEngine.h"
-#include "output/SafeFileName.h"
+#include "output/SendFolder.h"
 
 #include <QDir>
 #include <type_traits>
@@ -455,7 +456,7 @@ void GraphForm::SaveSelection_Click() {
 void GraphForm::SaveAsSelection_Click() {
     FileDialogRequest request;
     request.title = QStringLiteral("Save Norvane Chart ...");
-    request.fileName = safeFileName(m_chart->MainTitle()) + QStringLiteral(".nvc");
+    request.fileName = chartStem() + QStringLiteral(".nvc");
     if (!m_chartFileName.isEmpty())
         request.directory = QFileInfo(m_chartFileName).absolutePath();
     request.filters = {QStringLiteral("Norvane Chart (*.nvc)"), QStringLiteral("All Files (*)")};
@@ -503,7 +504,7 @@ void GraphForm::loadOutputMenus() {
 }
 
 QString GraphForm::chartStem() const {
-    return SafeFileName(m_chart->MainTitle(), QString());
+    return SafeFileName(m_chart->MainTitle(), QStringLiteral("chart"));
 }
 
 // An output command: the hourglass on every path, and an error the engine
@@ -534,7 +535,9 @@ void GraphForm::SendToMethod_Click(int Index) {
     const QString key = m_sendToMethods[static_cast<std::size_t>(Index - 1)]->data().toString();
     runOutputCommand(QStringLiteral("Cannot send the chart."), [&] {
         ExportEngine& engine = ExportEngine::shared();
-        engine.TargetFilename = programDirectory() + QDir::separator() + chartStem();
+        // The program's folder is often not writable, and a file there
+        // would be overwritten by the next send.
+        engine.TargetFilename = SendFolder::newJobFolder() + QDir::separator() + chartStem();
         engine.ExportAndSendChart(m_chart->ChartObject(), key);
     });
 }

@@ -27,7 +27,6 @@
 #include <QStandardPaths>
 #include <QSvgRenderer>
 #include <QTextDocument>
-#include <QUrlQuery>
 
 namespace tarnvue {
 
@@ -530,13 +529,11 @@ bool ExportEngineServer::SendTo(const QString& fileName, const QString& sendToKe
                 xdgEmail, {QStringLiteral("--subject"), subject, QStringLiteral("--attach"), path},
                 QUrl());
         } else {
-            // A mailto: address cannot carry an attachment; the mail names the file.
-            QUrlQuery query;
-            query.addQueryItem(QStringLiteral("subject"), subject);
-            query.addQueryItem(QStringLiteral("body"), QUrl::fromLocalFile(path).toString());
-            QUrl url(QStringLiteral("mailto:"));
-            url.setQuery(query);
-            started = launch(QString(), {}, url);
+            // A mailto: address cannot carry the file, and a link to a file
+            // on this machine means nothing to the one who gets the mail.
+            return fail(QStringLiteral("No mail program can be reached: xdg-email (from "
+                                       "xdg-utils) is not installed.\r\nThe file is %1.")
+                            .arg(QDir::toNativeSeparators(path)));
         }
         return started || fail(QStringLiteral("The mail program could not be started."));
     }
@@ -574,6 +571,7 @@ bool ExportEngineServer::launch(const QString& program, const QStringList& args,
 // ---- small helpers
 
 bool ExportEngineServer::fail(const QString& text) const {
+    m_lastError = text;
     if (!m_quiet)
         showExclamation(nullptr, text);
     return false;
