@@ -17,6 +17,7 @@
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QTabBar>
+#include <optional>
 #include <QToolBar>
 
 namespace tarnvue {
@@ -166,7 +167,8 @@ bool GraphForm::buildChart(std::int32_t NodeID, const Snapshot& before) {
         GraphForm* form;
         ~Idle() { form->finishBusy(); }
     } idle{this};
-    const BusyCursor busy;
+    // The hourglass shows while the program works, not over its messages.
+    std::optional<BusyCursor> busy(std::in_place);
     try {
         EnsureMonitorDatabase();
         MonitorDB& db = MonitorDB::shared();
@@ -192,6 +194,7 @@ bool GraphForm::buildChart(std::int32_t NodeID, const Snapshot& before) {
     } catch (const std::exception& e) {
         // A failure before the window was shown must not leave it loaded
         // and invisible.
+        busy.reset();
         show();
         showExclamation(this, failureText(QStringLiteral("Cannot build new chart."), describe(e)));
         return false;

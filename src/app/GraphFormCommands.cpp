@@ -325,7 +325,6 @@ void GraphForm::setNodeChooser(std::function<std::int32_t(QWidget*)> chooser) {
 }
 
 void GraphForm::BuildNewSelection_Click() {
-    const BusyCursor busy;
     const std::int32_t node =
         m_chooseNode ? m_chooseNode(this) : SelectNodeForm::SelectNode(this, &showDialogHelp);
     if (node > 0) {
@@ -336,7 +335,6 @@ void GraphForm::BuildNewSelection_Click() {
 }
 
 void GraphForm::RefreshSelection_Click() {
-    const BusyCursor busy;
     BuildChart(m_currentNodeId);
 }
 
@@ -352,7 +350,6 @@ void GraphForm::TableSelection_Click() {
 }
 
 void GraphForm::CustomizeSelection_Click() {
-    const BusyCursor busy;
     m_chart->Customize();
     // The dialog may have switched the table on or off.
     showTableState();
@@ -423,7 +420,6 @@ void GraphForm::detailStep(int step) {
 }
 
 void GraphForm::CustomPeriod_Click() {
-    const BusyCursor busy;
     showCustomPeriodForm();
 }
 
@@ -475,9 +471,11 @@ void GraphForm::SaveAsSelection_Click() {
 
 // Writes the chart; a failure is reported and changes nothing else.
 bool GraphForm::saveTo(const QString& path) {
-    const BusyCursor busy;
-    if (m_chart->SaveChart(path))
-        return true;
+    {
+        const BusyCursor busy;
+        if (m_chart->SaveChart(path))
+            return true;
+    }
     showExclamation(this, QStringLiteral("Cannot save chart (") + path +
                               QStringLiteral(")\r\n\r\n") + m_chart->SaveError());
     return false;
@@ -507,10 +505,10 @@ QString GraphForm::chartStem() const {
     return SafeFileName(m_chart->MainTitle(), QStringLiteral("chart"));
 }
 
-// An output command: the hourglass on every path, and an error the engine
-// raises reported with the command's name.
+// An output command: an error the engine raises reported with the command's
+// name. The engine shows the hourglass itself while it writes or prints, not
+// over its dialogs.
 template <typename Call> void GraphForm::runOutputCommand(const QString& failure, Call&& call) {
-    const BusyCursor busy;
     try {
         call();
     } catch (const Error& e) {
@@ -563,7 +561,6 @@ void GraphForm::PrintSelection_Click() {
 }
 
 void GraphForm::ExportWizardSelection_Click() {
-    const BusyCursor busy;
     m_chart->Export();
 }
 

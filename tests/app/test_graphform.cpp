@@ -11,6 +11,7 @@
 #include "components/chart/ChartControl.h"
 #include "core/DateValue.h"
 #include "monitordb/MonitorDB.h"
+#include "monitordb/SelectNodeForm.h"
 #include "monitordb/SqliteBackend.h"
 
 #include <QAction>
@@ -556,6 +557,70 @@ private slots:
         }
         QCOMPARE(tabs->currentIndex(), 0);
         QCOMPARE(w->CurrentPeriod(), 1);
+    }
+
+    // The hourglass shows while the program works, never over what waits
+    // for the user.
+    void noHourglassOverDialogs_data() {
+        QTest::addColumn<QString>("dialog");
+        QTest::newRow("node dialog") << "node";
+        QTest::newRow("custom period dialog") << "custom";
+        QTest::newRow("failed build message") << "build";
+        QTest::newRow("failed save message") << "save";
+    }
+    void noHourglassOverDialogs() {
+        QFETCH(QString, dialog);
+        auto w = nodeChart();
+        bool busy = false;
+        w->setNodeChooser([&busy](QWidget*) {
+            busy = QApplication::overrideCursor() != nullptr;
+            return 0;
+        });
+        w->setCustomPeriodAnswer([&busy](CustomPeriodForm&) {
+            busy = QApplication::overrideCursor() != nullptr;
+            return false;
+        });
+        if (dialog == QLatin1String("node")) {
+            command(*w, "BuildNewSelection")->trigger();
+        } else if (dialog == QLatin1String("custom")) {
+            command(*w, "CustomPeriod")->trigger();
+        } else if (dialog == QLatin1String("build")) {
+            w->BuildChart(99);
+        } else {
+            (*m_dialogs)->fileAnswers.push_back(m_dir->file(QStringLiteral("no/such/a.nvc")));
+            command(*w, "SaveAsSelection")->trigger();
+        }
+        for (const auto& message : (*m_dialogs)->messages)
+            busy = busy || message.busy;
+        QVERIFY(!busy);
+        (*m_dialogs)->messages.clear();
+    }
+
+    void f1AsksForTheDialogsHelp_data() {
+        QTest::addColumn<bool>("nodeDialog");
+        QTest::newRow("node dialog") << true;
+        QTest::newRow("custom period dialog") << false;
+    }
+    void f1AsksForTheDialogsHelp() {
+        QFETCH(bool, nodeDialog);
+        auto w = nodeChart();
+        std::unique_ptr<QDialog> dialog;
+        std::unique_ptr<QSignalSpy> help;
+        if (nodeDialog) {
+            auto* form = new SelectNodeForm(w.get());
+            help = std::make_unique<QSignalSpy>(form, &SelectNodeForm::helpRequested);
+            dialog.reset(form);
+        } else {
+            auto* form = new CustomPeriodForm(*w->Chart(), w.get());
+            help = std::make_unique<QSignalSpy>(form, &CustomPeriodForm::helpRequested);
+            dialog.reset(form);
+        }
+        dialog->show();
+        QApplication::setActiveWindow(dialog.get());
+        QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
+        QTest::keyClick(dialog.get(), Qt::Key_F1);
+        QCOMPARE(help->count(), 1);
+        (*m_dialogs)->messages.clear();
     }
 
     void failedMoreDetailKeepsTheChart() {

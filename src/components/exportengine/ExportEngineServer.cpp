@@ -6,6 +6,7 @@
 #include "components/ComponentIds.h"
 #include "components/chart/ChartControl.h"
 #include "components/chart/ChartOutput.h"
+#include "core/BusyCursor.h"
 #include "core/ComponentRegistry.h"
 #include "core/Dialogs.h"
 
@@ -272,7 +273,12 @@ bool ExportEngineServer::writeExport(
     if (!path)
         return false;
     QString reason;
-    if (!write(*chosen, *path, &reason))
+    bool written = false;
+    {
+        const BusyCursor busy;
+        written = write(*chosen, *path, &reason);
+    }
+    if (!written)
         return fail(QStringLiteral("The %1 could not be exported to %2.\r\n%3")
                         .arg(what, QDir::toNativeSeparators(*path), reason));
     m_targetFilename = *path;
@@ -493,7 +499,10 @@ bool ExportEngineServer::print(bool preview, const std::function<bool(QPrinter&)
         QPrintPreviewDialog dialog(&printer);
         dialog.setWindowTitle(QStringLiteral("Print Preview"));
         connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-                [&render](QPrinter* target) { render(*target); });
+                [&render](QPrinter* target) {
+                    const BusyCursor busy;
+                    render(*target);
+                });
         dialog.exec();
         return true;
     }
@@ -502,7 +511,12 @@ bool ExportEngineServer::print(bool preview, const std::function<bool(QPrinter&)
         if (dialog.exec() != QDialog::Accepted)
             return false;
     }
-    if (!render(printer))
+    bool printed = false;
+    {
+        const BusyCursor busy;
+        printed = render(printer);
+    }
+    if (!printed)
         return fail(QStringLiteral("The printer could not be started."));
     return true;
 }
