@@ -572,8 +572,7 @@ void GraphForm::CopyMetafileSelection_Click() {
     runOutputCommand(QStringLiteral("Cannot copy the chart."), [&] { m_chart->CopyMetafile(); });
 }
 
-// Commands whose work arrives with the output, file, help and period dialogs.
-// They exist so that menus and keys are complete; until then they do nothing.
+// Help, web links and the About box.
 
 void GraphForm::ContentsSelection_Click() {
     showHelpContents(this);

@@ -331,11 +331,6 @@ PictureSize sizeOf(const QWidget& widget) {
                        perPixelY);
 }
 
-// Twips in the component's own units (pixels at this resolution).
-int componentUnits(const QWidget& widget, std::int16_t twips) {
-    return static_cast<int>(std::lround(twips * widget.logicalDpiX() / 1440.0));
-}
-
 } // namespace
 
 void TarnvueChart::Export() {
@@ -347,10 +342,12 @@ void TarnvueChart::CopyBitmap() {
     m_chart->bitmapToClipboard(size.wholeWidthPixels(), size.wholeHeightPixels());
 }
 
+// The vector picture is sized in pixels straight away: SVG has no 16-bit
+// limit, and twips in 16 bits overflow above about 2,184 pixels.
 void TarnvueChart::CopyMetafile() {
     const PictureSize size = sizeOf(*this);
-    m_chart->vectorToClipboard(componentUnits(*this, size.wholeWidthTwips()),
-                               componentUnits(*this, size.wholeHeightTwips()));
+    m_chart->vectorToClipboard(static_cast<int>(std::lround(size.widthPixels)),
+                               static_cast<int>(std::lround(size.heightPixels)));
 }
 
 bool TarnvueChart::SaveBitmap(const QString& FileName) {
@@ -360,8 +357,8 @@ bool TarnvueChart::SaveBitmap(const QString& FileName) {
 
 bool TarnvueChart::SaveMetafile(const QString& FileName) {
     const PictureSize size = sizeOf(*this);
-    return m_chart->vectorToFile(componentUnits(*this, size.wholeWidthTwips()),
-                                 componentUnits(*this, size.wholeHeightTwips()), FileName);
+    return m_chart->vectorToFile(static_cast<int>(std::lround(size.widthPixels)),
+                                 static_cast<int>(std::lround(size.heightPixels)), FileName);
 }
 
 bool TarnvueChart::SaveJPEG(const QString& FileName) {

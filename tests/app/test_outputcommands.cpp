@@ -129,10 +129,14 @@ private slots:
         command(*w, "CopyBitmapSelection")->trigger();
         const QSize size = QGuiApplication::clipboard()->image().size();
         QCOMPARE(size, w->Chart()->size());
+        // Wider than 16-bit twips reach.
+        w->resize(2600, 700);
+        QCoreApplication::processEvents();
+        QVERIFY(w->Chart()->width() > 2200);
         command(*w, "CopyMetafileSelection")->trigger();
         QVERIFY(
             QGuiApplication::clipboard()->mimeData()->hasFormat(QStringLiteral("image/svg+xml")));
-        QVERIFY(dialogs->messages.isEmpty());
+        QVERIFY2(dialogs->messages.isEmpty(), qPrintable(dialogs->texts().join(u'|')));
     }
 
     void pictureSizes() {
