@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QPainter>
 #include <QtTest>
 #include <memory>
 
@@ -207,6 +208,46 @@ private slots:
         QVERIFY(!engine->setProperty("PaperColour", QStringLiteral("red")));
         QVERIFY(!engine->property("PaperColour").isValid());
         QVERIFY(engine->dynamicPropertyNames().isEmpty());
+    }
+
+    // A printed chart is drawn in vectors at the device's resolution and
+    // fills the space it is given, rather than a screen-sized bitmap
+    // stretched over the page.
+    void printedChartIsSharpAndFillsThePage() {
+        ChartControl chart;
+        fill(chart);
+        chart.resize(640, 400);
+        QImage page(2100, 2900, QImage::Format_RGB32); // a portrait page at 300 dpi
+        page.setDotsPerMeterX(11811);
+        page.setDotsPerMeterY(11811);
+        page.fill(Qt::white);
+        {
+            QPainter painter(&page);
+            chart.paintTo(painter, QRectF(0, 0, page.width(), page.height()), false);
+        }
+        // The widest light run across a gridline, down columns of the plot
+        // (the narrowest of them, as series lines cross some).
+        int widest = page.height();
+        for (int x = page.width() * 3 / 10; x < page.width() * 7 / 10; x += 37) {
+            int run = 0;
+            int column = 0;
+            for (int y = 0; y < page.height() * 8 / 10; ++y) {
+                const int gray = qGray(page.pixel(x, y));
+                run = gray < 250 && gray > 150 ? run + 1 : 0;
+                column = std::max(column, run);
+            }
+            widest = std::min(widest, column);
+        }
+        int lowest = 0;
+        for (int y = 0; y < page.height(); ++y) {
+            for (int x = 0; x < page.width(); x += 7)
+                if (qGray(page.pixel(x, y)) < 128)
+                    lowest = y;
+        }
+        QVERIFY2(widest <= 2, qPrintable(QString::number(widest)));
+        QVERIFY2(lowest > page.height() * 9 / 10, qPrintable(QString::number(lowest)));
+        // The titles are the page's; the chart keeps its own afterwards.
+        QCOMPARE(chart.mainTitle(), QStringLiteral("gateway-7"));
     }
 
     void writesHtmlPageWithImageAndTable() {

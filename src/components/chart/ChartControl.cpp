@@ -23,6 +23,7 @@
 #include <QRubberBand>
 #include <QSaveFile>
 #include <QSplitter>
+#include <QPicture>
 #include <QSvgGenerator>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -398,17 +399,49 @@ bool ChartControl::action(int request) {
         QPrintDialog dialog(&printer, this);
         if (dialog.exec() != QDialog::Accepted)
             return false;
-        QCPPainter painter(&printer);
-        const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
-        const double scale = printer.resolution() / 96.0;
-        m_plot->toPainter(&painter, int(page.width() / scale), int(page.height() / scale));
-        return true;
+        QPainter painter;
+        if (!painter.begin(&printer))
+            return false;
+        paintTo(painter, QRectF(0, 0, printer.width(), printer.height()), true);
+        return painter.end();
     }
     case ActionWriteJpeg:
         return bitmapToFile(m_imageWidth > 0 ? m_imageWidth : width(),
                             m_imageHeight > 0 ? m_imageHeight : height(), m_jpegFileName);
     default:
         return false;
+    }
+}
+
+void ChartControl::paintTo(QPainter& painter, const QRectF& target, bool withTitles) {
+    flush();
+    // A picture plays back scaled from its own resolution to the device's.
+    QPicture picture;
+    const double scale = painter.device()->logicalDpiX() / double(picture.logicalDpiX());
+    const int width = static_cast<int>(target.width() / scale);
+    const int height = static_cast<int>(target.height() / scale);
+    if (width <= 0 || height <= 0)
+        return;
+    const ChartModel shown = m_model;
+    if (!withTitles) {
+        m_model.mainTitle.clear();
+        m_model.subTitle.clear();
+        m_model.footer.clear();
+        m_plotter->applyLook(m_model);
+        m_plotter->applyView(m_model);
+    }
+    // Recorded at the screen's resolution, where the layout measures its
+    // texts, and played scaled: every line and letter stays a vector.
+    {
+        QCPPainter recorder(&picture);
+        recorder.setMode(QCPPainter::pmVectorized);
+        m_plot->toPainter(&recorder, width, height);
+    }
+    painter.drawPicture(target.topLeft(), picture);
+    if (!withTitles) {
+        m_model = shown;
+        m_pending |= LookChanged;
+        flush();
     }
 }
 

@@ -102,6 +102,14 @@ QString stripPlacement(const QString& text, Qt::Alignment& alignment, Qt::Alignm
     return text;
 }
 
+// One device pixel wide on every device: a hairline on paper, not a line
+// as thick as a screen pixel.
+QPen gridPen() {
+    QPen pen(QColor(0, 0, 0, 40), 1, Qt::DotLine);
+    pen.setCosmetic(true);
+    return pen;
+}
+
 // A round upper bound for an automatic scale: 1, 2, 2.5 or 5 times a power of ten.
 double niceCeiling(double value) {
     if (value <= 0)
@@ -289,7 +297,7 @@ void ChartPlotter::applyLook(const ChartModel& model) {
         if (auto ticker = axis->ticker().dynamicCast<FormatTicker>())
             ticker->suffix = suffixOf(format);
         axis->grid()->setVisible(model.gridLines);
-        axis->grid()->setPen(QPen(QColor(0, 0, 0, 40), 1, Qt::DotLine));
+        axis->grid()->setPen(gridPen());
         axis->grid()->setZeroLinePen(Qt::NoPen);
     };
     styleAxis(m_plot.yAxis, model.leftLabel, model.leftColor, model.leftTickFormat);
@@ -302,7 +310,7 @@ void ChartPlotter::applyLook(const ChartModel& model) {
     x->setLabelFont(font);
     x->setTickLabelFont(smallFont);
     x->grid()->setVisible(model.gridLines);
-    x->grid()->setPen(QPen(QColor(0, 0, 0, 40), 1, Qt::DotLine));
+    x->grid()->setPen(gridPen());
     if (auto ticker = x->ticker().dynamicCast<PointTimeTicker>()) {
         ticker->firstPointTime = model.firstPointTime;
         ticker->minutesPerPoint = std::max(1, model.minutesPerPoint);

@@ -362,7 +362,11 @@ PrintedPage ExportEngineServer::chartPage(ChartControl& chart) {
     page.subTitle = m_subTitle.isEmpty() ? plainTitle(chart.subTitle()) : m_subTitle;
     page.paragraph = m_paragraph;
     page.footer = m_footer.isEmpty() ? plainTitle(chart.footer()) : m_footer;
-    page.image = chart.toImage(imageWidth(), imageHeight());
+    // The chart itself, in vectors, filling the page below the titles that
+    // the page prints once.
+    page.drawing = [&chart](QPainter& painter, const QRectF& area) {
+        chart.paintTo(painter, area, false);
+    };
     return page;
 }
 
