@@ -142,6 +142,33 @@ ChartPlotter::ChartPlotter(QCustomPlot& plot) : m_plot(plot) {
         m_texts[i]->position->setTypeY(QCPItemPosition::ptPlotCoords);
         m_texts[i]->setClipToAxisRect(true);
     }
+    QObject::connect(&m_plot, &QCustomPlot::beforeReplot, &m_plot,
+                     [this] { placeReferenceTexts(); });
+}
+
+void ChartPlotter::placeReferenceTexts() {
+    // The layout for the plot's present size, as the drawing will use it.
+    QCPLayoutGrid* layout = m_plot.plotLayout();
+    layout->update(QCPLayoutElement::upPreparation);
+    layout->update(QCPLayoutElement::upMargins);
+    layout->update(QCPLayoutElement::upLayout);
+    const QRect rect = m_plot.axisRect()->rect();
+    constexpr int Gap = 3;
+    for (QCPItemText* text : m_texts) {
+        if (!text->visible() || rect.width() <= 0)
+            continue;
+        QFont font = m_textFont;
+        const double room = rect.width() * 0.98 - 2 * Gap;
+        while (font.pointSizeF() > 5 &&
+               QFontMetricsF(font).horizontalAdvance(text->text()) > room)
+            font.setPointSizeF(font.pointSizeF() - 0.5);
+        text->setFont(font);
+        const double lineY = text->position->valueAxis()->coordToPixel(text->position->value());
+        const bool above = lineY - rect.top() > QFontMetricsF(font).height() + 2 * Gap;
+        const Qt::Alignment side = text->positionAlignment() & Qt::AlignHorizontal_Mask;
+        text->setPositionAlignment(side | (above ? Qt::AlignBottom : Qt::AlignTop));
+        text->setPadding(above ? QMargins(0, 0, 0, Gap) : QMargins(0, Gap, 0, 0));
+    }
 }
 
 ChartPlotter::~ChartPlotter() {
@@ -336,6 +363,7 @@ void ChartPlotter::applyLook(const ChartModel& model) {
         const QString text = stripPlacement(a.text, place, Qt::AlignRight);
         m_texts[i]->setText(text);
         m_texts[i]->setFont(smallFont);
+        m_textFont = smallFont;
         m_texts[i]->setColor(a.color);
         m_texts[i]->position->setAxes(m_plot.xAxis, axis);
         m_texts[i]->position->setCoords(place == Qt::AlignLeft ? 0.01 : 0.99, a.value);

@@ -39,6 +39,11 @@ public:
 
 private:
     QCPAxis* seriesAxis(const ChartModel& model, int series) const;
+    // Puts each reference line's text just above its line (below it where
+    // the line runs along the top), inside the plot, in a smaller font where
+    // the plot is too narrow for it. Runs before every drawing, when the
+    // plot's size is known.
+    void placeReferenceTexts();
     void layoutRows(const ChartModel& model);
 
     QCustomPlot& m_plot;
@@ -48,6 +53,7 @@ private:
     std::vector<QCPGraph*> m_graphs;
     QCPItemStraightLine* m_lines[2] = {nullptr, nullptr};
     QCPItemText* m_texts[2] = {nullptr, nullptr};
+    QFont m_textFont;
 };
 
 } // namespace tarnvue
