@@ -413,6 +413,21 @@ bool ChartControl::action(int request) {
     }
 }
 
+template <typename Draw> auto ChartControl::atSize(int width, int height, Draw&& draw) {
+    struct Restore {
+        QCustomPlot* plot;
+        ChartPlotter* plotter;
+        QRect viewport;
+        ~Restore() {
+            plot->setViewport(viewport);
+            plotter->placeReferenceTexts();
+        }
+    } restore{m_plot, m_plotter.get(), m_plot->viewport()};
+    m_plot->setViewport(QRect(0, 0, width, height));
+    m_plotter->placeReferenceTexts();
+    return draw();
+}
+
 void ChartControl::paintTo(QPainter& painter, const QRectF& target, bool withTitles) {
     flush();
     // A picture plays back scaled from its own resolution to the device's.
@@ -435,7 +450,7 @@ void ChartControl::paintTo(QPainter& painter, const QRectF& target, bool withTit
     {
         QCPPainter recorder(&picture);
         recorder.setMode(QCPPainter::pmVectorized);
-        m_plot->toPainter(&recorder, width, height);
+        atSize(width, height, [&] { m_plot->toPainter(&recorder, width, height); });
     }
     painter.drawPicture(target.topLeft(), picture);
     if (!withTitles) {
@@ -449,7 +464,7 @@ QImage ChartControl::toImage(int width, int height) {
     flush();
     if (width <= 0 || height <= 0 || width > 20000 || height > 20000)
         return {};
-    return m_plot->toPixmap(width, height).toImage();
+    return atSize(width, height, [&] { return m_plot->toPixmap(width, height).toImage(); });
 }
 
 bool ChartControl::bitmapToFile(int width, int height, const QString& path) {
@@ -491,7 +506,7 @@ bool ChartControl::vectorToFile(int width, int height, const QString& path) {
     flush();
     if (width <= 0 || height <= 0 || path.isEmpty())
         return false;
-    const QByteArray svg = svgOf(*m_plot, width, height);
+    const QByteArray svg = atSize(width, height, [&] { return svgOf(*m_plot, width, height); });
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(svg) != svg.size())
         return false;
@@ -513,7 +528,7 @@ bool ChartControl::pdfToFile(int width, int height, const QString& path) {
                                      QPageSize::Point, QString(), QPageSize::ExactMatch));
         writer.setCreator(QStringLiteral("Tarnvue"));
         writer.setTitle(m_model.mainTitle);
-        paintChart(*m_plot, writer, width, height);
+        atSize(width, height, [&] { paintChart(*m_plot, writer, width, height); });
     }
     return file.commit();
 }
@@ -531,7 +546,8 @@ bool ChartControl::vectorToClipboard(int width, int height) {
     if (width <= 0 || height <= 0)
         return false;
     auto* data = new QMimeData;
-    data->setData(QStringLiteral("image/svg+xml"), svgOf(*m_plot, width, height));
+    data->setData(QStringLiteral("image/svg+xml"),
+                  atSize(width, height, [&] { return svgOf(*m_plot, width, height); }));
     // Programs that take no vector image still get a picture.
     data->setImageData(toImage(width, height));
     QGuiApplication::clipboard()->setMimeData(data);

@@ -180,6 +180,9 @@ private:
     void fillTable();
     void showTable(bool show);
     void showContextMenu(const QPoint& position);
+    // Runs a drawing of the plot at another size than the screen's, with
+    // the reference texts placed for that size.
+    template <typename Draw> auto atSize(int width, int height, Draw&& draw);
 
     ChartModel m_model;
     QSplitter* m_splitter = nullptr;

@@ -37,13 +37,14 @@ public:
 
     QCPAxis* timeAxis() const;
 
-private:
-    QCPAxis* seriesAxis(const ChartModel& model, int series) const;
     // Puts each reference line's text just above its line (below it where
     // the line runs along the top), inside the plot, in a smaller font where
-    // the plot is too narrow for it. Runs before every drawing, when the
-    // plot's size is known.
+    // the plot is too narrow for it. Runs before every drawing on screen, when
+    // the plot's size is known; pictures of other sizes call it for theirs.
     void placeReferenceTexts();
+
+private:
+    QCPAxis* seriesAxis(const ChartModel& model, int series) const;
     void layoutRows(const ChartModel& model);
 
     QCustomPlot& m_plot;
