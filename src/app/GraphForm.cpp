@@ -17,8 +17,8 @@
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QTabBar>
-#include <optional>
 #include <QToolBar>
+#include <optional>
 
 namespace tarnvue {
 
@@ -123,8 +123,8 @@ void GraphForm::finishBusy() {
 }
 
 GraphForm::Snapshot GraphForm::snapshot() const {
-    return {m_currentNodeId, m_currentPeriod, m_chartFileName, m_chartName, m_nodeAddress,
-            m_chart->snapshot()};
+    return {m_currentNodeId, m_currentPeriod, m_chartFileName,
+            m_chartName,     m_nodeAddress,   m_chart->snapshot()};
 }
 
 void GraphForm::restore(const Snapshot& before) {

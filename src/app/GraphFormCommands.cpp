@@ -25,12 +25,12 @@
 #include "output/SendFolder.h"
 
 #include <QDir>
-#include <type_traits>
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QTabBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <type_traits>
 
 namespace tarnvue {
 
@@ -404,8 +404,8 @@ void GraphForm::detailStep(int step) {
     try {
         bucketCount(begin, end, width);
     } catch (const Error& e) {
-        showExclamation(this, failureText(QStringLiteral("Cannot build new chart."),
-                                          e.description()));
+        showExclamation(this,
+                        failureText(QStringLiteral("Cannot build new chart."), e.description()));
         return;
     }
     const Snapshot before = snapshot();

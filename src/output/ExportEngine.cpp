@@ -1,12 +1,12 @@
 #include "ExportEngine.h"
 
+#include "SendFolder.h"
 #include "components/ComponentIds.h"
 #include "core/ComponentRegistry.h"
 #include "core/Dialogs.h"
 #include "core/Error.h"
 #include "core/ProgramDir.h"
 #include "core/ProgramInfo.h"
-#include "SendFolder.h"
 
 #include <QAction>
 #include <QDir>

@@ -36,8 +36,8 @@ QString SendFolder::newJobFolder() {
     RunFolder& run = runFolder();
     if (!run.dir) {
         removeStale(QDir::tempPath());
-        auto dir = std::make_unique<QTemporaryDir>(QDir::temp().filePath(prefix() +
-                                                                         QStringLiteral("XXXXXX")));
+        auto dir = std::make_unique<QTemporaryDir>(
+            QDir::temp().filePath(prefix() + QStringLiteral("XXXXXX")));
         if (!dir->isValid())
             throw Error(QStringLiteral("No folder for the file to send can be made in %1: %2")
                             .arg(QDir::toNativeSeparators(QDir::tempPath()), dir->errorString()));

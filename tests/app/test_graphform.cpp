@@ -650,13 +650,14 @@ private slots:
         QTest::addColumn<WindowState>("state");
         QTest::newRow("another period tab is refused")
             << false << "tab" << 2 << WindowState::NodeChart;
-        QTest::newRow("a menu command is refused") << false << "menu" << 2 << WindowState::NodeChart;
+        QTest::newRow("a menu command is refused")
+            << false << "menu" << 2 << WindowState::NodeChart;
         QTest::newRow("Esc puts the previous chart back")
             << false << "esc" << 1 << WindowState::NodeChart;
         QTest::newRow("Esc on a first build leaves the window empty")
             << true << "esc" << 1 << WindowState::Empty;
-        QTest::newRow("a close cancels, then closes") << false << "close" << 1
-                                                      << WindowState::NodeChart;
+        QTest::newRow("a close cancels, then closes")
+            << false << "close" << 1 << WindowState::NodeChart;
     }
     void buildIsOneOperation() {
         QFETCH(bool, fromEmpty);

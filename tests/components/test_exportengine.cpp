@@ -413,10 +413,9 @@ private slots:
         // gridline is a hairline, not a stretched screen pixel) and fills
         // the portrait page down to its footer.
         QProcess raster;
-        raster.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("300"),
-                                                  QStringLiteral("-png"),
-                                                  QStringLiteral("-singlefile"), pdf,
-                                                  dir.filePath("page")});
+        raster.start(QStringLiteral("pdftoppm"),
+                     {QStringLiteral("-r"), QStringLiteral("300"), QStringLiteral("-png"),
+                      QStringLiteral("-singlefile"), pdf, dir.filePath("page")});
         QVERIFY(raster.waitForFinished());
         const QImage page(dir.filePath("page.png"));
         QVERIFY(!page.isNull());

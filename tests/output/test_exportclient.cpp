@@ -215,8 +215,8 @@ private slots:
         // The file the engine wrote is what is sent, from a folder of its own
         // under the temporary location, not the program's.
         const QString sent = logged(QStringLiteral("SendTo("));
-        QVERIFY2(sent.startsWith(QStringLiteral("SendTo(%1/%2")
-                                     .arg(QDir::tempPath(), SendFolder::prefix())) &&
+        QVERIFY2(sent.startsWith(
+                     QStringLiteral("SendTo(%1/%2").arg(QDir::tempPath(), SendFolder::prefix())) &&
                      sent.endsWith(QStringLiteral("Export.written,%1)").arg(key)),
                  qPrintable(sent));
         QCOMPARE(engine.FileFormat, QString());

@@ -18,12 +18,12 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPdfWriter>
+#include <QPicture>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRubberBand>
 #include <QSaveFile>
 #include <QSplitter>
-#include <QPicture>
 #include <QSvgGenerator>
 #include <QTableWidget>
 #include <QVBoxLayout>

@@ -159,8 +159,7 @@ void ChartPlotter::placeReferenceTexts() {
             continue;
         QFont font = m_textFont;
         const double room = rect.width() * 0.98 - 2 * Gap;
-        while (font.pointSizeF() > 5 &&
-               QFontMetricsF(font).horizontalAdvance(text->text()) > room)
+        while (font.pointSizeF() > 5 && QFontMetricsF(font).horizontalAdvance(text->text()) > room)
             font.setPointSizeF(font.pointSizeF() - 0.5);
         text->setFont(font);
         const double lineY = text->position->valueAxis()->coordToPixel(text->position->value());
