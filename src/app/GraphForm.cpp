@@ -13,12 +13,14 @@
 #include "help/HelpLinks.h"
 #include "monitordb/MonitorDB.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QTabBar>
 #include <QToolBar>
+#include <optional>
 
 namespace tarnvue {
 
@@ -57,6 +59,13 @@ GraphForm::GraphForm(QWidget* parent) : QMainWindow(parent) {
     createToolbar();
     createUserCommands();
     connect(m_chart->ChartObject(), &ChartControl::zoomChanged, this, &GraphForm::showZoomState);
+    // Esc stops a chart build; it is live only while one runs.
+    m_cancelBuild = new QAction(QStringLiteral("Cancel"), this);
+    m_cancelBuild->setObjectName(QStringLiteral("CancelBuild"));
+    m_cancelBuild->setShortcut(QKeySequence(Qt::Key_Escape));
+    m_cancelBuild->setEnabled(false);
+    connect(m_cancelBuild, &QAction::triggered, m_chart, &TarnvueChart::Cancel);
+    addAction(m_cancelBuild);
     // The design size, widened where this platform's fonts need more room for
     // all eight period tabs.
     const int width = std::max(twips(DesignWidth), m_periodButtons->sizeHint().width());
@@ -84,6 +93,7 @@ void GraphForm::createPeriodButtons() {
         m_periodButtons->setTabData(tab, period.key);
     }
     connect(m_periodButtons, &QTabBar::currentChanged, this, &GraphForm::PeriodButtons_Click);
+    m_periodButtons->installEventFilter(this);
 }
 
 void GraphForm::Form_Load() {
@@ -104,18 +114,73 @@ void GraphForm::Form_Unload() {
 }
 
 void GraphForm::closeEvent(QCloseEvent* event) {
+    if (m_busy) {
+        // The database stays open until the build has let go of it.
+        m_closeWhenIdle = true;
+        m_chart->Cancel();
+        event->ignore();
+        return;
+    }
     Form_Unload();
     event->accept();
+}
+
+void GraphForm::finishBusy() {
+    m_busy = false;
+    m_cancelBuild->setEnabled(false);
+    if (m_closeWhenIdle) {
+        m_closeWhenIdle = false;
+        close();
+    }
+}
+
+GraphForm::Snapshot GraphForm::snapshot() const {
+    return {m_currentNodeId, m_currentPeriod, m_chartFileName,
+            m_chartName,     m_nodeAddress,   m_chart->snapshot()};
+}
+
+void GraphForm::restore(const Snapshot& before) {
+    m_currentNodeId = before.nodeId;
+    m_currentPeriod = before.period;
+    m_chartFileName = before.chartFileName;
+    m_chartName = before.chartName;
+    m_nodeAddress = before.nodeAddress;
+    m_chart->restore(before.chart);
+    IgnorePeriodClick = true;
+    selectPeriodTab(m_currentPeriod);
+    IgnorePeriodClick = false;
+    SetTools();
+    Form_Resize();
 }
 
 bool GraphForm::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_client && event->type() == QEvent::Resize)
         Form_Resize();
+    // The wheel does not change the period: each notch would rebuild the
+    // chart, and the chart above zooms on the wheel, so it happens by
+    // accident.
+    if (watched == m_periodButtons && event->type() == QEvent::Wheel)
+        return true;
     return QMainWindow::eventFilter(watched, event);
 }
 
 bool GraphForm::BuildChart(std::int32_t NodeID) {
-    const BusyCursor busy;
+    if (m_busy)
+        return false;
+    return buildChart(NodeID, snapshot());
+}
+
+bool GraphForm::buildChart(std::int32_t NodeID, const Snapshot& before) {
+    if (m_busy)
+        return false;
+    m_busy = true;
+    m_cancelBuild->setEnabled(true);
+    struct Idle {
+        GraphForm* form;
+        ~Idle() { form->finishBusy(); }
+    } idle{this};
+    // The hourglass shows while the program works, not over its messages.
+    std::optional<BusyCursor> busy(std::in_place);
     try {
         if (!openMonitorDatabase(true)) {
             show();
@@ -132,14 +197,20 @@ bool GraphForm::BuildChart(std::int32_t NodeID) {
         SetTitles();
         m_chartFileName.clear();
         SetTools();
+        // Laid out again now that the window shows a node chart.
+        Form_Resize();
         m_chart->setNodeID(m_currentNodeId);
         m_chart->Plot();
         rememberRecentChart();
         showZoomState();
         return true;
+    } catch (const BuildCancelled&) {
+        restore(before);
+        return false;
     } catch (const std::exception& e) {
         // A failure before the window was shown must not leave it loaded
         // and invisible.
+        busy.reset();
         show();
         showExclamation(this, failureText(QStringLiteral("Cannot build new chart."), describe(e)));
         return false;
@@ -147,7 +218,14 @@ bool GraphForm::BuildChart(std::int32_t NodeID) {
 }
 
 bool GraphForm::LoadGraph(const QString& FileName) {
+    if (m_busy)
+        return false;
     {
+        m_busy = true;
+        struct Idle {
+            GraphForm* form;
+            ~Idle() { form->finishBusy(); }
+        } idle{this};
         const BusyCursor busy;
         QCoreApplication::processEvents();
         m_currentNodeId = 0;
@@ -214,11 +292,20 @@ void GraphForm::Form_Resize() {
 void GraphForm::PeriodButtons_Click() {
     if (IgnorePeriodClick)
         return;
+    if (m_busy) {
+        // Refused while a chart is built: the tab goes back to the period
+        // being charted.
+        IgnorePeriodClick = true;
+        selectPeriodTab(m_currentPeriod);
+        IgnorePeriodClick = false;
+        return;
+    }
+    const Snapshot before = snapshot();
     const int tab = m_periodButtons->currentIndex();
     const int period = periodForKey(m_periodButtons->tabData(tab).toString());
     if (period >= TodayPeriod && period <= ThisYearPeriod) {
         m_currentPeriod = static_cast<std::int16_t>(period);
-        BuildChart(m_currentNodeId);
+        buildChart(m_currentNodeId, before);
     } else if (period == CustomPeriod) {
         // Cancelling leaves the custom tab selected over the previous chart.
         showCustomPeriodForm();
@@ -226,6 +313,7 @@ void GraphForm::PeriodButtons_Click() {
 }
 
 void GraphForm::showCustomPeriodForm() {
+    const Snapshot before = snapshot();
     CustomPeriodForm form(*m_chart, this);
     connect(&form, &CustomPeriodForm::helpRequested, &form, [&form] { showDialogHelp(&form); });
     if (m_customPeriodAnswer ? !m_customPeriodAnswer(form) : form.exec() != QDialog::Accepted)
@@ -234,7 +322,7 @@ void GraphForm::showCustomPeriodForm() {
     IgnorePeriodClick = true;
     selectPeriodTab(CustomPeriod);
     IgnorePeriodClick = false;
-    BuildChart(m_currentNodeId);
+    buildChart(m_currentNodeId, before);
 }
 
 void GraphForm::setCustomPeriodAnswer(std::function<bool(CustomPeriodForm&)> answer) {
@@ -242,6 +330,8 @@ void GraphForm::setCustomPeriodAnswer(std::function<bool(CustomPeriodForm&)> ans
 }
 
 void GraphForm::CloseSelection_Click() {
+    if (m_busy)
+        return;
     m_currentNodeId = 0;
     m_chartFileName.clear();
     Form_Resize();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "WindowState.h"
+#include "chart/TarnvueChart.h"
 
 #include <QMainWindow>
 #include <QMap>
@@ -16,7 +17,6 @@ class QToolBar;
 
 namespace tarnvue {
 
-class TarnvueChart;
 class CustomPeriodForm;
 
 // The program's main window: one chart of one node (or of a chart file), the
@@ -47,8 +47,13 @@ public:
 
     // Builds and shows the chart of a node for the current period. Reports a
     // failure itself ("Cannot build new chart.") and returns false; the window
-    // is shown in whatever state the failure left.
+    // is shown in whatever state the failure left. A build is one operation:
+    // while it runs (it yields to show progress) every command is refused,
+    // Esc cancels it and puts the window back as it was before the command,
+    // and closing the window cancels it and closes once it has stopped.
     bool BuildChart(std::int32_t NodeID);
+    // True while a chart is being built or loaded.
+    bool Busy() const { return m_busy; }
 
     // Shows a chart file. On failure it reports the file and the reason and
     // returns false, leaving the window in the Empty state; the caller decides
@@ -129,6 +134,23 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The window state and the chart as they were before a command changed
+    // them, to go back to when its build is cancelled.
+    struct Snapshot {
+        std::int32_t nodeId = 0;
+        std::int16_t period = 0;
+        QString chartFileName;
+        QString chartName;
+        QString nodeAddress;
+        TarnvueChart::Snapshot chart;
+    };
+    Snapshot snapshot() const;
+    void restore(const Snapshot& before);
+    bool buildChart(std::int32_t NodeID, const Snapshot& before);
+    // Connects a command so that it is refused while the window is busy.
+    template <typename Handler> void connectCommand(QAction* action, Handler handler);
+    void finishBusy();
+
     void Form_Load();
     void Form_Unload();
     void createMenus();
@@ -165,6 +187,9 @@ private:
     QString m_nodeAddress;
     int m_helpContextId = 0;
     bool m_unloaded = false;
+    bool m_busy = false;
+    bool m_closeWhenIdle = false;
+    QAction* m_cancelBuild = nullptr;
     std::function<std::int32_t(QWidget*)> m_chooseNode;
     std::function<bool(CustomPeriodForm&)> m_customPeriodAnswer;
 

@@ -17,11 +17,12 @@
 #include "core/Dialogs.h"
 #include "core/Error.h"
 #include "core/ProgramDir.h"
+#include "core/SafeFileName.h"
 #include "help/AboutBox.h"
 #include "help/HelpLinks.h"
 #include "monitordb/SelectNodeForm.h"
 #include "output/ExportEngine.h"
-#include "output/SafeFileName.h"
+#include "output/SendFolder.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -29,6 +30,7 @@
 #include <QTabBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <type_traits>
 
 namespace tarnvue {
 
@@ -81,11 +83,24 @@ QMenu* addTopMenu(QMenuBar* bar, const QString& caption, const char* name) {
 
 } // namespace
 
+template <typename Handler> void GraphForm::connectCommand(QAction* action, Handler handler) {
+    connect(action, &QAction::triggered, this, [this, handler] {
+        // Nothing may start while a chart is built or loaded: it would
+        // run inside that operation's progress yield.
+        if (m_busy)
+            return;
+        if constexpr (std::is_member_function_pointer_v<Handler>)
+            (this->*handler)();
+        else
+            handler();
+    });
+}
+
 QAction* GraphForm::addCommand(QMenu* menu, const QString& caption, const char* name,
                                void (GraphForm::*handler)()) {
     QAction* action = menu->addAction(caption);
     action->setObjectName(QLatin1String(name));
-    connect(action, &QAction::triggered, this, handler);
+    connectCommand(action, handler);
     m_commands.insert(QLatin1String(name), action);
     return action;
 }
@@ -187,7 +202,7 @@ void GraphForm::createMenus() {
         m_commands.insert(period.menuName, item);
         // A named period selects its tab; the tab strip then rebuilds the chart.
         const int index = period.index;
-        connect(item, &QAction::triggered, this, [this, index] {
+        connectCommand(item, [this, index] {
             selectPeriodTab(index);
             PeriodMenu_Click(); // keep the marks true even when the tab was current
         });
@@ -234,13 +249,15 @@ void GraphForm::createToolbar() {
         button->setToolTip(QLatin1String(entry.tooltip));
         button->setData(key);
         m_buttons.insert(key, button);
-        connect(button, &QAction::triggered, this, [this, key] { Toolbar_ButtonClick(key); });
+        connectCommand(button, [this, key] { Toolbar_ButtonClick(key); });
     }
     m_buttons.value(QStringLiteral("Table"))->setCheckable(true);
     setWindowIcon(tarnvue::windowIcon());
 }
 
 void GraphForm::Toolbar_ButtonClick(const QString& key) {
+    if (m_busy)
+        return;
     for (const ButtonSpec& entry : Buttons) {
         if (key == QLatin1String(entry.key)) {
             (this->*entry.handler)();
@@ -313,7 +330,8 @@ void GraphForm::setNodeChooser(std::function<std::int32_t(QWidget*)> chooser) {
 }
 
 void GraphForm::BuildNewSelection_Click() {
-    const BusyCursor busy;
+    // The node list needs the database; when none is found, the user is
+    // offered to choose one before the list shows.
     try {
         if (!openMonitorDatabase(false))
             return;
@@ -324,13 +342,13 @@ void GraphForm::BuildNewSelection_Click() {
         m_chooseNode ? m_chooseNode(this)
                      : SelectNodeForm::SelectNode(this, &showDialogHelp, m_currentNodeId);
     if (node > 0) {
+        const Snapshot before = snapshot();
         m_currentNodeId = node;
-        BuildChart(m_currentNodeId);
+        buildChart(m_currentNodeId, before);
     }
 }
 
 void GraphForm::RefreshSelection_Click() {
-    const BusyCursor busy;
     BuildChart(m_currentNodeId);
 }
 
@@ -346,7 +364,6 @@ void GraphForm::TableSelection_Click() {
 }
 
 void GraphForm::CustomizeSelection_Click() {
-    const BusyCursor busy;
     m_chart->Customize();
     // The dialog may have switched the table on or off.
     showTableState();
@@ -402,18 +419,27 @@ void GraphForm::detailStep(int step) {
     // The span on view, read before anything changes, is charted anew.
     const double begin = m_chart->ZoomBegining();
     const double end = m_chart->ZoomEnding();
+    const double width = DateValue::fromMinutes(SampleSizes(next).Minutes);
+    // A width whose bucket count overflows changes nothing.
+    try {
+        bucketCount(begin, end, width);
+    } catch (const Error& e) {
+        showExclamation(this,
+                        failureText(QStringLiteral("Cannot build new chart."), e.description()));
+        return;
+    }
+    const Snapshot before = snapshot();
     m_chart->setPlotBegin(begin);
     m_chart->setPlotEnd(end);
-    m_chart->setPeriodSize(DateValue::fromMinutes(SampleSizes(next).Minutes));
+    m_chart->setPeriodSize(width);
     m_currentPeriod = CustomPeriod;
     IgnorePeriodClick = true;
     selectPeriodTab(CustomPeriod);
     IgnorePeriodClick = false;
-    BuildChart(m_currentNodeId);
+    buildChart(m_currentNodeId, before);
 }
 
 void GraphForm::CustomPeriod_Click() {
-    const BusyCursor busy;
     showCustomPeriodForm();
 }
 
@@ -446,7 +472,7 @@ void GraphForm::SaveSelection_Click() {
 void GraphForm::SaveAsSelection_Click() {
     FileDialogRequest request;
     request.title = QStringLiteral("Save Norvane Chart ...");
-    request.fileName = safeFileName(m_chart->MainTitle()) + QStringLiteral(".nvc");
+    request.fileName = chartStem() + QStringLiteral(".nvc");
     if (!m_chartFileName.isEmpty())
         request.directory = QFileInfo(m_chartFileName).absolutePath();
     request.filters = {QStringLiteral("Norvane Chart (*.nvc)"), QStringLiteral("All Files (*)")};
@@ -466,9 +492,11 @@ void GraphForm::SaveAsSelection_Click() {
 
 // Writes the chart; a failure is reported and changes nothing else.
 bool GraphForm::saveTo(const QString& path) {
-    const BusyCursor busy;
-    if (m_chart->SaveChart(path))
-        return true;
+    {
+        const BusyCursor busy;
+        if (m_chart->SaveChart(path))
+            return true;
+    }
     showExclamation(this, QStringLiteral("Cannot save chart (") + path +
                               QStringLiteral(")\r\n\r\n") + m_chart->SaveError());
     return false;
@@ -483,27 +511,25 @@ void GraphForm::loadOutputMenus() {
                                QStringLiteral("Export:"), 3);
     for (std::size_t i = 0; i < m_exportMethods.size(); ++i) {
         const int index = static_cast<int>(i) + 1;
-        connect(m_exportMethods[i], &QAction::triggered, this,
-                [this, index] { ExportMethod_Click(index); });
+        connectCommand(m_exportMethods[i], [this, index] { ExportMethod_Click(index); });
     }
     m_sendToMethods =
         engine.LoadSendToMenu(m_sendToMenu, findChild<QAction*>(QStringLiteral("SendToMethod")),
                               QStringLiteral("SendTo:"));
     for (std::size_t i = 0; i < m_sendToMethods.size(); ++i) {
         const int index = static_cast<int>(i) + 1;
-        connect(m_sendToMethods[i], &QAction::triggered, this,
-                [this, index] { SendToMethod_Click(index); });
+        connectCommand(m_sendToMethods[i], [this, index] { SendToMethod_Click(index); });
     }
 }
 
 QString GraphForm::chartStem() const {
-    return SafeFileName(m_chart->MainTitle(), QString());
+    return SafeFileName(m_chart->MainTitle(), QStringLiteral("chart"));
 }
 
-// An output command: the hourglass on every path, and an error the engine
-// raises reported with the command's name.
+// An output command: an error the engine raises reported with the command's
+// name. The engine shows the hourglass itself while it writes or prints, not
+// over its dialogs.
 template <typename Call> void GraphForm::runOutputCommand(const QString& failure, Call&& call) {
-    const BusyCursor busy;
     try {
         call();
     } catch (const Error& e) {
@@ -528,7 +554,9 @@ void GraphForm::SendToMethod_Click(int Index) {
     const QString key = m_sendToMethods[static_cast<std::size_t>(Index - 1)]->data().toString();
     runOutputCommand(QStringLiteral("Cannot send the chart."), [&] {
         ExportEngine& engine = ExportEngine::shared();
-        engine.TargetFilename = programDirectory() + QDir::separator() + chartStem();
+        // The program's folder is often not writable, and a file there
+        // would be overwritten by the next send.
+        engine.TargetFilename = SendFolder::newJobFolder() + QDir::separator() + chartStem();
         engine.ExportAndSendChart(m_chart->ChartObject(), key);
     });
 }
@@ -554,7 +582,6 @@ void GraphForm::PrintSelection_Click() {
 }
 
 void GraphForm::ExportWizardSelection_Click() {
-    const BusyCursor busy;
     m_chart->Export();
 }
 
@@ -566,8 +593,7 @@ void GraphForm::CopyMetafileSelection_Click() {
     runOutputCommand(QStringLiteral("Cannot copy the chart."), [&] { m_chart->CopyMetafile(); });
 }
 
-// Commands whose work arrives with the output, file, help and period dialogs.
-// They exist so that menus and keys are complete; until then they do nothing.
+// Help, web links and the About box.
 
 void GraphForm::ContentsSelection_Click() {
     showHelpContents(this);

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace tarnvue {
@@ -65,6 +66,9 @@ CustomPeriodForm::CustomPeriodForm(TarnvueChart& chart, QWidget* parent)
         const BusyCursor busy;
         emit helpRequested();
     });
+    // F1 asks for the same help as the button.
+    connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, help,
+            &QPushButton::click);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);

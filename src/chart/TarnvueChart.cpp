@@ -153,15 +153,73 @@ void TarnvueChart::SetupGraph() {
     chart.setLeftTickFormat(QStringLiteral("||"));
 }
 
+std::int16_t bucketCount(double plotBegin, double plotEnd, double periodSize) {
+    return toInt16((plotEnd - plotBegin) / periodSize);
+}
+
 void TarnvueChart::Plot() {
     if (!m_db)
         throw Error(QStringLiteral("The chart has no monitor database."));
-    m_pointCount = toInt16((m_plotEnd - m_plotBegin) / m_periodSize);
+    m_pointCount = bucketCount(m_plotBegin, m_plotEnd, m_periodSize);
     SetupGraph();
     m_chart->setMainTitle(m_mainTitle);
     m_chart->setSubTitle(m_subTitle.compare(m_mainTitle, Qt::CaseInsensitive) == 0 ? QString()
                                                                                    : m_subTitle);
-    Refresh();
+    m_busy = true;
+    m_cancelRequested = false;
+    try {
+        Refresh();
+    } catch (...) {
+        m_busy = false;
+        // Whatever a cancelled read threw on its way out, the build was
+        // cancelled.
+        if (m_cancelRequested)
+            throw BuildCancelled();
+        throw;
+    }
+    m_busy = false;
+}
+
+void TarnvueChart::Cancel() {
+    if (m_busy)
+        m_cancelRequested = true;
+}
+
+void TarnvueChart::yieldToEvents() {
+    QCoreApplication::processEvents();
+    if (m_cancelRequested)
+        throw BuildCancelled();
+}
+
+TarnvueChart::Snapshot TarnvueChart::snapshot() const {
+    return {m_plotBegin,
+            m_plotEnd,
+            m_periodSize,
+            m_nodeId,
+            m_mainTitle,
+            m_subTitle,
+            m_pointCount,
+            std::make_shared<FoldTotals>(*m_totals),
+            m_chart->model(),
+            m_panel->isVisibleTo(this),
+            m_statusLabel->isVisibleTo(this) ? m_statusLabel->text() : QString()};
+}
+
+void TarnvueChart::restore(const Snapshot& snapshot) {
+    m_plotBegin = snapshot.plotBegin;
+    m_plotEnd = snapshot.plotEnd;
+    m_periodSize = snapshot.periodSize;
+    m_nodeId = snapshot.nodeId;
+    m_mainTitle = snapshot.mainTitle;
+    m_subTitle = snapshot.subTitle;
+    m_pointCount = snapshot.pointCount;
+    *m_totals = *snapshot.totals;
+    m_chart->setModel(snapshot.model);
+    m_status->hide();
+    m_statusLabel->setText(snapshot.statusText);
+    m_statusLabel->setVisible(!snapshot.statusText.isEmpty());
+    m_panel->setVisible(snapshot.drawingShown);
+    layoutParts();
 }
 
 void TarnvueChart::Refresh() {
@@ -171,7 +229,7 @@ void TarnvueChart::Refresh() {
     m_statusLabel->setText(QStringLiteral("Generating Chart ..."));
     layoutParts();
     m_statusLabel->show();
-    QCoreApplication::processEvents();
+    yieldToEvents();
 
     ChartControl& chart = *m_chart;
     // Files read without an index are scanned whole when queried: show that
@@ -184,7 +242,9 @@ void TarnvueChart::Refresh() {
             QCoreApplication::processEvents();
             sinceScanYield.restart();
         }
-        return true;
+        // A cancel stops the scan; the read then throws, and Plot reports
+        // the cancel.
+        return !m_cancelRequested;
     });
     struct StopListening {
         ~StopListening() { MonitorDB::setScanProgress({}); }
@@ -202,13 +262,18 @@ void TarnvueChart::Refresh() {
         *rows,
         [&chart](int series, int point, float value) { chart.setValue(series, point, value); },
         [this, &sinceYield](int point) {
+            // A cancel may have come in while the read yielded.
+            if (m_cancelRequested)
+                throw BuildCancelled();
             if (sinceYield.elapsed() < ProgressYieldMilliseconds)
                 return;
             m_status->setValue(static_cast<int>(point * 100.0 / m_pointCount));
-            QCoreApplication::processEvents();
+            yieldToEvents();
             sinceYield.restart();
         });
     rows.reset();
+    if (m_cancelRequested)
+        throw BuildCancelled();
 
     *m_totals = totals;
     annotate(totals);
@@ -298,11 +363,6 @@ PictureSize sizeOf(const QWidget& widget) {
                        perPixelY);
 }
 
-// Twips in the component's own units (pixels at this resolution).
-int componentUnits(const QWidget& widget, std::int16_t twips) {
-    return static_cast<int>(std::lround(twips * widget.logicalDpiX() / 1440.0));
-}
-
 } // namespace
 
 void TarnvueChart::Export() {
@@ -314,10 +374,12 @@ void TarnvueChart::CopyBitmap() {
     m_chart->bitmapToClipboard(size.wholeWidthPixels(), size.wholeHeightPixels());
 }
 
+// The vector picture is sized in pixels straight away: SVG has no 16-bit
+// limit, and twips in 16 bits overflow above about 2,184 pixels.
 void TarnvueChart::CopyMetafile() {
     const PictureSize size = sizeOf(*this);
-    m_chart->vectorToClipboard(componentUnits(*this, size.wholeWidthTwips()),
-                               componentUnits(*this, size.wholeHeightTwips()));
+    m_chart->vectorToClipboard(static_cast<int>(std::lround(size.widthPixels)),
+                               static_cast<int>(std::lround(size.heightPixels)));
 }
 
 bool TarnvueChart::SaveBitmap(const QString& FileName) {
@@ -327,8 +389,8 @@ bool TarnvueChart::SaveBitmap(const QString& FileName) {
 
 bool TarnvueChart::SaveMetafile(const QString& FileName) {
     const PictureSize size = sizeOf(*this);
-    return m_chart->vectorToFile(componentUnits(*this, size.wholeWidthTwips()),
-                                 componentUnits(*this, size.wholeHeightTwips()), FileName);
+    return m_chart->vectorToFile(static_cast<int>(std::lround(size.widthPixels)),
+                                 static_cast<int>(std::lround(size.heightPixels)), FileName);
 }
 
 bool TarnvueChart::SaveJPEG(const QString& FileName) {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "components/chart/ChartModel.h"
+#include "core/Error.h"
+
 #include <QDateTime>
 #include <QLocale>
 #include <QString>
@@ -17,6 +20,12 @@ class ChartControl;
 class MonitorDB;
 struct ChartModel;
 struct FoldTotals;
+
+// Thrown out of a chart build that the user cancelled.
+class BuildCancelled : public Error {
+public:
+    BuildCancelled() : Error(QStringLiteral("The chart build was cancelled.")) {}
+};
 
 // The chart control of the main window: one node's response times over a
 // span cut into buckets. It reads the node's polls from the monitor database,
@@ -77,6 +86,30 @@ public:
     // node's polls and draws them. Throws Error when the bucket count
     // overflows, the database fails, or a row of the first bucket is bad.
     void Plot();
+    // True while Plot runs (it yields to the event loop to show progress).
+    bool Busy() const { return m_busy; }
+    // Asks a running Plot to stop at its next yield; it then throws
+    // BuildCancelled, whatever the read was doing.
+    void Cancel();
+
+    // What the control shows and holds, to put it back after a cancelled
+    // build.
+    struct Snapshot {
+        double plotBegin = 0;
+        double plotEnd = 0;
+        double periodSize = 0;
+        std::int32_t nodeId = 0;
+        QString mainTitle;
+        QString subTitle;
+        std::int16_t pointCount = 0;
+        std::shared_ptr<FoldTotals> totals;
+        ChartModel model;
+        bool drawingShown = false;
+        QString statusText;
+    };
+    Snapshot snapshot() const;
+    void restore(const Snapshot& snapshot);
+
     // Configures the chart component for the current span, without data.
     void SetupGraph();
     // The chart component's customisation dialog. What the user keeps with
@@ -115,6 +148,7 @@ private:
     void Refresh();
     void layoutParts();
     void annotate(const FoldTotals& totals);
+    void yieldToEvents();
 
     double m_plotBegin = 0;
     double m_plotEnd = 0;
@@ -134,12 +168,18 @@ private:
     std::int32_t m_customNode = 0;
     QString m_loadError;
     QString m_saveError;
+    bool m_busy = false;
+    bool m_cancelRequested = false;
 
     QFrame* m_panel = nullptr;
     ChartControl* m_chart = nullptr;
     QProgressBar* m_status = nullptr;
     QLabel* m_statusLabel = nullptr;
 };
+
+// The bucket count of a span: Error "Overflow" when it does not fit in
+// 16 bits.
+std::int16_t bucketCount(double plotBegin, double plotEnd, double periodSize);
 
 // The span on view of a chart zoomed to `shown` points from `firstVisible`
 // (counted from 1), with buckets of widthMinutes from plotBegin.

@@ -577,8 +577,9 @@ std::unique_ptr<RecordSet> JetBackend::allNodes() {
 }
 
 std::unique_ptr<SampleReader> JetBackend::samples(std::int32_t nodeId, double begin, double end) {
-    // The bounds as the query text writes them (15 significant digits), so
-    // that a Jet file and an SQLite file answer the same span alike.
+    // The bounds as the query text writes them (the shortest text that reads
+    // back to the same value), so that a Jet file and an SQLite file answer
+    // the same span alike.
     const double low = DateValue::queryText(begin).toDouble();
     const double high = DateValue::queryText(end).toDouble();
     const ScanProgress progress = scanProgressHook();

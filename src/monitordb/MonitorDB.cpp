@@ -89,6 +89,12 @@ void MonitorDB::open(const QString& path) {
     protectFromOutput(path);
 }
 
+void MonitorDB::open(std::unique_ptr<MonitorBackend> backend, const QString& path) {
+    close();
+    m_backend = std::move(backend);
+    m_path = path;
+}
+
 void MonitorDB::close() noexcept {
     m_backend.reset();
     m_path.clear();

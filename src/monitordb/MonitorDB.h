@@ -36,6 +36,8 @@ public:
     // kept from the previous database must be dropped here.
     void open();
     void open(const QString& path);
+    // Opens through a given backend (tests stand a fake in for a storage).
+    void open(std::unique_ptr<MonitorBackend> backend, const QString& path);
     bool isOpen() const { return m_backend != nullptr; }
     // Never throws.
     void close() noexcept;

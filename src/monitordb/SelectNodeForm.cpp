@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <algorithm>
@@ -158,6 +159,9 @@ SelectNodeForm::SelectNodeForm(QWidget* parent) : QDialog(parent) {
     connect(m_ok, &QPushButton::clicked, this, &SelectNodeForm::okClicked);
     connect(m_cancel, &QPushButton::clicked, this, &SelectNodeForm::reject);
     connect(m_help, &QPushButton::clicked, this, &SelectNodeForm::helpClicked);
+    // F1 asks for the same help as the button.
+    connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, m_help,
+            &QPushButton::click);
     connect(m_list, &QListWidget::itemDoubleClicked, this, &SelectNodeForm::entryDoubleClicked);
     connect(m_filter, &QLineEdit::textChanged, this, &SelectNodeForm::applyFilter);
 

@@ -1,5 +1,6 @@
 #include "ExportEngine.h"
 
+#include "SendFolder.h"
 #include "components/ComponentIds.h"
 #include "core/ComponentRegistry.h"
 #include "core/Dialogs.h"
@@ -152,6 +153,8 @@ bool ExportEngine::exportObject(const char* operation, QObject* object, const QS
 
     ResetOnExit reset(*this);
     const QString folder = programDirectory();
+    const bool quiet = Quiet;
+    const bool noDialog = SkipFilenameSelection;
     bool result = false;
     if (objectArgument) {
         result = passFolder ? invokeBool(*server, operation, Q_ARG(QObject*, object),
@@ -167,6 +170,14 @@ bool ExportEngine::exportObject(const char* operation, QObject* object, const QS
     reset.disarm();
     Reset();
     TargetFilename = server->property("TargetFilename").toString();
+    // A quiet job shows nothing itself; its failure still reaches the
+    // command that started it.
+    // (Without a file dialog nobody can have cancelled it.)
+    const QString failure = server->property("LastError").toString();
+    if (!result && quiet && !failure.isEmpty())
+        throw Error(failure);
+    if (!result && quiet && noDialog)
+        throw Error(QStringLiteral("The export engine did not write the file."));
     return result;
 }
 
@@ -245,7 +256,7 @@ void ExportEngine::PrintImageFile(const QString& FileName, bool Preview) {
 bool ExportEngine::exportAndSend(int objectType, const QString& sendToMethod,
                                  const std::function<bool(const QString&)>& exportCall) {
     if (TargetFilename.isEmpty())
-        TargetFilename = programDirectory() + QDir::separator() + QStringLiteral("Export");
+        TargetFilename = SendFolder::newJobFolder() + QDir::separator() + QStringLiteral("Export");
     const QString method = BestExportMethod(objectType, sendToMethod);
     if (sendToMethod.compare(QStringLiteral("MailContent"), Qt::CaseInsensitive) == 0) {
         FileFormat = QStringLiteral("MHTML");
@@ -292,7 +303,7 @@ bool ExportEngine::ExportAndSendEMFFile(const QString& EMFFilename, const QStrin
 // web archive when an HTML page goes to a mail target.
 bool ExportEngine::exportAndSendText(bool rtf, const QString& text, const QString& sendToMethod) {
     if (TargetFilename.isEmpty())
-        TargetFilename = programDirectory() + QDir::separator() + QStringLiteral("Export");
+        TargetFilename = SendFolder::newJobFolder() + QDir::separator() + QStringLiteral("Export");
     SelectMethod = SkipFilenameSelection = Quiet = true;
     if (FileFormat.isEmpty())
         FileFormat = QStringLiteral("txt");

@@ -27,7 +27,8 @@ struct EngineMethod {
 // and Send To menus from the methods the server offers.
 //
 // Errors the server raises during a call are not caught here: they reach the
-// command as Error.
+// command as Error. A quiet job (one that shows no message itself) that fails
+// is thrown as Error with the server's reason, so the command still reports it.
 class ExportEngine {
 public:
     ExportEngine();

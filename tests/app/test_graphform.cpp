@@ -11,6 +11,8 @@
 #include "components/chart/ChartControl.h"
 #include "core/DateValue.h"
 #include "monitordb/MonitorDB.h"
+#include "monitordb/SelectNodeForm.h"
+#include "monitordb/SqliteBackend.h"
 
 #include <QAction>
 #include <QApplication>
@@ -29,6 +31,8 @@
 
 using namespace tarnvue;
 
+Q_DECLARE_METATYPE(tarnvue::WindowState)
+
 namespace {
 
 const QDateTime Now(QDate(2026, 11, 2), QTime(14, 37));
@@ -41,6 +45,50 @@ void writeDatabase(const QString& path) {
     for (int minute = -8 * 1440; minute < 15 * 60; minute += 5)
         db.addSample(5, day + minute / 1440.0, 10 + (minute / 5) % 7, 9, 20, 0);
 }
+
+// The monitor database read slowly: the reader yields to the event loop
+// before every row and, at one row, runs what the test does meanwhile.
+struct SlowRead {
+    int atRow = 5;
+    std::function<void()> action;
+    bool backendAlive = false;
+    bool readerOutlivedBackend = false;
+};
+
+class SlowReader : public SampleReader {
+public:
+    SlowReader(std::unique_ptr<SampleReader> rows, SlowRead& read)
+        : m_rows(std::move(rows)), m_read(read) {}
+    ~SlowReader() override {
+        if (!m_read.backendAlive)
+            m_read.readerOutlivedBackend = true;
+    }
+    bool next(Sample& sample) override {
+        QCoreApplication::processEvents();
+        if (++m_row == m_read.atRow && m_read.action)
+            std::exchange(m_read.action, {})();
+        return m_rows->next(sample);
+    }
+
+private:
+    std::unique_ptr<SampleReader> m_rows;
+    SlowRead& m_read;
+    int m_row = 0;
+};
+
+class SlowBackend : public SqliteBackend {
+public:
+    SlowBackend(const QString& path, SlowRead& read) : SqliteBackend(path), m_read(read) {
+        m_read.backendAlive = true;
+    }
+    ~SlowBackend() override { m_read.backendAlive = false; }
+    std::unique_ptr<SampleReader> samples(std::int32_t nodeId, double begin, double end) override {
+        return std::make_unique<SlowReader>(SqliteBackend::samples(nodeId, begin, end), m_read);
+    }
+
+private:
+    SlowRead& m_read;
+};
 
 } // namespace
 
@@ -557,6 +605,198 @@ private slots:
         QCOMPARE(w->state(), WindowState::Empty);
         QCOMPARE(w->windowTitle(), QStringLiteral("Norvane Tarnvue"));
         (*m_dialogs)->messages.clear();
+    }
+
+    void buildAfterAFileChartShowsANodeChart_data() {
+        QTest::addColumn<bool>("saveAs");
+        QTest::newRow("after opening a chart file") << false;
+        QTest::newRow("after Save As") << true;
+    }
+    void buildAfterAFileChartShowsANodeChart() {
+        QFETCH(bool, saveAs);
+        auto w = nodeChart();
+        const QString path = m_dir->file(QStringLiteral("shown.nvc"));
+        if (saveAs) {
+            (*m_dialogs)->fileAnswers.push_back(path);
+            command(*w, "SaveAsSelection")->trigger();
+        } else {
+            QVERIFY(w->Chart()->SaveChart(path));
+            QVERIFY(w->LoadGraph(path));
+        }
+        QCOMPARE(w->state(), WindowState::FileChart);
+        command(*w, "BuildNewSelection")->trigger();
+        QCOMPARE(w->windowTitle(), QStringLiteral("router5 - Response Time for Today"));
+        QVERIFY(w->PeriodButtons()->isVisible());
+        QVERIFY(w->Chart()->geometry().bottom() < w->PeriodButtons()->geometry().top());
+    }
+
+    void wheelOverThePeriodTabsChangesNothing() {
+        auto w = nodeChart();
+        QTabBar* tabs = w->PeriodButtons();
+        const QPointF at = tabs->tabRect(0).center();
+        for (const int delta : {-120, -120, 120}) {
+            QWheelEvent wheel(at, tabs->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(tabs, &wheel);
+        }
+        QCOMPARE(tabs->currentIndex(), 0);
+        QCOMPARE(w->CurrentPeriod(), 1);
+    }
+
+    // The hourglass shows while the program works, never over what waits
+    // for the user.
+    void noHourglassOverDialogs_data() {
+        QTest::addColumn<QString>("dialog");
+        QTest::newRow("node dialog") << "node";
+        QTest::newRow("custom period dialog") << "custom";
+        QTest::newRow("failed build message") << "build";
+        QTest::newRow("failed save message") << "save";
+    }
+    void noHourglassOverDialogs() {
+        QFETCH(QString, dialog);
+        auto w = nodeChart();
+        bool busy = false;
+        w->setNodeChooser([&busy](QWidget*) {
+            busy = QApplication::overrideCursor() != nullptr;
+            return 0;
+        });
+        w->setCustomPeriodAnswer([&busy](CustomPeriodForm&) {
+            busy = QApplication::overrideCursor() != nullptr;
+            return false;
+        });
+        if (dialog == QLatin1String("node")) {
+            command(*w, "BuildNewSelection")->trigger();
+        } else if (dialog == QLatin1String("custom")) {
+            command(*w, "CustomPeriod")->trigger();
+        } else if (dialog == QLatin1String("build")) {
+            w->BuildChart(99);
+        } else {
+            (*m_dialogs)->fileAnswers.push_back(m_dir->file(QStringLiteral("no/such/a.nvc")));
+            command(*w, "SaveAsSelection")->trigger();
+        }
+        for (const auto& message : (*m_dialogs)->messages)
+            busy = busy || message.busy;
+        QVERIFY(!busy);
+        (*m_dialogs)->messages.clear();
+    }
+
+    void f1AsksForTheDialogsHelp_data() {
+        QTest::addColumn<bool>("nodeDialog");
+        QTest::newRow("node dialog") << true;
+        QTest::newRow("custom period dialog") << false;
+    }
+    void f1AsksForTheDialogsHelp() {
+        QFETCH(bool, nodeDialog);
+        auto w = nodeChart();
+        std::unique_ptr<QDialog> dialog;
+        std::unique_ptr<QSignalSpy> help;
+        if (nodeDialog) {
+            auto* form = new SelectNodeForm(w.get());
+            help = std::make_unique<QSignalSpy>(form, &SelectNodeForm::helpRequested);
+            dialog.reset(form);
+        } else {
+            auto* form = new CustomPeriodForm(*w->Chart(), w.get());
+            help = std::make_unique<QSignalSpy>(form, &CustomPeriodForm::helpRequested);
+            dialog.reset(form);
+        }
+        dialog->show();
+        QApplication::setActiveWindow(dialog.get());
+        QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
+        QTest::keyClick(dialog.get(), Qt::Key_F1);
+        QCOMPARE(help->count(), 1);
+        (*m_dialogs)->messages.clear();
+    }
+
+    void failedMoreDetailKeepsTheChart() {
+        auto w = nodeChart();
+        command(*w, "Last12MonthsPeriod")->trigger();
+        for (int step = 0; step < 4; ++step)
+            w->MoreDetailSelection_Click();
+        QCOMPARE(int(DateValue::wholeMinutes(w->Chart()->PeriodSize())), 30);
+        const double begin = w->Chart()->PlotBegin();
+        const QString caption = w->windowTitle();
+        // Quarter hours over a year are more buckets than a chart holds.
+        w->MoreDetailSelection_Click();
+        QCOMPARE((*m_dialogs)->texts(), QStringList{"Cannot build new chart.\r\nOverflow"});
+        QCOMPARE(int(DateValue::wholeMinutes(w->Chart()->PeriodSize())), 30);
+        QCOMPARE(w->Chart()->PlotBegin(), begin);
+        QCOMPARE(w->windowTitle(), caption);
+        w->RefreshSelection_Click();
+        QCOMPARE((*m_dialogs)->messages.size(), 1);
+    }
+
+    // A build yields while it reads; what the user does meanwhile must not
+    // start anything, Esc cancels, and a close waits for the read to stop.
+    void buildIsOneOperation_data() {
+        QTest::addColumn<bool>("fromEmpty");
+        QTest::addColumn<QString>("during");
+        QTest::addColumn<int>("period");
+        QTest::addColumn<WindowState>("state");
+        QTest::newRow("another period tab is refused")
+            << false << "tab" << 2 << WindowState::NodeChart;
+        QTest::newRow("a menu command is refused")
+            << false << "menu" << 2 << WindowState::NodeChart;
+        QTest::newRow("Esc puts the previous chart back")
+            << false << "esc" << 1 << WindowState::NodeChart;
+        QTest::newRow("Esc on a first build leaves the window empty")
+            << true << "esc" << 1 << WindowState::Empty;
+        QTest::newRow("a close cancels, then closes")
+            << false << "close" << 1 << WindowState::NodeChart;
+    }
+    void buildIsOneOperation() {
+        QFETCH(bool, fromEmpty);
+        QFETCH(QString, during);
+        QFETCH(int, period);
+        QFETCH(WindowState, state);
+        SlowRead read;
+        MonitorDB::shared().open(std::make_unique<SlowBackend>(MonitorDB::databasePath(), read),
+                                 MonitorDB::databasePath());
+        auto w = std::make_unique<GraphForm>();
+        w->setNodeChooser([](QWidget*) { return 5; });
+        w->show();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        if (!fromEmpty)
+            w->BuildNewSelection_Click();
+        const ChartModel before = w->Chart()->ChartObject()->model();
+        const QString caption = w->windowTitle();
+        QTabBar* tabs = w->PeriodButtons();
+        read.action = [&] {
+            QVERIFY(w->Busy());
+            if (during == QLatin1String("tab"))
+                QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(3).center());
+            else if (during == QLatin1String("menu"))
+                command(*w, "Last30DaysPeriod")->trigger();
+            else if (during == QLatin1String("esc"))
+                QTest::keyClick(w.get(), Qt::Key_Escape);
+            else
+                w->close();
+        };
+        if (fromEmpty)
+            command(*w, "BuildNewSelection")->trigger();
+        else
+            QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+        QVERIFY(!read.action); // the reader ran it
+        QVERIFY(!w->Busy());
+        QVERIFY(!read.readerOutlivedBackend);
+        QCOMPARE(w->state(), state);
+        QCOMPARE(int(w->CurrentPeriod()), period);
+        QCOMPARE(tabs->currentIndex(), period - 1);
+        if (during == QLatin1String("close")) {
+            QVERIFY(!w->isVisible());
+            QVERIFY(!MonitorDB::sharedIfCreated());
+        } else if (during == QLatin1String("esc")) {
+            QCOMPARE(w->windowTitle(), caption);
+            QCOMPARE(w->Chart()->ChartObject()->model(), before);
+        } else {
+            QCOMPARE(w->windowTitle(), QStringLiteral("router5 - Response Time for This Week"));
+            QCOMPARE(int(w->Chart()->PointCount()),
+                     int(bucketCount(w->Chart()->PlotBegin(), w->Chart()->PlotEnd(),
+                                     w->Chart()->PeriodSize())));
+            QCOMPARE(w->Chart()->ChartObject()->pointCount(), int(w->Chart()->PointCount()));
+        }
+        w.reset();
+        MonitorDB::release();
     }
 
     void tinyWindowRaisesNoError() {

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QDir>
 #include <QMenu>
 #include <QMimeData>
 #include <QtTest>
@@ -123,16 +124,61 @@ private slots:
         QVERIFY(file.read(5) == "%PDF-");
     }
 
+    // A send writes into a fresh folder of the user's own, never the
+    // program's, and a send that cannot reach its target says so.
+    void sendToWritesIntoATemporaryFolder_data() {
+        QTest::addColumn<bool>("launched");
+        QTest::newRow("the application opens the file") << true;
+        QTest::newRow("nothing opens it") << false;
+    }
+    void sendToWritesIntoATemporaryFolder() {
+        QFETCH(bool, launched);
+        registerExportEngine();
+        const test::DialogRecorderScope dialogs;
+        QStringList opened;
+        ExportEngineServer::setLauncherForTests(
+            [&](const QString&, const QStringList&, const QUrl& url) {
+                opened << url.toLocalFile();
+                return launched;
+            });
+        auto w = nodeChart();
+        const QStringList before = QDir(m_dir->path()).entryList(QDir::Files);
+        auto* sendTo = w->findChild<QMenu*>(QStringLiteral("SendToMenu"));
+        int index = 0;
+        int open = 0;
+        for (QAction* a : sendTo->actions()) {
+            if (a->data().toString().isEmpty())
+                continue;
+            ++index;
+            if (a->data().toString() == QStringLiteral("Open"))
+                open = index;
+        }
+        QVERIFY(open > 0);
+        w->SendToMethod_Click(open);
+        ExportEngineServer::setLauncherForTests({});
+        QCOMPARE(opened.size(), 1);
+        QVERIFY2(opened[0].startsWith(QDir::tempPath() + QStringLiteral("/tarnvue-send-")) &&
+                     opened[0].endsWith(QStringLiteral("/Core__Router___10.0.0.5.html")),
+                 qPrintable(opened[0]));
+        QVERIFY(QFile::exists(opened[0]));
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), before);
+        QCOMPARE(dialogs->messages.size(), launched ? 0 : 1);
+    }
+
     void copyBitmapAndMetafile() {
         const test::DialogRecorderScope dialogs;
         auto w = nodeChart();
         command(*w, "CopyBitmapSelection")->trigger();
         const QSize size = QGuiApplication::clipboard()->image().size();
         QCOMPARE(size, w->Chart()->size());
+        // Wider than 16-bit twips reach.
+        w->resize(2600, 700);
+        QCoreApplication::processEvents();
+        QVERIFY(w->Chart()->width() > 2200);
         command(*w, "CopyMetafileSelection")->trigger();
         QVERIFY(
             QGuiApplication::clipboard()->mimeData()->hasFormat(QStringLiteral("image/svg+xml")));
-        QVERIFY(dialogs->messages.isEmpty());
+        QVERIFY2(dialogs->messages.isEmpty(), qPrintable(dialogs->texts().join(u'|')));
     }
 
     void pictureSizes() {

@@ -343,7 +343,8 @@ private slots:
         window.resize(120, 40);
         QCoreApplication::processEvents();
         window.Form_Resize();
-        QVERIFY(window.Chart()->geometry().height() >= 0);
+        // What cannot be placed keeps its place: the chart never collapses.
+        QVERIFY(window.Chart()->geometry().isValid());
         window.resize(900, 600);
         QCoreApplication::processEvents();
         QVERIFY(window.Chart()->geometry().height() > before.height() ||

@@ -244,16 +244,6 @@ private slots:
         QVERIFY(!chart.Table());
     }
 
-    void narrowControlRaisesNoError() {
-        TarnvueChart chart;
-        chart.resize(30, 20);
-        chart.show();
-        QCoreApplication::processEvents();
-        chart.resize(0, 0);
-        QCoreApplication::processEvents();
-        QVERIFY(true);
-    }
-
     void drawsWhatItHolds() {
         TarnvueChart chart;
         chart.resize(900, 600);

@@ -326,6 +326,54 @@ private slots:
         QVERIFY(other.model() == c.model());
     }
 
+    // A reference line's text stands just above its line (below it along
+    // the top) and wholly inside the plot, even in a narrow window.
+    void referenceTextsStayReadable_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<bool>("above");
+        QTest::newRow("wide, line in the middle") << 800 << 30.0 << true;
+        QTest::newRow("narrowest, line in the middle") << 0 << 30.0 << true;
+        QTest::newRow("line along the top") << 800 << 49.9 << false;
+    }
+    void referenceTextsStayReadable() {
+        QFETCH(int, width);
+        QFETCH(double, value);
+        QFETCH(bool, above);
+        ChartControl c;
+        fill(c, 12);
+        c.setLeftAxisScale(true, 0, 50);
+        Annotation line;
+        line.defined = true;
+        line.value = value;
+        line.text = QStringLiteral("Overall Average Response Time is 1234.5 ms");
+        c.setAnnotation(0, line);
+        c.setShowAnnotations(true);
+        c.setFontSize(FontLarge);
+        c.resize(width, 300);
+        c.show();
+        c.flush();
+        c.plot()->replot();
+        QCPItemText* text = nullptr;
+        for (int i = 0; i < c.plot()->itemCount(); ++i) {
+            auto* item = qobject_cast<QCPItemText*>(c.plot()->item(i));
+            if (item && item->text() == line.text)
+                text = item;
+        }
+        QVERIFY(text);
+        const QMargins pad = text->padding();
+        const QRectF box = QRectF(text->topLeft->pixelPosition(), text->bottomRight->pixelPosition())
+                               .adjusted(pad.left(), pad.top(), -pad.right(), -pad.bottom());
+        const QRectF plot = c.plot()->axisRect()->rect();
+        QVERIFY2(plot.contains(box), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                    .arg(box.left())
+                                                    .arg(box.top())
+                                                    .arg(box.width())
+                                                    .arg(box.height())));
+        const double lineY = c.plot()->yAxis->coordToPixel(value);
+        QVERIFY(above ? box.bottom() < lineY : box.top() > lineY);
+    }
+
     void doubleClickAsksForTheCustomisationDialog()
     {
         ChartControl c;

@@ -2,9 +2,11 @@
 #include "TestEnvironment.h"
 #include "components/ComponentIds.h"
 #include "core/ComponentRegistry.h"
+#include "core/Error.h"
 #include "core/ProgramDir.h"
+#include "core/SafeFileName.h"
 #include "output/ExportEngine.h"
-#include "output/SafeFileName.h"
+#include "output/SendFolder.h"
 
 #include <QAction>
 #include <QDir>
@@ -210,10 +212,13 @@ private slots:
         QCOMPARE(logged(QStringLiteral("SkipFilenameSelection=")),
                  QStringLiteral("SkipFilenameSelection=true"));
         QCOMPARE(logged(QStringLiteral("Quiet=")), QStringLiteral("Quiet=true"));
-        // The file the engine wrote is what is sent.
-        const QString target = programDirectory() + QDir::separator() + QStringLiteral("Export");
-        QCOMPARE(logged(QStringLiteral("SendTo(")),
-                 QStringLiteral("SendTo(%1.written,%2)").arg(target, key));
+        // The file the engine wrote is what is sent, from a folder of its own
+        // under the temporary location, not the program's.
+        const QString sent = logged(QStringLiteral("SendTo("));
+        QVERIFY2(sent.startsWith(
+                     QStringLiteral("SendTo(%1/%2").arg(QDir::tempPath(), SendFolder::prefix())) &&
+                     sent.endsWith(QStringLiteral("Export.written,%1)").arg(key)),
+                 qPrintable(sent));
         QCOMPARE(engine.FileFormat, QString());
         QVERIFY(!engine.Quiet);
     }
@@ -222,7 +227,9 @@ private slots:
         FakeEngine::exportResult = false;
         ExportEngine engine;
         QObject chart;
-        QVERIFY(!engine.ExportAndSendChart(&chart, QStringLiteral("MailContent")));
+        // Quiet as a send is, its failure reaches the command.
+        QVERIFY_THROWS_EXCEPTION(Error,
+                                 engine.ExportAndSendChart(&chart, QStringLiteral("MailContent")));
         QVERIFY(logged(QStringLiteral("SendTo(")).isEmpty());
         QVERIFY(!engine.SkipFilenameSelection);
     }
@@ -336,6 +343,11 @@ private slots:
                                          << "a_b-c.d@e";
         QTest::newRow("empty gives the fallback") << ""
                                                   << "fallback";
+        QTest::newRow("no hidden file") << ".hidden"
+                                        << "_hidden";
+        QTest::newRow("placement marker") << "||Core Router"
+                                          << "Core_Router";
+        QTest::newRow("cut to fit a file name") << QString(300, u'x') << QString(200, u'x');
     }
     void safeFileNames() {
         QFETCH(QString, title);

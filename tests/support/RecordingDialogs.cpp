@@ -1,10 +1,12 @@
 #include "RecordingDialogs.h"
 
+#include <QApplication>
+
 namespace tarnvue::test {
 
 MessageReply RecordingDialogs::message(QWidget*, const QString& text, MessageIcon icon,
                                        const QString& title, MessageButtons buttons) {
-    messages.append({text, icon, title});
+    messages.append({text, icon, title, QApplication::overrideCursor() != nullptr});
     if (!replies.empty()) {
         const MessageReply reply = replies.front();
         replies.pop_front();

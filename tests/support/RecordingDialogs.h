@@ -17,6 +17,7 @@ public:
         QString text;
         MessageIcon icon;
         QString title;
+        bool busy = false; // the hourglass showed over it
     };
 
     MessageReply message(QWidget* parent, const QString& text, MessageIcon icon,

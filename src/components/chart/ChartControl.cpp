@@ -20,6 +20,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPdfWriter>
+#include <QPicture>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRubberBand>
@@ -440,11 +441,11 @@ bool ChartControl::action(int request) {
         if (dialog.exec() != QDialog::Accepted)
             return false;
         const OutputLook output(*this);
-        QCPPainter painter(&printer);
-        const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
-        const double scale = printer.resolution() / 96.0;
-        m_plot->toPainter(&painter, int(page.width() / scale), int(page.height() / scale));
-        return true;
+        QPainter painter;
+        if (!painter.begin(&printer))
+            return false;
+        paintTo(painter, QRectF(0, 0, printer.width(), printer.height()), true);
+        return painter.end();
     }
     case ActionWriteJpeg:
         return bitmapToFile(m_imageWidth > 0 ? m_imageWidth : width(),
@@ -471,11 +472,58 @@ ChartControl::OutputLook::~OutputLook() {
         m_control.m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
+template <typename Draw> auto ChartControl::atSize(int width, int height, Draw&& draw) {
+    struct Restore {
+        QCustomPlot* plot;
+        ChartPlotter* plotter;
+        QRect viewport;
+        ~Restore() {
+            plot->setViewport(viewport);
+            plotter->placeReferenceTexts();
+        }
+    } restore{m_plot, m_plotter.get(), m_plot->viewport()};
+    m_plot->setViewport(QRect(0, 0, width, height));
+    m_plotter->placeReferenceTexts();
+    return draw();
+}
+
+void ChartControl::paintTo(QPainter& painter, const QRectF& target, bool withTitles) {
+    flush();
+    // A picture plays back scaled from its own resolution to the device's.
+    QPicture picture;
+    const double scale = painter.device()->logicalDpiX() / double(picture.logicalDpiX());
+    const int width = static_cast<int>(target.width() / scale);
+    const int height = static_cast<int>(target.height() / scale);
+    if (width <= 0 || height <= 0)
+        return;
+    const ChartModel shown = m_model;
+    if (!withTitles) {
+        m_model.mainTitle.clear();
+        m_model.subTitle.clear();
+        m_model.footer.clear();
+        m_plotter->applyLook(m_model);
+        m_plotter->applyView(m_model);
+    }
+    // Recorded at the screen's resolution, where the layout measures its
+    // texts, and played scaled: every line and letter stays a vector.
+    {
+        QCPPainter recorder(&picture);
+        recorder.setMode(QCPPainter::pmVectorized);
+        atSize(width, height, [&] { m_plot->toPainter(&recorder, width, height); });
+    }
+    painter.drawPicture(target.topLeft(), picture);
+    if (!withTitles) {
+        m_model = shown;
+        m_pending |= LookChanged;
+        flush();
+    }
+}
+
 QImage ChartControl::toImage(int width, int height) {
     if (width <= 0 || height <= 0 || width > 20000 || height > 20000)
         return {};
     const OutputLook output(*this);
-    return m_plot->toPixmap(width, height).toImage();
+    return atSize(width, height, [&] { return m_plot->toPixmap(width, height).toImage(); });
 }
 
 bool ChartControl::bitmapToFile(int width, int height, const QString& path, QString* reason) {
@@ -517,7 +565,7 @@ bool ChartControl::vectorToFile(int width, int height, const QString& path, QStr
     QByteArray svg;
     {
         const OutputLook output(*this);
-        svg = svgOf(*m_plot, width, height);
+        svg = atSize(width, height, [&] { return svgOf(*m_plot, width, height); });
     }
     return writeOutputFile(path, svg, reason);
 }
@@ -537,7 +585,7 @@ bool ChartControl::pdfToFile(int width, int height, const QString& path, QString
                                      QPageSize::Point, QString(), QPageSize::ExactMatch));
         writer.setCreator(QStringLiteral("Tarnvue"));
         writer.setTitle(m_model.mainTitle);
-        paintChart(*m_plot, writer, width, height);
+        atSize(width, height, [&] { paintChart(*m_plot, writer, width, height); });
     }
     return writeOutputFile(path, buffer.data(), reason);
 }
@@ -556,7 +604,8 @@ bool ChartControl::vectorToClipboard(int width, int height) {
     auto* data = new QMimeData;
     {
         const OutputLook output(*this);
-        data->setData(QStringLiteral("image/svg+xml"), svgOf(*m_plot, width, height));
+        data->setData(QStringLiteral("image/svg+xml"),
+                      atSize(width, height, [&] { return svgOf(*m_plot, width, height); }));
     }
     // Programs that take no vector image still get a picture.
     data->setImageData(toImage(width, height));

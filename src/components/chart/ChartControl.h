@@ -10,6 +10,7 @@
 #include <memory>
 
 class QCustomPlot;
+class QPainter;
 class QTableWidget;
 class QSplitter;
 class QRubberBand;
@@ -141,6 +142,13 @@ public:
     bool bitmapToClipboard(int width, int height);
     bool vectorToClipboard(int width, int height);
     QImage toImage(int width, int height);
+    // Draws the chart as vectors into a rectangle of any active painter (a
+    // printer, a PDF): laid out at the screen's resolution for the
+    // rectangle's size and scaled onto the device, so that it fills the
+    // rectangle and stays sharp at the device's resolution. Without titles
+    // the main title, subtitle and footer are left out (a printed page sets
+    // them itself).
+    void paintTo(QPainter& painter, const QRectF& target, bool withTitles);
 
     // The chart file: the whole model, written through QSaveFile. A load that
     // fails leaves the chart as it was and describes why in *error.
@@ -198,6 +206,9 @@ private:
     void fillTable();
     void showTable(bool show);
     void showContextMenu(const QPoint& position);
+    // Runs a drawing of the plot at another size than the screen's, with
+    // the reference texts placed for that size.
+    template <typename Draw> auto atSize(int width, int height, Draw&& draw);
 
     ChartModel m_model;
     QSplitter* m_splitter = nullptr;

@@ -6,6 +6,7 @@
 #include "core/Dialogs.h"
 #include "core/Error.h"
 #include "core/ProgramInfo.h"
+#include "core/SafeFileName.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -28,10 +29,6 @@ namespace tarnvue {
 
 namespace {
 
-// File names longer than 255 bytes fail on most file systems; leave room for
-// the extension and a numbered copy.
-constexpr qsizetype MaximumNameBytes = 200;
-
 constexpr int DefaultWidth = 1200;
 constexpr int DefaultHeight = 800;
 
@@ -45,42 +42,8 @@ QString dataText(const ExportFormat& format, const ChartModel& model) {
 
 } // namespace
 
-QString safeFileName(const QString& title) {
-    QString name = title;
-    // "||" only says where the title stands on the chart.
-    if (name.startsWith(QStringLiteral("||")))
-        name.remove(0, 2);
-
-    static const QString forbidden = QStringLiteral("\\/:*?\"<>|");
-    for (QChar& c : name) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f || forbidden.contains(c))
-            c = QLatin1Char('_');
-    }
-
-    while (name.toUtf8().size() > MaximumNameBytes) {
-        name.chop(1);
-        if (!name.isEmpty() && name.back().isHighSurrogate())
-            name.chop(1);
-    }
-
-    // No hidden files from a title that starts with a dot, and no names that
-    // end in a blank or a dot.
-    const auto trimmed = [](QChar c) {
-        return c.isSpace() || c == QLatin1Char('.');
-    };
-    qsizetype begin = 0;
-    qsizetype end = name.size();
-    while (begin < end && trimmed(name[begin]))
-        ++begin;
-    while (end > begin && trimmed(name[end - 1]))
-        --end;
-    name = name.mid(begin, end - begin);
-
-    return name.isEmpty() ? QStringLiteral("chart") : name;
-}
-
 QString proposedFileName(const QString& title, const ExportFormat& format) {
-    return safeFileName(title) + QLatin1Char('.') + format.extension();
+    return SafeFileName(title, QStringLiteral("chart")) + QLatin1Char('.') + format.extension();
 }
 
 QString withFormatSuffix(const QString& path, const ExportFormat& format) {

@@ -17,14 +17,8 @@ namespace tarnvue {
 
 class ChartControl;
 
-// A file name (without extension) made from a chart title: the right-hand
-// marker "||" dropped, characters no file system takes (\ / : * ? " < > |
-// and control characters) replaced by '_', cut to a length every file system
-// takes, blanks and dots trimmed from the ends, and "chart" when nothing is
-// left.
-QString safeFileName(const QString& title);
-
-// The name the file dialog proposes: safeFileName(title) plus the format's
+// The name the file dialog proposes: the title made safe as every proposed
+// name is (SafeFileName, "chart" for an empty title) plus the format's
 // extension.
 QString proposedFileName(const QString& title, const ExportFormat& format);
 

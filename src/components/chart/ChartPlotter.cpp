@@ -122,6 +122,14 @@ double seriesPenWidth(const ChartModel& model, const SeriesStyle& style) {
     return model.visiblePointCount > DenseSeriesPoints ? std::min(width, 1.0) : width;
 }
 
+// One device pixel wide on every device: a hairline on paper, not a line
+// as thick as a screen pixel.
+QPen gridPen() {
+    QPen pen(QColor(0, 0, 0, 40), 1, Qt::DotLine);
+    pen.setCosmetic(true);
+    return pen;
+}
+
 } // namespace
 
 ChartPlotter::ChartPlotter(QCustomPlot& plot) : m_plot(plot) {
@@ -145,6 +153,32 @@ ChartPlotter::ChartPlotter(QCustomPlot& plot) : m_plot(plot) {
         m_texts[i]->position->setTypeX(QCPItemPosition::ptAxisRectRatio);
         m_texts[i]->position->setTypeY(QCPItemPosition::ptPlotCoords);
         m_texts[i]->setClipToAxisRect(true);
+    }
+    QObject::connect(&m_plot, &QCustomPlot::beforeReplot, &m_plot,
+                     [this] { placeReferenceTexts(); });
+}
+
+void ChartPlotter::placeReferenceTexts() {
+    // The layout for the plot's present size, as the drawing will use it.
+    QCPLayoutGrid* layout = m_plot.plotLayout();
+    layout->update(QCPLayoutElement::upPreparation);
+    layout->update(QCPLayoutElement::upMargins);
+    layout->update(QCPLayoutElement::upLayout);
+    const QRect rect = m_plot.axisRect()->rect();
+    constexpr int Gap = 3;
+    for (QCPItemText* text : m_texts) {
+        if (!text->visible() || rect.width() <= 0)
+            continue;
+        QFont font = m_textFont;
+        const double room = rect.width() * 0.98 - 2 * Gap;
+        while (font.pointSizeF() > 5 && QFontMetricsF(font).horizontalAdvance(text->text()) > room)
+            font.setPointSizeF(font.pointSizeF() - 0.5);
+        text->setFont(font);
+        const double lineY = text->position->valueAxis()->coordToPixel(text->position->value());
+        const bool above = lineY - rect.top() > QFontMetricsF(font).height() + 2 * Gap;
+        const Qt::Alignment side = text->positionAlignment() & Qt::AlignHorizontal_Mask;
+        text->setPositionAlignment(side | (above ? Qt::AlignBottom : Qt::AlignTop));
+        text->setPadding(above ? QMargins(0, 0, 0, Gap) : QMargins(0, Gap, 0, 0));
     }
 }
 
@@ -319,7 +353,7 @@ void ChartPlotter::applyLook(const ChartModel& model) {
         if (auto ticker = axis->ticker().dynamicCast<FormatTicker>())
             ticker->suffix = suffixOf(format);
         axis->grid()->setVisible(model.gridLines);
-        axis->grid()->setPen(QPen(QColor(0, 0, 0, 40), 1, Qt::DotLine));
+        axis->grid()->setPen(gridPen());
         axis->grid()->setZeroLinePen(Qt::NoPen);
     };
     styleAxis(m_plot.yAxis, model.leftLabel, model.leftColor, model.leftTickFormat);
@@ -332,7 +366,7 @@ void ChartPlotter::applyLook(const ChartModel& model) {
     x->setLabelFont(font);
     x->setTickLabelFont(smallFont);
     x->grid()->setVisible(model.gridLines);
-    x->grid()->setPen(QPen(QColor(0, 0, 0, 40), 1, Qt::DotLine));
+    x->grid()->setPen(gridPen());
     if (auto ticker = x->ticker().dynamicCast<PointTimeTicker>()) {
         ticker->firstPointTime = model.firstPointTime;
         ticker->minutesPerPoint = std::max(1, model.minutesPerPoint);
@@ -359,6 +393,7 @@ void ChartPlotter::applyLook(const ChartModel& model) {
         const QString text = stripPlacement(a.text, place, Qt::AlignRight);
         m_texts[i]->setText(text);
         m_texts[i]->setFont(smallFont);
+        m_textFont = smallFont;
         m_texts[i]->setColor(a.color);
         m_texts[i]->position->setAxes(m_plot.xAxis, axis);
         m_texts[i]->position->setCoords(place == Qt::AlignLeft ? 0.01 : 0.99, a.value);

@@ -49,6 +49,12 @@ public:
 
     QCPAxis* timeAxis() const;
 
+    // Puts each reference line's text just above its line (below it where
+    // the line runs along the top), inside the plot, in a smaller font where
+    // the plot is too narrow for it. Runs before every drawing on screen, when
+    // the plot's size is known; pictures of other sizes call it for theirs.
+    void placeReferenceTexts();
+
 private:
     QCPAxis* seriesAxis(const ChartModel& model, int series) const;
     void layoutRows(const ChartModel& model);
@@ -63,6 +69,7 @@ private:
     std::vector<QCPGraph*> m_graphs;
     QCPItemStraightLine* m_lines[2] = {nullptr, nullptr};
     QCPItemText* m_texts[2] = {nullptr, nullptr};
+    QFont m_textFont;
 };
 
 } // namespace tarnvue

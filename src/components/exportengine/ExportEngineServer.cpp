@@ -6,6 +6,7 @@
 #include "components/ComponentIds.h"
 #include "components/chart/ChartControl.h"
 #include "components/chart/ChartOutput.h"
+#include "core/BusyCursor.h"
 #include "core/ComponentRegistry.h"
 #include "core/Dialogs.h"
 #include "core/OutputFile.h"
@@ -27,7 +28,6 @@
 #include <QStandardPaths>
 #include <QSvgRenderer>
 #include <QTextDocument>
-#include <QUrlQuery>
 
 namespace tarnvue {
 
@@ -273,7 +273,12 @@ bool ExportEngineServer::writeExport(
     if (!path)
         return false;
     QString reason;
-    if (!write(*chosen, *path, &reason))
+    bool written = false;
+    {
+        const BusyCursor busy;
+        written = write(*chosen, *path, &reason);
+    }
+    if (!written)
         return fail(QStringLiteral("The %1 could not be exported to %2.\r\n%3")
                         .arg(what, QDir::toNativeSeparators(*path), reason));
     m_targetFilename = *path;
@@ -357,7 +362,11 @@ PrintedPage ExportEngineServer::chartPage(ChartControl& chart) {
     page.subTitle = m_subTitle.isEmpty() ? plainTitle(chart.subTitle()) : m_subTitle;
     page.paragraph = m_paragraph;
     page.footer = m_footer.isEmpty() ? plainLine(chart.footer()) : m_footer;
-    page.image = chart.toImage(imageWidth(), imageHeight());
+    // The chart itself, in vectors, filling the page below the titles that
+    // the page prints once.
+    page.drawing = [&chart](QPainter& painter, const QRectF& area) {
+        chart.paintTo(painter, area, false);
+    };
     return page;
 }
 
@@ -487,7 +496,10 @@ bool ExportEngineServer::print(bool preview, const std::function<bool(QPrinter&)
         QPrintPreviewDialog dialog(&printer);
         dialog.setWindowTitle(QStringLiteral("Print Preview"));
         connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-                [&render](QPrinter* target) { render(*target); });
+                [&render](QPrinter* target) {
+                    const BusyCursor busy;
+                    render(*target);
+                });
         dialog.exec();
         return true;
     }
@@ -496,7 +508,12 @@ bool ExportEngineServer::print(bool preview, const std::function<bool(QPrinter&)
         if (dialog.exec() != QDialog::Accepted)
             return false;
     }
-    if (!render(printer))
+    bool printed = false;
+    {
+        const BusyCursor busy;
+        printed = render(printer);
+    }
+    if (!printed)
         return fail(QStringLiteral("The printer could not be started."));
     return true;
 }
@@ -523,13 +540,11 @@ bool ExportEngineServer::SendTo(const QString& fileName, const QString& sendToKe
                 xdgEmail, {QStringLiteral("--subject"), subject, QStringLiteral("--attach"), path},
                 QUrl());
         } else {
-            // A mailto: address cannot carry an attachment; the mail names the file.
-            QUrlQuery query;
-            query.addQueryItem(QStringLiteral("subject"), subject);
-            query.addQueryItem(QStringLiteral("body"), QUrl::fromLocalFile(path).toString());
-            QUrl url(QStringLiteral("mailto:"));
-            url.setQuery(query);
-            started = launch(QString(), {}, url);
+            // A mailto: address cannot carry the file, and a link to a file
+            // on this machine means nothing to the one who gets the mail.
+            return fail(QStringLiteral("No mail program can be reached: xdg-email (from "
+                                       "xdg-utils) is not installed.\r\nThe file is %1.")
+                            .arg(QDir::toNativeSeparators(path)));
         }
         return started || fail(QStringLiteral("The mail program could not be started."));
     }
@@ -567,6 +582,7 @@ bool ExportEngineServer::launch(const QString& program, const QStringList& args,
 // ---- small helpers
 
 bool ExportEngineServer::fail(const QString& text) const {
+    m_lastError = text;
     if (!m_quiet)
         showExclamation(nullptr, text);
     return false;

@@ -46,6 +46,8 @@ struct PrintedPage;
 // - ProgramName, ProgramVersion: the generator named in pages and PDFs.
 // - ImageFormat, ColumnList, SkipFieldSelection: accepted and kept; pictures
 //   inside pages are always PNG and every column is written.
+// - LastError (read only): why the last call failed, shown or not; empty
+//   after a call that worked or was cancelled by the user.
 //
 // Writing a name that is not one of these settings is refused: setProperty
 // returns false and no dynamic property is left behind.
@@ -70,10 +72,13 @@ class ExportEngineServer : public QObject {
     Q_PROPERTY(bool SkipFilenameSelection MEMBER m_skipFilenameSelection)
     Q_PROPERTY(bool Quiet MEMBER m_quiet)
     Q_PROPERTY(QString DefaultPrinter MEMBER m_defaultPrinter)
+    Q_PROPERTY(QString LastError READ lastError)
 
 public:
     explicit ExportEngineServer(QObject* parent = nullptr);
     ~ExportEngineServer() override;
+
+    QString lastError() const { return m_lastError; }
 
     // Exports of objects. The object must be a ChartControl; a table is its
     // data, a picture or map its drawing. Method "PRINTER" prints, "PREVIEW"
@@ -169,6 +174,7 @@ private:
     bool m_skipFilenameSelection = false;
     bool m_quiet = false;
     QString m_defaultPrinter;
+    mutable QString m_lastError;
 };
 
 // Makes the engine creatable through the component registry.

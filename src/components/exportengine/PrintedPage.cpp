@@ -1,7 +1,7 @@
 #include "PrintedPage.h"
 
 #include <QFontMetrics>
-#include <QPagedPaintDevice>
+#include <QPaintDevice>
 #include <QPainter>
 
 namespace tarnvue {
@@ -23,7 +23,7 @@ void takeText(QPainter& painter, QRectF& area, const QString& text, const QFont&
 
 } // namespace
 
-void PrintedPage::paint(QPainter& painter, QPagedPaintDevice& device) const {
+void PrintedPage::paint(QPainter& painter, QPaintDevice& device) const {
     const qreal dpi = device.logicalDpiY();
     QRectF area(0, 0, device.width(), device.height());
     // Leave a little air inside the printable area.
@@ -53,7 +53,13 @@ void PrintedPage::paint(QPainter& painter, QPagedPaintDevice& device) const {
                        QFontMetricsF(footerFont, painter.device()).height() * 0.5);
     }
 
-    if (image.isNull() || area.width() <= 0 || area.height() <= 0)
+    if (area.width() <= 0 || area.height() <= 0)
+        return;
+    if (drawing) {
+        drawing(painter, area);
+        return;
+    }
+    if (image.isNull())
         return;
     QSizeF size = QSizeF(image.size());
     size.scale(area.size(), Qt::KeepAspectRatio);

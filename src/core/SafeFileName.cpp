@@ -2,10 +2,17 @@
 
 namespace tarnvue {
 
+namespace {
+
+constexpr qsizetype MaximumStemLength = 200;
+
+} // namespace
+
 QString SafeFileName(const QString& text, const QString& fallback) {
-    if (text.isEmpty())
+    QString result = text.startsWith(QStringLiteral("||")) ? text.mid(2) : text;
+    if (result.isEmpty())
         return fallback;
-    QString result = text;
+    result.truncate(MaximumStemLength);
     for (QChar& c : result) {
         const char16_t u = c.unicode();
         const bool keep = (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') ||
@@ -14,6 +21,8 @@ QString SafeFileName(const QString& text, const QString& fallback) {
         if (!keep)
             c = QLatin1Char('_');
     }
+    if (result.startsWith(QLatin1Char('.')))
+        result[0] = QLatin1Char('_');
     return result;
 }
 
