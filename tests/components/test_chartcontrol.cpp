@@ -244,7 +244,10 @@ private slots:
         fill(c, points);
         c.setMinutesPerPoint(minutes);
         c.setFirstPointTime(first);
+        // The labels as a plot of that width lays them out.
         QVERIFY(!c.toImage(width, 400).isNull());
+        c.plot()->setViewport(QRect(0, 0, width, 400));
+        c.plot()->replot();
         const QVector<QString> shown = c.plot()->xAxis->tickVectorLabels();
         QCOMPARE(shown.size(), count);
         QTEST(shown.at(0), "firstLabel");
