@@ -8,6 +8,7 @@
 #include "core/Numeric.h"
 #include "core/ProgramInfo.h"
 #include "monitordb/MonitorDB.h"
+#include "monitordb/SampleStore.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -160,22 +161,24 @@ void TarnvueChart::Refresh() {
     QCoreApplication::processEvents();
 
     ChartControl& chart = *m_chart;
-    // Files read without an index are scanned whole when queried: show that
-    // too, at the same pace as the fold.
-    QElapsedTimer sinceScanYield;
-    sinceScanYield.start();
-    MonitorDB::setScanProgress([this, &sinceScanYield](qint64 done, qint64 total) {
-        if (total > 0 && sinceScanYield.elapsed() >= ProgressYieldMilliseconds) {
+    // The bar follows the rows read: from ranges read at once, or from a
+    // file read without an index, which is scanned whole.
+    QElapsedTimer sinceReadYield;
+    sinceReadYield.start();
+    const auto readProgress = [this, &sinceReadYield](qint64 done, qint64 total) {
+        if (total > 0 && sinceReadYield.elapsed() >= ProgressYieldMilliseconds) {
             m_status->setValue(static_cast<int>(done * 100 / total));
             QCoreApplication::processEvents();
-            sinceScanYield.restart();
+            sinceReadYield.restart();
         }
         return true;
-    });
+    };
+    MonitorDB::setScanProgress(readProgress);
     struct StopListening {
         ~StopListening() { MonitorDB::setScanProgress({}); }
     } stopListening;
-    auto rows = m_db->samples(m_nodeId, m_plotBegin, m_plotEnd);
+    SampleRowsReader rows(SampleStore::shared().rows(*m_db, m_nodeId, m_plotBegin, m_plotEnd,
+                                                     m_periodSize, readProgress));
     MonitorDB::setScanProgress({});
     SampleFold fold(m_plotBegin, m_periodSize, m_pointCount);
     // Progress is taken every tenth bucket, but shown (and the window allowed
@@ -185,7 +188,7 @@ void TarnvueChart::Refresh() {
     QElapsedTimer sinceYield;
     sinceYield.start();
     const FoldTotals totals = fold.run(
-        *rows,
+        rows,
         [&chart](int series, int point, float value) { chart.setValue(series, point, value); },
         [this, &sinceYield](int point) {
             if (sinceYield.elapsed() < ProgressYieldMilliseconds)
@@ -194,7 +197,6 @@ void TarnvueChart::Refresh() {
             QCoreApplication::processEvents();
             sinceYield.restart();
         });
-    rows.reset();
 
     *m_totals = totals;
     annotate(totals);
@@ -206,6 +208,11 @@ void TarnvueChart::Refresh() {
     m_chart->show();
 
     chart.setFooter(QStringLiteral("||Norvane Tarnvue version ") + programVersion());
+}
+
+void TarnvueChart::ForgetRows() {
+    if (m_db && m_db->isOpen())
+        SampleStore::shared().dropNode(*m_db, m_nodeId);
 }
 
 ZoomSpan zoomSpan(double plotBegin, int widthMinutes, int firstVisible, int shown) {

@@ -67,9 +67,13 @@ public:
     void ZoomOut();
 
     // Cuts the span into buckets, configures the chart, reads and folds the
-    // node's polls and draws them. Throws Error when the bucket count
+    // node's polls (from the rows kept in memory where they cover the span)
+    // and draws them. Throws Error when the bucket count
     // overflows, the database fails, or a row of the first bucket is bad.
     void Plot();
+    // Forgets the rows of the chart's node kept from earlier plots, so that
+    // the next plot reads the database afresh.
+    void ForgetRows();
     // Configures the chart component for the current span, without data.
     void SetupGraph();
     // The chart component's customisation dialog.

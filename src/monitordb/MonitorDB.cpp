@@ -2,12 +2,14 @@
 
 #include "DatabaseFormat.h"
 #include "JetBackend.h"
+#include "SampleStore.h"
 #include "SqliteBackend.h"
 #include "core/Error.h"
 #include "core/ProgramDir.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <atomic>
 
 namespace tarnvue {
 
@@ -19,6 +21,10 @@ std::unique_ptr<MonitorDB>& sharedInstance() {
 }
 
 } // namespace
+
+MonitorDB::~MonitorDB() {
+    close();
+}
 
 MonitorDB& MonitorDB::shared() {
     auto& instance = sharedInstance();
@@ -59,15 +65,15 @@ void MonitorDB::open(const QString& path) {
     const DatabaseFormat format = detectDatabaseFormat(path);
     switch (format) {
     case DatabaseFormat::SQLite:
-        m_backend = std::make_unique<SqliteBackend>(path);
-        break;
+        open(std::make_unique<SqliteBackend>(path), path);
+        return;
     case DatabaseFormat::Missing:
         throw Error(QStringLiteral("Could not find file '%1'.").arg(path));
     case DatabaseFormat::Unreadable:
         throw Error(QStringLiteral("Cannot read the monitor database '%1'.").arg(path));
     case DatabaseFormat::Jet4:
-        m_backend = std::make_unique<JetBackend>(path);
-        break;
+        open(std::make_unique<JetBackend>(path), path);
+        return;
     case DatabaseFormat::Jet3:
     case DatabaseFormat::Ace:
         throw Error(QStringLiteral("The monitor database '%1' is %2, which is not supported; "
@@ -78,12 +84,22 @@ void MonitorDB::open(const QString& path) {
         throw Error(QStringLiteral("The monitor database '%1' is %2, not a monitor database.")
                         .arg(path, describeDatabaseFormat(format)));
     }
+}
+
+void MonitorDB::open(std::unique_ptr<MonitorBackend> backend, const QString& path) {
+    close();
+    static std::atomic<quint64> openings{0};
+    m_backend = std::move(backend);
     m_path = path;
+    m_serial = ++openings;
 }
 
 void MonitorDB::close() noexcept {
+    if (m_serial != 0)
+        SampleStore::shared().dropDatabase(m_serial);
     m_backend.reset();
     m_path.clear();
+    m_serial = 0;
 }
 
 MonitorBackend& MonitorDB::backend() {
@@ -106,6 +122,14 @@ std::unique_ptr<RecordSet> MonitorDB::allNodes() {
 
 std::unique_ptr<SampleReader> MonitorDB::samples(std::int32_t nodeId, double begin, double end) {
     return backend().samples(nodeId, begin, end);
+}
+
+std::unique_ptr<SampleConnection> MonitorDB::sampleConnection() {
+    return backend().sampleConnection();
+}
+
+bool MonitorDB::scansWholeTable() {
+    return backend().scansWholeTable();
 }
 
 NodeTitles readNodeTitles(MonitorDB& db, std::int32_t nodeId) {

@@ -4,6 +4,7 @@
 #include "core/Error.h"
 
 #include <QAtomicInt>
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -209,6 +210,45 @@ private:
     int m_loss = -1;
 };
 
+// A connection of its own for reads on another thread: SQLite's interface
+// straight on a read-only handle, with the same busy time-out as the
+// program's connection. The handle is opened by the first query, on the
+// thread that reads.
+class NativeSampleConnection : public SampleConnection {
+public:
+    explicit NativeSampleConnection(QString path) : m_path(std::move(path)) {}
+    // Closes once the last statement of a reader still alive is finished.
+    ~NativeSampleConnection() override { sqlite3_close_v2(m_db); }
+    NativeSampleConnection(const NativeSampleConnection&) = delete;
+    NativeSampleConnection& operator=(const NativeSampleConnection&) = delete;
+
+    std::unique_ptr<SampleReader> samples(std::int32_t nodeId, double begin,
+                                          double end) override {
+        if (!m_db)
+            open();
+        return std::make_unique<NativeSampleReader>(m_db,
+                                                    MonitorQueries::samples(nodeId, begin, end));
+    }
+
+private:
+    void open() {
+        sqlite3* db = nullptr;
+        const int rc = sqlite3_open_v2(QFile::encodeName(m_path).constData(), &db,
+                                       SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+        if (rc != SQLITE_OK) {
+            const QString text = db ? QString::fromUtf8(sqlite3_errmsg(db))
+                                    : QString::fromUtf8(sqlite3_errstr(rc));
+            sqlite3_close(db);
+            throw Error(text);
+        }
+        sqlite3_busy_timeout(db, 10000);
+        m_db = db;
+    }
+
+    QString m_path;
+    sqlite3* m_db = nullptr;
+};
+
 // The connection's sqlite3 handle, when the driver is the system SQLite one.
 sqlite3* nativeHandle(const QString& connectionName) {
     const QVariant handle = QSqlDatabase::database(connectionName, false).driver()->handle();
@@ -224,7 +264,8 @@ QString newConnectionName() {
 
 } // namespace
 
-SqliteBackend::SqliteBackend(const QString& path) : m_connectionName(newConnectionName()) {
+SqliteBackend::SqliteBackend(const QString& path)
+    : m_connectionName(newConnectionName()), m_path(path) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     db.setDatabaseName(path);
     db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=10000"));
@@ -265,6 +306,10 @@ std::unique_ptr<SampleReader> SqliteBackend::samples(std::int32_t nodeId, double
     if (sqlite3* handle = nativeHandle(m_connectionName))
         return std::make_unique<NativeSampleReader>(handle, text);
     return std::make_unique<SqlSampleReader>(runQuery(m_connectionName, text));
+}
+
+std::unique_ptr<SampleConnection> SqliteBackend::sampleConnection() {
+    return std::make_unique<NativeSampleConnection>(m_path);
 }
 
 } // namespace tarnvue
