@@ -6,6 +6,7 @@
 #include "chart/CustomPeriodForm.h"
 #include "chart/DateText.h"
 #include "chart/Periods.h"
+#include "chart/SampleFold.h"
 #include "chart/SampleSizes.h"
 #include "chart/TarnvueChart.h"
 #include "components/chart/ChartControl.h"
