@@ -112,6 +112,14 @@ void SampleColumns::reserve(std::size_t rows) {
         column->reserve(rows);
 }
 
+void SampleColumns::reserveToGrow(std::size_t rows) {
+    // New polls are added at the end a few at a time: leave room for them,
+    // so that the arrays are not moved for every few rows.
+    const std::size_t need = size() + rows;
+    if (need > time.capacity())
+        reserve(need + need / 32 + 1024);
+}
+
 void SampleColumns::append(const Sample& sample) {
     time.push_back(valueOf(sample.time));
     response.push_back(valueOf(sample.response));
@@ -362,19 +370,21 @@ SampleRows SampleStore::rows(MonitorDB& db, std::int32_t nodeId, double begin, d
         if (entry->columns.use_count() == 1) {
             joined = entry->columns;
             joined->truncate(keptRows);
+            joined->reserveToGrow(newer.size());
             joined->append(newer, 0, newer.size());
         }
     }
     if (!joined) {
         if (kept) {
             joined = std::make_shared<SampleColumns>();
-            joined->reserve(older.size() + keptRows + newer.size());
+            joined->reserveToGrow(older.size() + keptRows + newer.size());
             joined->append(older, 0, older.size());
             joined->append(*kept, 0, keptRows);
             joined->append(newer, 0, newer.size());
         } else if (entry) {
-            joined = std::make_shared<SampleColumns>(*entry->columns);
-            joined->truncate(keptRows);
+            joined = std::make_shared<SampleColumns>();
+            joined->reserveToGrow(keptRows + newer.size());
+            joined->append(*entry->columns, 0, keptRows);
             joined->append(newer, 0, newer.size());
         } else {
             joined = std::make_shared<SampleColumns>(std::move(newer));
@@ -524,7 +534,7 @@ SampleColumns SampleStore::readPart(MonitorDB& db, std::int32_t nodeId, const Pa
     std::size_t total = 0;
     for (const auto& read : reads)
         total += read->rows.size();
-    rows.reserve(total);
+    rows.reserveToGrow(total);
     for (const auto& read : reads) {
         rows.append(read->rows, 0, read->rows.size());
         m_activity.rowsRead += read->count;

@@ -25,6 +25,8 @@ struct SampleColumns {
     std::size_t size() const { return time.size(); }
     std::size_t bytes() const { return size() * 5 * sizeof(double); }
     void reserve(std::size_t rows);
+    // Room for `rows` more rows and some to spare.
+    void reserveToGrow(std::size_t rows);
     void append(const Sample& sample);
     void append(const SampleColumns& from, std::size_t first, std::size_t last);
     // Keeps the first `rows` rows.
