@@ -61,6 +61,12 @@ TarnvueChart::TarnvueChart(QWidget* parent)
     m_status->hide();
     m_statusLabel->setAlignment(Qt::AlignCenter);
     m_statusLabel->hide();
+    // Nothing measures text before the control is on screen: measuring
+    // loads the fonts, which a chart only written to a data file never
+    // needs. The parts are sized and laid out when it is shown.
+    m_status->resize(0, 0);
+    m_statusLabel->resize(0, 0);
+    layOutChart(false);
     // The component's placeholder titles never show.
     m_chart->setMainTitle(QString());
     m_chart->setSubTitle(QString());
@@ -74,10 +80,27 @@ void TarnvueChart::resizeEvent(QResizeEvent* event) {
     layoutParts();
 }
 
+void TarnvueChart::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    layOutChart(true);
+    layoutParts();
+}
+
+void TarnvueChart::layOutChart(bool on) {
+    for (QLayout* layout : {m_panel->layout(), m_chart->layout()}) {
+        layout->setEnabled(on);
+        if (on)
+            layout->activate();
+    }
+}
+
 void TarnvueChart::layoutParts() {
     const int w = width();
     const int h = height();
     m_panel->setGeometry(0, 0, w, h);
+    // The status text is measured once the control is on screen.
+    if (!isVisible())
+        return;
     m_statusLabel->adjustSize();
     const int statusHeight = m_status->sizeHint().height();
     const int labelHeight = m_statusLabel->height();

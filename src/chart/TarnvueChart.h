@@ -105,10 +105,12 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void Refresh();
     void layoutParts();
+    void layOutChart(bool on);
     void annotate(const FoldTotals& totals);
 
     double m_plotBegin = 0;
