@@ -41,6 +41,7 @@
 #include <functional>
 #include <sqlite3.h>
 #include <sys/resource.h>
+#include <time.h>
 #include <vector>
 
 using namespace tarnvue;
@@ -68,6 +69,13 @@ double cpuMilliseconds() {
     getrusage(RUSAGE_SELF, &usage);
     return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
+// Processor time of the calling thread alone, in ms.
+double threadMilliseconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
 }
 
 int pointsOf(const PeriodSpan& span) {
@@ -212,8 +220,19 @@ void compareOutputs(const QDateTime& now) {
         ++failures;
 }
 
-// Runs a program and returns its wall time, or -1 when it fails.
-double processTime(const QString& program, const QStringList& arguments) {
+// Processor time of the finished child processes so far, in ms.
+double childMilliseconds() {
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
+// Runs a program and returns its wall time, or -1 when it fails; adds its
+// processor time to *cpu.
+double processTime(const QString& program, const QStringList& arguments,
+                   std::vector<double>* cpu) {
+    const double before = childMilliseconds();
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QElapsedTimer timer;
@@ -222,7 +241,9 @@ double processTime(const QString& program, const QStringList& arguments) {
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit ||
         process.exitCode() != 0)
         return -1;
-    return timer.nsecsElapsed() / 1e6;
+    const double wall = timer.nsecsElapsed() / 1e6;
+    cpu->push_back(childMilliseconds() - before);
+    return wall;
 }
 
 void processes(const QString& path, int runs) {
@@ -244,13 +265,15 @@ void processes(const QString& path, int runs) {
     const QStringList floor{path, MonitorQueries::samples(Node, year.begin, year.end),
                             DateValue::queryText(year.begin), DateValue::queryText(year.size),
                             QString::number(pointsOf(year))};
-    std::vector<double> floorTimes, renderTimes, csvTimes;
+    std::vector<double> floorTimes, renderTimes, csvTimes, floorCpu, renderCpu, csvCpu;
     QStringList csv = render;
     csv.last() = QDir::temp().filePath(QStringLiteral("tarnvue-bench.csv"));
     for (int i = 0; i < runs; ++i) {
-        floorTimes.push_back(processTime(dir + QStringLiteral("/tarnvue-bench-floor"), floor));
-        renderTimes.push_back(processTime(dir + QStringLiteral("/tarnvue-render"), render));
-        csvTimes.push_back(processTime(dir + QStringLiteral("/tarnvue-render"), csv));
+        floorTimes.push_back(
+            processTime(dir + QStringLiteral("/tarnvue-bench-floor"), floor, &floorCpu));
+        renderTimes.push_back(
+            processTime(dir + QStringLiteral("/tarnvue-render"), render, &renderCpu));
+        csvTimes.push_back(processTime(dir + QStringLiteral("/tarnvue-render"), csv, &csvCpu));
     }
     QFile::remove(png);
     QFile::remove(csv.last());
@@ -259,6 +282,8 @@ void processes(const QString& path, int runs) {
                 "(ratio %.2f), csv %.1f ms (ratio %.2f)\n",
                 f, median(renderTimes), median(renderTimes) / f, median(csvTimes),
                 median(csvTimes) / f);
+    std::printf("  processor time (all threads): floor %.1f ms, png %.1f ms, csv %.1f ms\n",
+                median(floorCpu), median(renderCpu), median(csvCpu));
 }
 
 // A minute of new polls for every node, as the poller appends them, then
@@ -290,7 +315,7 @@ int sqliteBench(const QString& path, int runs) {
     MonitorDB::shared().open(path);
 
     // The first chart: nothing kept, against the floor and the single query.
-    std::vector<double> floor, cold, single, floorCpu, coldCpu;
+    std::vector<double> floor, cold, single, floorCpu, coldCpu, coldIdle;
     plot(year); // warm the file cache alike for all
     for (int i = 0; i < runs; ++i) {
         double cpu = cpuMilliseconds();
@@ -298,8 +323,13 @@ int sqliteBench(const QString& path, int runs) {
         floorCpu.push_back(cpuMilliseconds() - cpu);
         store.clear();
         cpu = cpuMilliseconds();
+        const double own = threadMilliseconds();
         cold.push_back(plot(year));
         coldCpu.push_back(cpuMilliseconds() - cpu);
+        // On an idle machine: this thread's own work, and the range readers'
+        // work shared among them.
+        const double ui = threadMilliseconds() - own;
+        coldIdle.push_back(ui + (coldCpu.back() - ui) / store.rangeCount());
         store.setCaching(false);
         single.push_back(plot(year));
         store.setCaching(true);
@@ -308,8 +338,10 @@ int sqliteBench(const QString& path, int runs) {
                 "one samples query %.1f ms (ratio %.2f)\n",
                 median(floor), median(cold), median(cold) / median(floor), median(single),
                 median(single) / median(floor));
-    std::printf("  processor time: floor %.1f ms, chart %.1f ms (all threads)\n",
-                median(floorCpu), median(coldCpu));
+    std::printf("  processor time: floor %.1f ms, chart %.1f ms (all threads); on an idle "
+                "machine the chart would take about %.1f ms (ratio %.2f)\n",
+                median(floorCpu), median(coldCpu), median(coldIdle),
+                median(coldIdle) / median(floorCpu));
 
     // What follows a 12-month chart.
     struct Step {
@@ -432,9 +464,14 @@ void jetCharts(const QString& path, int runs) {
     const PeriodSpan year = *periodSpan(Last12MonthsPeriod, End);
     std::vector<double> first, today, later;
     for (int i = 0; i < runs; ++i) {
-        store.setCaching(false);
-        today.push_back(plot(year));
-        store.setCaching(true);
+        // Alternate which goes first, so that neither gains from the other.
+        const auto once = [&] {
+            store.setCaching(false);
+            today.push_back(plot(year));
+            store.setCaching(true);
+        };
+        if (i % 2 == 0)
+            once();
         store.clear();
         first.push_back(plot(year));
         double slowest = 0;
@@ -442,6 +479,8 @@ void jetCharts(const QString& path, int runs) {
             slowest = std::max(slowest, plot(*periodSpan(p, End)));
         slowest = std::max(slowest, plot(year.begin, year.end, DateValue::fromMinutes(720)));
         later.push_back(slowest);
+        if (i % 2 == 1)
+            once();
     }
     std::printf("jet, Last 12 months: first chart %.1f ms (one scan each time: %.1f ms); "
                 "slowest later chart of the node %.1f ms (target at most 50 ms)\n",
