@@ -50,15 +50,18 @@ void writeRows(const QList<double>& hours) {
     }
 }
 
-// Rows in memory whose extra connections fail on the row at `failAt`.
+// Rows in memory whose extra connections fail on the row at `failAt` and
+// dawdle on the row at `slowAt`.
 class FailingStorage : public MonitorBackend, public SampleConnection {
 public:
     std::vector<Sample> rows;
     double failAt = -1;
+    double slowAt = -1;
 
     struct Reader : SampleReader {
         std::vector<Sample> rows;
         double failAt;
+        double slowAt;
         std::size_t next_ = 0;
         bool next(Sample& s) override {
             if (next_ >= rows.size())
@@ -66,6 +69,8 @@ public:
             s = rows[next_++];
             if (*s.time == failAt)
                 throw Error(QStringLiteral("disk I/O error"));
+            if (*s.time == slowAt)
+                QThread::msleep(120);
             return true;
         }
     };
@@ -76,6 +81,7 @@ public:
                 r->rows.push_back(s);
         }
         r->failAt = fail;
+        r->slowAt = slowAt;
         return r;
     }
     std::unique_ptr<RecordSet> nodeByAddress(const QString&) override { return nullptr; }
@@ -88,6 +94,7 @@ public:
         auto c = std::make_unique<FailingStorage>();
         c->rows = rows;
         c->failAt = failAt;
+        c->slowAt = slowAt;
         return c;
     }
 };
@@ -223,6 +230,14 @@ private slots:
         rows.failAt = rows.rows[70].time.value();
         QVERIFY_THROWS_EXCEPTION(Error, store.rows(db, 1, Begin, Begin + 8 * Hour, Hour));
         QCOMPARE(store.bytesKept(), std::size_t(0));
+        // A read cancelled through its progress report ends alike.
+        rows.failAt = -1;
+        rows.slowAt = rows.rows[30].time.value();
+        QVERIFY_THROWS_EXCEPTION(Error, store.rows(db, 1, Begin, Begin + 8 * Hour, Hour,
+                                                   [](qint64, qint64) { return false; }));
+        QCOMPARE(store.bytesKept(), std::size_t(0));
+        rows.slowAt = -1;
+        rows.failAt = rows.rows[70].time.value();
 
         // A span read before stays as it was when a later read fails.
         QCOMPARE(store.rows(db, 1, Begin, Begin + 4 * Hour, Hour).size(), std::size_t(41));
