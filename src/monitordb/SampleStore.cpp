@@ -190,7 +190,8 @@ struct SampleStore::Entry {
     quint64 serial = 0;
     std::int32_t nodeId = 0;
     std::shared_ptr<SampleColumns> columns;
-    double begin = 0;       // the lower bound read (inclusive)
+    double begin = 0;       // the bounds read (inclusive)
+    double end = 0;
     double settled = 0;     // rows before this time are final: the newest row's
     bool wholeTable = false; // every row of the node, from one scan
     QByteArray fileMark;    // the scanned file as it was before the scan
@@ -270,7 +271,7 @@ void SampleStore::clear() noexcept {
 }
 
 void SampleStore::keep(quint64 serial, std::int32_t nodeId, std::shared_ptr<SampleColumns> columns,
-                       double begin, double settled, bool wholeTable,
+                       double begin, double end, double settled, bool wholeTable,
                        const QByteArray& fileMark) {
     if (const Entry* old = find(serial, nodeId))
         erase(old);
@@ -282,6 +283,7 @@ void SampleStore::keep(quint64 serial, std::int32_t nodeId, std::shared_ptr<Samp
     entry->nodeId = nodeId;
     entry->columns = std::move(columns);
     entry->begin = begin;
+    entry->end = end;
     entry->settled = settled;
     entry->wholeTable = wholeTable;
     entry->fileMark = fileMark;
@@ -313,9 +315,9 @@ SampleRows SampleStore::rows(MonitorDB& db, std::int32_t nodeId, double begin, d
         return wholeTableRows(db, nodeId, begin, end);
 
     Entry* entry = find(serial, nodeId);
-    // A span that neither overlaps nor touches what is kept is read alone
+    // A span that neither overlaps nor touches what was read is read alone
     // and kept in its place, rather than reading all that lies between.
-    if (entry && !(begin <= entry->settled && end >= entry->begin)) {
+    if (entry && !(begin <= entry->end && end >= entry->begin)) {
         erase(entry);
         entry = nullptr;
     }
@@ -331,6 +333,7 @@ SampleRows SampleStore::rows(MonitorDB& db, std::int32_t nodeId, double begin, d
     std::shared_ptr<const SampleColumns> kept = entry ? entry->columns : nullptr;
     const double keptBegin = entry ? entry->begin : begin;
     const double keptSettled = entry ? entry->settled : begin;
+    const double keptEnd = entry ? entry->end : end;
     const int ranges = rangeCount();
     SampleColumns older;
     SampleColumns newer;
@@ -392,8 +395,8 @@ SampleRows SampleStore::rows(MonitorDB& db, std::int32_t nodeId, double begin, d
     }
     if (unchanged) {
         const double keptFrom = std::min(begin, keptBegin);
-        keep(serial, nodeId, joined, keptFrom, joined->size() ? joined->time.back() : keptFrom,
-             false, {});
+        keep(serial, nodeId, joined, keptFrom, std::max(end, keptEnd),
+             joined->size() ? joined->time.back() : keptFrom, false, {});
     }
     return within(std::move(joined), begin, end);
 }
@@ -414,8 +417,8 @@ SampleRows SampleStore::wholeTableRows(MonitorDB& db, std::int32_t nodeId, doubl
     auto all = std::make_shared<SampleColumns>(
         readPart(db, nodeId, {AllTimeBegin, AllTimeEnd, true, begin, 1}, {}, 1));
     if (m_changes == changes && !hasUnreadableTime(*all))
-        keep(serial, nodeId, all, AllTimeBegin, all->size() ? all->time.back() : AllTimeBegin, true,
-             mark);
+        keep(serial, nodeId, all, AllTimeBegin, AllTimeEnd,
+             all->size() ? all->time.back() : AllTimeBegin, true, mark);
     return within(std::move(all), begin, end);
 }
 

@@ -73,6 +73,7 @@ std::vector<double> splitSpan(double begin, double end, double origin, double wi
 //    is answered from memory, one reaching past them reads only what is
 //    missing: the polls since the newest row kept (that row's time again,
 //    as polls of the same time may have followed it), or an older stretch;
+//    a span apart from what was read is read alone and kept instead;
 //  - a database without an index (Access) is scanned once for all of a
 //    node's rows; they answer every later span until the file changes.
 // Rows are kept only from reads that finished: a failed or cancelled read
@@ -123,7 +124,8 @@ private:
     Entry* find(quint64 serial, std::int32_t nodeId);
     void erase(const Entry* entry);
     void keep(quint64 serial, std::int32_t nodeId, std::shared_ptr<SampleColumns> columns,
-              double begin, double settled, bool wholeTable, const QByteArray& fileMark);
+              double begin, double end, double settled, bool wholeTable,
+              const QByteArray& fileMark);
     SampleRows wholeTableRows(MonitorDB& db, std::int32_t nodeId, double begin, double end);
     SampleColumns readPart(MonitorDB& db, std::int32_t nodeId, const Part& part,
                            const Progress& progress, int ranges);
