@@ -15,11 +15,11 @@
 
 #include "DemoData.h"
 #include "chart/Periods.h"
+#include "chart/SampleFold.h"
 #include "chart/SampleSizes.h"
 #include "chart/TarnvueChart.h"
 #include "components/chart/ChartControl.h"
 #include "components/chart/ChartDataText.h"
-#include "chart/SampleFold.h"
 #include "core/DateValue.h"
 #include "core/Error.h"
 #include "core/Numeric.h"
@@ -97,8 +97,8 @@ double plainFold(const QString& path, const PeriodSpan& span) {
     std::vector<double> sums(points), mins(points, -1), maxs(points, -1), losses(points);
     // Columns of "Select *": Node ID, Time, Response, Min, Max, Loss.
     while (sqlite3_step(statement) == SQLITE_ROW) {
-        const auto b =
-            static_cast<std::size_t>((sqlite3_column_double(statement, 1) - span.begin) / span.size);
+        const auto b = static_cast<std::size_t>((sqlite3_column_double(statement, 1) - span.begin) /
+                                                span.size);
         if (b >= points)
             break;
         const int response = sqlite3_column_int(statement, 2);
@@ -176,11 +176,14 @@ std::vector<Span> comparedSpans(const QDateTime& now) {
         spans.push_back({periodCaption(period), s.begin, s.end, s.size});
     }
     const double day = DateValue::fromDateTime(now.date());
-    spans.push_back({QStringLiteral("Custom Period"), day - 40.25, day - 20.5,
-                     DateValue::fromMinutes(30)});
-    for (const auto& [period, minutes] : std::vector<std::pair<int, int>>{
-             {Last12MonthsPeriod, 720}, {Last12MonthsPeriod, 360}, {Last3MonthsPeriod, 60},
-             {Last30DaysPeriod, 30}, {TodayPeriod, 5}, {TodayPeriod, 1}}) {
+    spans.push_back(
+        {QStringLiteral("Custom Period"), day - 40.25, day - 20.5, DateValue::fromMinutes(30)});
+    for (const auto& [period, minutes] : std::vector<std::pair<int, int>>{{Last12MonthsPeriod, 720},
+                                                                          {Last12MonthsPeriod, 360},
+                                                                          {Last3MonthsPeriod, 60},
+                                                                          {Last30DaysPeriod, 30},
+                                                                          {TodayPeriod, 5},
+                                                                          {TodayPeriod, 1}}) {
         const PeriodSpan s = *periodSpan(period, now);
         spans.push_back({periodCaption(period) + QStringLiteral(", detail %1 min").arg(minutes),
                          s.begin, s.end, DateValue::fromMinutes(minutes)});
@@ -230,8 +233,7 @@ double childMilliseconds() {
 
 // Runs a program and returns its wall time, or -1 when it fails; adds its
 // processor time to *cpu.
-double processTime(const QString& program, const QStringList& arguments,
-                   std::vector<double>* cpu) {
+double processTime(const QString& program, const QStringList& arguments, std::vector<double>* cpu) {
     const double before = childMilliseconds();
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -309,8 +311,8 @@ void newPolls(const QString& path, bool add) {
 
 int sqliteBench(const QString& path, int runs) {
     SampleStore& store = SampleStore::shared();
-    std::printf("cores: %d, ranges per read: %d, runs: %d (medians)\n",
-                QThread::idealThreadCount(), store.rangeCount(), runs);
+    std::printf("cores: %d, ranges per read: %d, runs: %d (medians)\n", QThread::idealThreadCount(),
+                store.rangeCount(), runs);
     const PeriodSpan year = *periodSpan(Last12MonthsPeriod, End);
     MonitorDB::shared().open(path);
 
@@ -349,13 +351,18 @@ int sqliteBench(const QString& path, int runs) {
         std::function<double()> run;
         std::vector<double> times;
     };
-    const auto period = [](int p) { return [p] { return plot(*periodSpan(p, End)); }; };
+    const auto period = [](int p) {
+        return [p] {
+            return plot(*periodSpan(p, End));
+        };
+    };
     std::vector<Step> steps{
         {"Last 30 days", period(Last30DaysPeriod), {}},
         {"Last 3 months", period(Last3MonthsPeriod), {}},
         {"This Month", period(ThisMonthPeriod), {}},
         {"More Detail (12 hours)",
-         [&] { return plot(year.begin, year.end, DateValue::fromMinutes(720)); }, {}},
+         [&] { return plot(year.begin, year.end, DateValue::fromMinutes(720)); },
+         {}},
         {"Zoom Out",
          [] {
              ChartControl& c = *sharedChart().ChartObject();
@@ -494,13 +501,13 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
-    parser.addOptions({{QStringLiteral("database"), QStringLiteral("The benchmark database."),
-                        QStringLiteral("file"), QStringLiteral("bench-pollwatch.cfg")},
-                       {QStringLiteral("runs"), QStringLiteral("Runs per measurement."),
-                        QStringLiteral("n"), QStringLiteral("5")},
-                       {QStringLiteral("jet"),
-                        QStringLiteral("Time an Access (Jet 4) file instead."),
-                        QStringLiteral("file")}});
+    parser.addOptions(
+        {{QStringLiteral("database"), QStringLiteral("The benchmark database."),
+          QStringLiteral("file"), QStringLiteral("bench-pollwatch.cfg")},
+         {QStringLiteral("runs"), QStringLiteral("Runs per measurement."), QStringLiteral("n"),
+          QStringLiteral("5")},
+         {QStringLiteral("jet"), QStringLiteral("Time an Access (Jet 4) file instead."),
+          QStringLiteral("file")}});
     parser.process(app);
     const QString path = parser.value(QStringLiteral("database"));
     const int runs = std::max(1, parser.value(QStringLiteral("runs")).toInt());

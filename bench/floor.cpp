@@ -28,8 +28,8 @@ int main(int argc, char* argv[]) {
     std::vector<double> sums(points), mins(points, -1), maxs(points, -1), losses(points);
     // Columns of "Select *": Node ID, Time, Response, Min, Max, Loss.
     while (sqlite3_step(statement) == SQLITE_ROW) {
-        const auto bucket = static_cast<std::size_t>((sqlite3_column_double(statement, 1) - begin) /
-                                                     width);
+        const auto bucket =
+            static_cast<std::size_t>((sqlite3_column_double(statement, 1) - begin) / width);
         if (bucket >= points)
             break;
         const int response = sqlite3_column_int(statement, 2);

@@ -145,7 +145,8 @@ void SampleColumns::truncate(std::size_t rows) {
         column->resize(std::min(rows, column->size()));
 }
 
-SampleRowsReader::SampleRowsReader(SampleRows rows) : m_rows(std::move(rows)), m_next(m_rows.first) {}
+SampleRowsReader::SampleRowsReader(SampleRows rows)
+    : m_rows(std::move(rows)), m_next(m_rows.first) {}
 
 bool SampleRowsReader::next(Sample& sample) {
     if (m_next >= m_rows.last)
@@ -165,7 +166,9 @@ std::vector<double> splitSpan(double begin, double end, double origin, double wi
     if (ranges > 1 && width > 0 && std::isfinite(width) && std::isfinite(origin) && end > begin) {
         // The bucket boundaries strictly inside the span, k = first to last,
         // computed as the fold computes them.
-        const auto boundary = [&](qint64 k) { return origin + static_cast<double>(k) * width; };
+        const auto boundary = [&](qint64 k) {
+            return origin + static_cast<double>(k) * width;
+        };
         auto first = static_cast<qint64>(std::floor((begin - origin) / width));
         while (boundary(first) <= begin)
             ++first;
@@ -190,11 +193,11 @@ struct SampleStore::Entry {
     quint64 serial = 0;
     std::int32_t nodeId = 0;
     std::shared_ptr<SampleColumns> columns;
-    double begin = 0;       // the bounds read (inclusive)
+    double begin = 0; // the bounds read (inclusive)
     double end = 0;
-    double settled = 0;     // rows before this time are final: the newest row's
+    double settled = 0;      // rows before this time are final: the newest row's
     bool wholeTable = false; // every row of the node, from one scan
-    QByteArray fileMark;    // the scanned file as it was before the scan
+    QByteArray fileMark;     // the scanned file as it was before the scan
     quint64 lastUse = 0;
 };
 
@@ -254,9 +257,8 @@ void SampleStore::erase(const Entry* entry) {
 }
 
 void SampleStore::dropNode(const MonitorDB& db, std::int32_t nodeId) noexcept {
-    std::erase_if(m_entries, [&](const auto& e) {
-        return e->serial == db.serial() && e->nodeId == nodeId;
-    });
+    std::erase_if(m_entries,
+                  [&](const auto& e) { return e->serial == db.serial() && e->nodeId == nodeId; });
     ++m_changes;
 }
 
@@ -291,9 +293,9 @@ void SampleStore::keep(quint64 serial, std::int32_t nodeId, std::shared_ptr<Samp
     m_entries.push_back(std::move(entry));
     // The nodes charted longest ago make room.
     while (bytesKept() > m_memoryLimit) {
-        const auto oldest = std::min_element(
-            m_entries.begin(), m_entries.end(),
-            [](const auto& a, const auto& b) { return a->lastUse < b->lastUse; });
+        const auto oldest =
+            std::min_element(m_entries.begin(), m_entries.end(),
+                             [](const auto& a, const auto& b) { return a->lastUse < b->lastUse; });
         m_entries.erase(oldest);
     }
 }
@@ -510,9 +512,9 @@ SampleColumns SampleStore::readPart(MonitorDB& db, std::int32_t nodeId, const Pa
                 done += read->count;
                 covered += std::clamp(read->reached.load(), read->begin, read->end) - read->begin;
             }
-            const qint64 total =
-                covered > 0 && span > 0 ? std::max(done, qint64(std::llround(done * span / covered)))
-                                        : 0;
+            const qint64 total = covered > 0 && span > 0
+                                     ? std::max(done, qint64(std::llround(done * span / covered)))
+                                     : 0;
             lock.unlock();
             if (!cancelled && !progress(done, total)) {
                 cancelled = true;

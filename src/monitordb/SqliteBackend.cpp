@@ -222,8 +222,7 @@ public:
     NativeSampleConnection(const NativeSampleConnection&) = delete;
     NativeSampleConnection& operator=(const NativeSampleConnection&) = delete;
 
-    std::unique_ptr<SampleReader> samples(std::int32_t nodeId, double begin,
-                                          double end) override {
+    std::unique_ptr<SampleReader> samples(std::int32_t nodeId, double begin, double end) override {
         if (!m_db)
             open();
         return std::make_unique<NativeSampleReader>(m_db,
@@ -236,8 +235,8 @@ private:
         const int rc = sqlite3_open_v2(QFile::encodeName(m_path).constData(), &db,
                                        SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
         if (rc != SQLITE_OK) {
-            const QString text = db ? QString::fromUtf8(sqlite3_errmsg(db))
-                                    : QString::fromUtf8(sqlite3_errstr(rc));
+            const QString text =
+                db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
             sqlite3_close(db);
             throw Error(text);
         }

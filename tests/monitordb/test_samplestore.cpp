@@ -203,8 +203,10 @@ private slots:
         const auto fold = [](SampleReader& rows) {
             QStringList out;
             try {
-                const FoldTotals totals = SampleFold(Begin, Hour, 5).run(
-                    rows, [&](int s, int p, float v) { out << QStringLiteral("%1:%2=%3").arg(s).arg(p).arg(v); });
+                const FoldTotals totals =
+                    SampleFold(Begin, Hour, 5).run(rows, [&](int s, int p, float v) {
+                        out << QStringLiteral("%1:%2=%3").arg(s).arg(p).arg(v);
+                    });
                 out << QString::number(totals.averageResponse) << QString::number(totals.loss);
             } catch (const Error& e) {
                 out << e.description();
@@ -213,7 +215,8 @@ private slots:
         };
         const QStringList direct = fold(*db.samples(1, Begin, Begin + 5 * Hour));
         SampleStore::shared().rows(db, 1, Begin, Begin + 6 * Hour, Hour);
-        SampleRowsReader fromMemory(SampleStore::shared().rows(db, 1, Begin, Begin + 5 * Hour, Hour));
+        SampleRowsReader fromMemory(
+            SampleStore::shared().rows(db, 1, Begin, Begin + 5 * Hour, Hour));
         QVERIFY(SampleStore::shared().lastActivity().fromMemory);
         QCOMPARE(fold(fromMemory), direct);
     }

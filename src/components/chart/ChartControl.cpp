@@ -1,6 +1,5 @@
 #include "ChartControl.h"
 
-
 #include "ChartCustomizeDialog.h"
 #include "ChartDataText.h"
 #include "ChartExportDialog.h"
