@@ -349,6 +349,8 @@ void GraphForm::BuildNewSelection_Click() {
 }
 
 void GraphForm::RefreshSelection_Click() {
+    // Refresh reads the database again, whatever was kept of the node.
+    m_chart->ForgetRows();
     BuildChart(m_currentNodeId);
 }
 

@@ -8,6 +8,7 @@
 #include "core/Numeric.h"
 #include "core/ProgramInfo.h"
 #include "monitordb/MonitorDB.h"
+#include "monitordb/SampleStore.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -63,6 +64,12 @@ TarnvueChart::TarnvueChart(QWidget* parent)
     m_status->hide();
     m_statusLabel->setAlignment(Qt::AlignCenter);
     m_statusLabel->hide();
+    // Nothing measures text before the control is on screen: measuring
+    // loads the fonts, which a chart only written to a data file never
+    // needs. The parts are sized and laid out when it is shown.
+    m_status->resize(0, 0);
+    m_statusLabel->resize(0, 0);
+    layOutChart(false);
     // The component's placeholder titles never show.
     m_chart->setMainTitle(QString());
     m_chart->setSubTitle(QString());
@@ -76,10 +83,27 @@ void TarnvueChart::resizeEvent(QResizeEvent* event) {
     layoutParts();
 }
 
+void TarnvueChart::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    layOutChart(true);
+    layoutParts();
+}
+
+void TarnvueChart::layOutChart(bool on) {
+    for (QLayout* layout : {m_panel->layout(), m_chart->layout()}) {
+        layout->setEnabled(on);
+        if (on)
+            layout->activate();
+    }
+}
+
 void TarnvueChart::layoutParts() {
     const int w = width();
     const int h = height();
     m_panel->setGeometry(0, 0, w, h);
+    // The status text is measured once the control is on screen.
+    if (!isVisible())
+        return;
     m_statusLabel->adjustSize();
     const int statusHeight = m_status->sizeHint().height();
     const int labelHeight = m_statusLabel->height();
@@ -232,24 +256,34 @@ void TarnvueChart::Refresh() {
     yieldToEvents();
 
     ChartControl& chart = *m_chart;
-    // Files read without an index are scanned whole when queried: show that
-    // too, at the same pace as the fold.
-    QElapsedTimer sinceScanYield;
-    sinceScanYield.start();
-    MonitorDB::setScanProgress([this, &sinceScanYield](qint64 done, qint64 total) {
-        if (total > 0 && sinceScanYield.elapsed() >= ProgressYieldMilliseconds) {
+    // The bar follows the rows read: from ranges read at once, or from a
+    // file read without an index, which is scanned whole.
+    QElapsedTimer sinceReadYield;
+    sinceReadYield.start();
+    const auto readProgress = [this, &sinceReadYield](qint64 done, qint64 total) {
+        if (total > 0 && sinceReadYield.elapsed() >= ProgressYieldMilliseconds) {
             m_status->setValue(static_cast<int>(done * 100 / total));
             QCoreApplication::processEvents();
-            sinceScanYield.restart();
+            sinceReadYield.restart();
         }
-        // A cancel stops the scan; the read then throws, and Plot reports
+        // A cancel stops the read; the read then throws, and Plot reports
         // the cancel.
         return !m_cancelRequested;
-    });
+    };
+    MonitorDB::setScanProgress(readProgress);
     struct StopListening {
         ~StopListening() { MonitorDB::setScanProgress({}); }
     } stopListening;
-    auto rows = m_db->samples(m_nodeId, m_plotBegin, m_plotEnd);
+    SampleRows read;
+    try {
+        read = SampleStore::shared().rows(*m_db, m_nodeId, m_plotBegin, m_plotEnd, m_periodSize,
+                                          readProgress);
+    } catch (const Error&) {
+        if (m_cancelRequested)
+            throw BuildCancelled();
+        throw;
+    }
+    SampleRowsReader rows(std::move(read));
     MonitorDB::setScanProgress({});
     SampleFold fold(m_plotBegin, m_periodSize, m_pointCount);
     // Progress is taken every tenth bucket, but shown (and the window allowed
@@ -259,7 +293,7 @@ void TarnvueChart::Refresh() {
     QElapsedTimer sinceYield;
     sinceYield.start();
     const FoldTotals totals = fold.run(
-        *rows,
+        rows,
         [&chart](int series, int point, float value) { chart.setValue(series, point, value); },
         [this, &sinceYield](int point) {
             // A cancel may have come in while the read yielded.
@@ -271,7 +305,6 @@ void TarnvueChart::Refresh() {
             yieldToEvents();
             sinceYield.restart();
         });
-    rows.reset();
     if (m_cancelRequested)
         throw BuildCancelled();
 
@@ -303,6 +336,11 @@ void TarnvueChart::Refresh() {
     // the right.
     chart.setFooter(periodLine(m_periodIndex, m_plotBegin, m_plotEnd) +
                     QStringLiteral("||Norvane Tarnvue version ") + programVersion());
+}
+
+void TarnvueChart::ForgetRows() {
+    if (m_db && m_db->isOpen())
+        SampleStore::shared().dropNode(*m_db, m_nodeId);
 }
 
 ZoomSpan zoomSpan(double plotBegin, int widthMinutes, int firstVisible, int shown) {

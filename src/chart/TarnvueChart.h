@@ -83,7 +83,8 @@ public:
     void ZoomOut();
 
     // Cuts the span into buckets, configures the chart, reads and folds the
-    // node's polls and draws them. Throws Error when the bucket count
+    // node's polls (from the rows kept in memory where they cover the span)
+    // and draws them. Throws Error when the bucket count
     // overflows, the database fails, or a row of the first bucket is bad.
     void Plot();
     // True while Plot runs (it yields to the event loop to show progress).
@@ -110,6 +111,9 @@ public:
     Snapshot snapshot() const;
     void restore(const Snapshot& snapshot);
 
+    // Forgets the rows of the chart's node kept from earlier plots, so that
+    // the next plot reads the database afresh.
+    void ForgetRows();
     // Configures the chart component for the current span, without data.
     void SetupGraph();
     // The chart component's customisation dialog. What the user keeps with
@@ -143,10 +147,12 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void Refresh();
     void layoutParts();
+    void layOutChart(bool on);
     void annotate(const FoldTotals& totals);
     void yieldToEvents();
 

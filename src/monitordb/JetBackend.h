@@ -42,6 +42,7 @@ public:
     std::unique_ptr<RecordSet> nodeById(std::int32_t nodeId) override;
     std::unique_ptr<RecordSet> allNodes() override;
     std::unique_ptr<SampleReader> samples(std::int32_t nodeId, double begin, double end) override;
+    bool scansWholeTable() const override { return true; }
 
 private:
     struct File;

@@ -2,6 +2,7 @@
 
 #include "DatabaseFormat.h"
 #include "JetBackend.h"
+#include "SampleStore.h"
 #include "SqliteBackend.h"
 #include "core/Error.h"
 #include "core/OutputFile.h"
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <atomic>
 
 namespace tarnvue {
 
@@ -22,6 +24,10 @@ std::unique_ptr<MonitorDB>& sharedInstance() {
 }
 
 } // namespace
+
+MonitorDB::~MonitorDB() {
+    close();
+}
 
 MonitorDB& MonitorDB::shared() {
     auto& instance = sharedInstance();
@@ -65,14 +71,14 @@ void MonitorDB::open(const QString& path) {
     const DatabaseFormat format = detectDatabaseFormat(path);
     switch (format) {
     case DatabaseFormat::SQLite:
-        m_backend = std::make_unique<SqliteBackend>(path);
+        open(std::make_unique<SqliteBackend>(path), path);
         break;
     case DatabaseFormat::Missing:
         throw Error(QStringLiteral("Could not find file '%1'.").arg(path));
     case DatabaseFormat::Unreadable:
         throw Error(QStringLiteral("Cannot read the monitor database '%1'.").arg(path));
     case DatabaseFormat::Jet4:
-        m_backend = std::make_unique<JetBackend>(path);
+        open(std::make_unique<JetBackend>(path), path);
         break;
     case DatabaseFormat::Jet3:
     case DatabaseFormat::Ace:
@@ -84,20 +90,24 @@ void MonitorDB::open(const QString& path) {
         throw Error(QStringLiteral("The monitor database '%1' is %2, not a monitor database.")
                         .arg(path, describeDatabaseFormat(format)));
     }
-    m_path = path;
     // Whatever is written later in this run, it is never this file.
     protectFromOutput(path);
 }
 
 void MonitorDB::open(std::unique_ptr<MonitorBackend> backend, const QString& path) {
     close();
+    static std::atomic<quint64> openings{0};
     m_backend = std::move(backend);
     m_path = path;
+    m_serial = ++openings;
 }
 
 void MonitorDB::close() noexcept {
+    if (m_serial != 0)
+        SampleStore::shared().dropDatabase(m_serial);
     m_backend.reset();
     m_path.clear();
+    m_serial = 0;
 }
 
 MonitorBackend& MonitorDB::backend() {
@@ -152,6 +162,14 @@ DatabaseSearch findMonitorDatabase() {
 DatabaseNotFound::DatabaseNotFound(const QStringList& tried)
     : Error(QStringLiteral("No monitor database was found. Tarnvue looked in these places:\r\n") +
             tried.join(QStringLiteral("\r\n"))) {}
+
+std::unique_ptr<SampleConnection> MonitorDB::sampleConnection() {
+    return backend().sampleConnection();
+}
+
+bool MonitorDB::scansWholeTable() {
+    return backend().scansWholeTable();
+}
 
 NodeTitles readNodeTitles(MonitorDB& db, std::int32_t nodeId) {
     const auto node = db.nodeById(nodeId);

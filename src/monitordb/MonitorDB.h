@@ -17,6 +17,11 @@ namespace tarnvue {
 // format and offers the four queries; nobody above it reaches the driver.
 class MonitorDB {
 public:
+    MonitorDB() = default;
+    ~MonitorDB();
+    MonitorDB(const MonitorDB&) = delete;
+    MonitorDB& operator=(const MonitorDB&) = delete;
+
     // The shared instance, created (not opened) on first call.
     static MonitorDB& shared();
     // Closes and destroys the shared instance; never throws.
@@ -36,12 +41,15 @@ public:
     // kept from the previous database must be dropped here.
     void open();
     void open(const QString& path);
-    // Opens through a given backend (tests stand a fake in for a storage).
+    // Opens on a backend made elsewhere (tests stand storage in this way).
     void open(std::unique_ptr<MonitorBackend> backend, const QString& path);
     bool isOpen() const { return m_backend != nullptr; }
-    // Never throws.
+    // Never throws. Rows kept in memory from this database are dropped.
     void close() noexcept;
     QString path() const { return m_path; }
+    // Tells one opening of a database from every other in this process (0
+    // while closed), so that rows kept from one never answer for another.
+    quint64 serial() const { return m_serial; }
 
     // Hears how far a long scan of the samples has come (rows done of all
     // rows); returning false cancels the query. Backends that read through
@@ -55,12 +63,18 @@ public:
     std::unique_ptr<RecordSet> nodeById(std::int32_t nodeId);
     std::unique_ptr<RecordSet> allNodes();
     std::unique_ptr<SampleReader> samples(std::int32_t nodeId, double begin, double end);
+    // Another connection for reading samples on another thread, or none
+    // when the storage reads best on one; whether every samples query reads
+    // the whole table. Both throw Error when the database is not open.
+    std::unique_ptr<SampleConnection> sampleConnection();
+    bool scansWholeTable();
 
 private:
     MonitorBackend& backend();
 
     std::unique_ptr<MonitorBackend> m_backend;
     QString m_path;
+    quint64 m_serial = 0;
 };
 
 // Where the monitor database was looked for, and what was found: the

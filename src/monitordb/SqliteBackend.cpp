@@ -294,6 +294,49 @@ QString openName(const QString& path) {
     return path;
 }
 
+// A connection of its own for reads on another thread: SQLite's interface
+// straight on a read-only handle, with the same busy time-out as the
+// program's connection. The handle is opened by the first query, on the
+// thread that reads.
+class NativeSampleConnection : public SampleConnection {
+public:
+    NativeSampleConnection(QString name, bool uri) : m_name(std::move(name)), m_uri(uri) {}
+    // Closes once the last statement of a reader still alive is finished.
+    ~NativeSampleConnection() override { sqlite3_close_v2(m_db); }
+    NativeSampleConnection(const NativeSampleConnection&) = delete;
+    NativeSampleConnection& operator=(const NativeSampleConnection&) = delete;
+
+    std::unique_ptr<SampleReader> samples(std::int32_t nodeId, double begin, double end) override {
+        if (!m_db)
+            open();
+        return std::make_unique<NativeSampleReader>(m_db,
+                                                    MonitorQueries::samples(nodeId, begin, end));
+    }
+
+private:
+    void open() {
+        sqlite3* db = nullptr;
+        // The name is the file's, or an immutable URI (see openName).
+        const QByteArray name = m_uri ? m_name.toUtf8() : QFile::encodeName(m_name);
+        const int rc = sqlite3_open_v2(name.constData(), &db,
+                                       SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX |
+                                           (m_uri ? SQLITE_OPEN_URI : 0),
+                                       nullptr);
+        if (rc != SQLITE_OK) {
+            const QString text =
+                db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+            sqlite3_close(db);
+            throw Error(text);
+        }
+        sqlite3_busy_timeout(db, 10000);
+        m_db = db;
+    }
+
+    QString m_name;
+    bool m_uri;
+    sqlite3* m_db = nullptr;
+};
+
 // The connection's sqlite3 handle, when the driver is the system SQLite one.
 sqlite3* nativeHandle(const QString& connectionName) {
     const QVariant handle = QSqlDatabase::database(connectionName, false).driver()->handle();
@@ -311,6 +354,9 @@ QString newConnectionName() {
 
 SqliteBackend::SqliteBackend(const QString& path) : m_connectionName(newConnectionName()) {
     const QString name = openName(path);
+    // Connections for parallel reads open the same way as this one.
+    m_name = name;
+    m_uri = name != path;
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     db.setDatabaseName(name);
     db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=10000") +
@@ -352,6 +398,10 @@ std::unique_ptr<SampleReader> SqliteBackend::samples(std::int32_t nodeId, double
     if (sqlite3* handle = nativeHandle(m_connectionName))
         return std::make_unique<NativeSampleReader>(handle, text);
     return std::make_unique<SqlSampleReader>(runQuery(m_connectionName, text));
+}
+
+std::unique_ptr<SampleConnection> SqliteBackend::sampleConnection() {
+    return std::make_unique<NativeSampleConnection>(m_name, m_uri);
 }
 
 } // namespace tarnvue

@@ -23,9 +23,14 @@ public:
     std::unique_ptr<RecordSet> nodeById(std::int32_t nodeId) override;
     std::unique_ptr<RecordSet> allNodes() override;
     std::unique_ptr<SampleReader> samples(std::int32_t nodeId, double begin, double end) override;
+    // A raw read-only SQLite connection to the same file, opened on first
+    // use by the thread that reads through it.
+    std::unique_ptr<SampleConnection> sampleConnection() override;
 
 private:
     QString m_connectionName;
+    QString m_name; // what the driver opens: the path, or an immutable URI
+    bool m_uri = false;
 };
 
 } // namespace tarnvue

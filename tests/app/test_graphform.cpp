@@ -6,6 +6,7 @@
 #include "chart/CustomPeriodForm.h"
 #include "chart/DateText.h"
 #include "chart/Periods.h"
+#include "chart/SampleFold.h"
 #include "chart/SampleSizes.h"
 #include "chart/TarnvueChart.h"
 #include "components/chart/ChartControl.h"
@@ -492,7 +493,16 @@ private slots:
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
         m_clock->set(Now.addSecs(3600));
+        // A poll stored in the past since the chart was built: only a read
+        // from scratch finds it.
+        const int records = w->Chart()->LastTotals().records;
+        const QByteArray past =
+            QByteArray::number(DateValue::fromDateTime(Now.date(), QTime(3, 2)), 'g', 17);
+        test::execSql(MonitorDB::databasePath(),
+                      "INSERT INTO ResponseTime VALUES (5, " + past + ", 10, 9, 20, 0)");
         QTest::keyClick(w.get(), Qt::Key_F5);
+        test::execSql(MonitorDB::databasePath(), "DELETE FROM ResponseTime WHERE Time = " + past);
+        QCOMPARE(w->Chart()->LastTotals().records, records + 1);
         // The refresh moved Today's end on to the next full hour.
         QCOMPARE(w->Chart()->PlotEnd(), DateValue::fromDateTime(Now.date(), QTime(16, 0)));
         m_clock->set(Now);

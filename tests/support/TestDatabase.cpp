@@ -82,4 +82,12 @@ void TestDatabase::close() {
     m_db = nullptr;
 }
 
+void execSql(const QString& path, const QByteArray& sql) {
+    sqlite3* db = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    const int rc = sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    QCOMPARE_EQ(rc, SQLITE_OK);
+}
+
 } // namespace tarnvue::test

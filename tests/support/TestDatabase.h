@@ -33,4 +33,8 @@ private:
     sqlite3_stmt* m_statement = nullptr;
 };
 
+// Runs one statement on an existing database file, as the poller writing
+// beside a running program would; fails the test when it fails.
+void execSql(const QString& path, const QByteArray& sql);
+
 } // namespace tarnvue::test

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QTextStream>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -38,5 +39,12 @@ int main(int argc, char* argv[]) {
         errors << "tarnvue-render: " << arguments.error << "\n" << tarnvue::renderUsage();
         return tarnvue::RenderBadUsage;
     }
-    return tarnvue::runRender(*arguments.options, out, errors);
+    const int status = tarnvue::runRender(*arguments.options, out, errors);
+    // The output is complete and closed: end without tearing Qt down, since
+    // taking down its font database first loads the fonts, which a data
+    // output never used.
+    out.flush();
+    errors.flush();
+    std::fflush(nullptr);
+    std::_Exit(status);
 }

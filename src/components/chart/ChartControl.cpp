@@ -51,19 +51,16 @@ void paintChart(QCustomPlot& plot, QPaintDevice& device, int width, int height) 
 
 ChartControl::ChartControl(QWidget* parent)
     : QWidget(parent), m_splitter(new QSplitter(Qt::Vertical, this)),
-      m_plot(new QCustomPlot(m_splitter)), m_table(new QTableWidget(m_splitter)) {
+      m_plot(new QCustomPlot(m_splitter)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_splitter);
     m_splitter->addWidget(m_plot);
-    m_splitter->addWidget(m_table);
-    m_splitter->setStretchFactor(0, 3);
-    m_splitter->setStretchFactor(1, 2);
     m_splitter->setChildrenCollapsible(false);
-    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->verticalHeader()->setVisible(false);
-    m_table->setAlternatingRowColors(true);
-    m_table->hide();
+    // QCustomPlot queues a drawing of its empty plot when it is made. This
+    // control draws when it has something to show (flush, or when shown),
+    // so a chart only written to a data file never lays out any text.
+    QCoreApplication::removePostedEvents(m_plot, QEvent::MetaCall);
 
     m_plot->setObjectName(QStringLiteral("ChartPlot"));
     m_plot->installEventFilter(this);
@@ -95,8 +92,22 @@ void ChartControl::reset() {
     changed(AllChanged);
 }
 
-void ChartControl::applyLook() {
-    m_plotter->applyLook(m_model);
+QTableWidget* ChartControl::table() const {
+    if (!m_table) {
+        m_table = new QTableWidget(m_splitter);
+        m_splitter->addWidget(m_table);
+        m_splitter->setStretchFactor(0, 3);
+        m_splitter->setStretchFactor(1, 2);
+        m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        m_table->verticalHeader()->setVisible(false);
+        m_table->setAlternatingRowColors(true);
+        m_table->hide();
+        applyTableFont();
+    }
+    return m_table;
+}
+
+void ChartControl::applyTableFont() const {
     QFont font = m_table->font();
     font.setPointSize(ChartPlotter::basePointSize(m_model.fontSize));
     if (m_table->font() != font) {
@@ -106,13 +117,19 @@ void ChartControl::applyLook() {
         // Times and headings keep their whole text at every font size.
         m_table->resizeColumnsToContents();
     }
+}
+
+void ChartControl::applyLook() {
+    m_plotter->applyLook(m_model);
+    if (m_table)
+        applyTableFont();
     showTable(m_model.tableMode == TableGraphWithTable);
 }
 
 void ChartControl::showTable(bool show) {
-    if (show == !m_table->isHidden())
+    if (show == (m_table && !m_table->isHidden()))
         return;
-    m_table->setVisible(show);
+    table()->setVisible(show);
     // The graph keeps the larger share; the table scrolls.
     const int total = std::max(2, m_splitter->height());
     if (show)
@@ -178,11 +195,14 @@ public:
 
 void ChartControl::fillTable() {
     if (m_model.tableMode != TableGraphWithTable) {
-        m_table->clear();
-        m_table->setRowCount(0);
-        m_table->setColumnCount(0);
+        if (m_table) {
+            m_table->clear();
+            m_table->setRowCount(0);
+            m_table->setColumnCount(0);
+        }
         return;
     }
+    table();
     const QStringList headers = tableHeadings(m_model);
     m_table->setUpdatesEnabled(false);
     m_table->setSortingEnabled(false);

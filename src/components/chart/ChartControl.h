@@ -166,7 +166,9 @@ public:
 
     // The drawing surface, for tests that look at what is drawn.
     QCustomPlot* plot() const { return m_plot; }
-    QTableWidget* table() const { return m_table; }
+    // The data table, made when first needed: a chart that never shows it
+    // (one written to a data file) loads no fonts for it.
+    QTableWidget* table() const;
 
 signals:
     // The user asked for the customisation dialog (double-click, context menu).
@@ -205,6 +207,7 @@ private:
     void applyView();
     void fillTable();
     void showTable(bool show);
+    void applyTableFont() const;
     void showContextMenu(const QPoint& position);
     // Runs a drawing of the plot at another size than the screen's, with
     // the reference texts placed for that size.
@@ -213,7 +216,7 @@ private:
     ChartModel m_model;
     QSplitter* m_splitter = nullptr;
     QCustomPlot* m_plot = nullptr;
-    QTableWidget* m_table = nullptr;
+    mutable QTableWidget* m_table = nullptr;
     std::unique_ptr<ChartPlotter> m_plotter;
     int m_imageWidth = 0;
     int m_imageHeight = 0;

@@ -1,0 +1,267 @@
+#include "TestDatabase.h"
+#include "TestEnvironment.h"
+#include "chart/SampleFold.h"
+#include "chart/TarnvueChart.h"
+#include "core/Error.h"
+#include "monitordb/MonitorDB.h"
+#include "monitordb/SampleStore.h"
+
+#include <QtTest>
+
+using namespace tarnvue;
+
+using Span = QPair<double, double>; // hours from Begin
+
+namespace {
+
+const double Begin = 46327.0;
+const double Hour = 60.0 / 1440.0;
+
+QString field(const std::optional<double>& v) {
+    return v ? QString::number(*v, 'g', 17) : QStringLiteral("-");
+}
+
+QStringList drain(SampleReader& reader) {
+    QStringList rows;
+    Sample s;
+    while (reader.next(s))
+        rows << QStringList{field(s.time), field(s.response), field(s.min), field(s.max),
+                            field(s.loss)}
+                    .join(QLatin1Char(' '));
+    return rows;
+}
+
+QStringList singleQuery(MonitorDB& db, double from, double to) {
+    return drain(*db.samples(1, Begin + from * Hour, Begin + to * Hour));
+}
+
+QStringList stored(MonitorDB& db, double from, double to) {
+    SampleRowsReader reader(
+        SampleStore::shared().rows(db, 1, Begin + from * Hour, Begin + to * Hour, Hour));
+    return drain(reader);
+}
+
+// Node 1 polled at the given bucket positions, node 2 alike (never read).
+void writeRows(const QList<double>& hours) {
+    test::TestDatabase t(MonitorDB::databasePath());
+    for (qsizetype i = 0; i < hours.size(); ++i) {
+        t.addSample(1, Begin + hours[i] * Hour, int(10 + i), 9, 40, int(i % 3) * 10);
+        t.addSample(2, Begin + hours[i] * Hour, 99, 99, 99, 0);
+    }
+}
+
+// Rows in memory whose extra connections fail on the row at `failAt` and
+// dawdle on the row at `slowAt`.
+class FailingStorage : public MonitorBackend, public SampleConnection {
+public:
+    std::vector<Sample> rows;
+    double failAt = -1;
+    double slowAt = -1;
+
+    struct Reader : SampleReader {
+        std::vector<Sample> rows;
+        double failAt;
+        double slowAt;
+        std::size_t next_ = 0;
+        bool next(Sample& s) override {
+            if (next_ >= rows.size())
+                return false;
+            s = rows[next_++];
+            if (*s.time == failAt)
+                throw Error(QStringLiteral("disk I/O error"));
+            if (*s.time == slowAt)
+                QThread::msleep(120);
+            return true;
+        }
+    };
+    std::unique_ptr<SampleReader> read(double b, double e, double fail) {
+        auto r = std::make_unique<Reader>();
+        for (const Sample& s : rows) {
+            if (*s.time >= b && *s.time <= e)
+                r->rows.push_back(s);
+        }
+        r->failAt = fail;
+        r->slowAt = slowAt;
+        return r;
+    }
+    std::unique_ptr<RecordSet> nodeByAddress(const QString&) override { return nullptr; }
+    std::unique_ptr<RecordSet> nodeById(std::int32_t) override { return nullptr; }
+    std::unique_ptr<RecordSet> allNodes() override { return nullptr; }
+    std::unique_ptr<SampleReader> samples(std::int32_t, double b, double e) override {
+        return read(b, e, failAt);
+    }
+    std::unique_ptr<SampleConnection> sampleConnection() override {
+        auto c = std::make_unique<FailingStorage>();
+        c->rows = rows;
+        c->failAt = failAt;
+        c->slowAt = slowAt;
+        return c;
+    }
+};
+
+} // namespace
+
+class TestSampleStore : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() {
+        SampleStore::shared().setRangeCount(0);
+        SampleStore::shared().clear();
+    }
+
+    void rangesJoinToTheSingleQuery_data() {
+        QTest::addColumn<QList<double>>("hours");
+        QTest::addColumn<double>("span");
+        QTest::addColumn<int>("ranges");
+        QTest::addColumn<int>("queries");
+        QTest::newRow("rows on range boundaries and on the span's end")
+            << QList<double>{0, 0.5, 1, 2, 2, 3, 3.9, 4, 4.5} << 4.0 << 4 << 4;
+        QTest::newRow("one row") << QList<double>{2} << 4.0 << 2 << 2;
+        QTest::newRow("no rows") << QList<double>{} << 4.0 << 3 << 3;
+        QTest::newRow("more ranges than rows") << QList<double>{0.5, 3.5} << 6.0 << 5 << 5;
+        QTest::newRow("more ranges than buckets") << QList<double>{0, 1, 1.5, 2} << 2.0 << 8 << 2;
+        QTest::newRow("span inside one bucket") << QList<double>{0.1, 0.5, 0.6} << 0.5 << 4 << 1;
+    }
+    void rangesJoinToTheSingleQuery() {
+        QFETCH(QList<double>, hours);
+        QFETCH(double, span);
+        QFETCH(int, ranges);
+        QFETCH(int, queries);
+        const test::ProgramDirScope dir;
+        writeRows(hours);
+        MonitorDB db;
+        db.open();
+        SampleStore::shared().setRangeCount(ranges);
+        QCOMPARE(stored(db, 0, span), singleQuery(db, 0, span));
+        QCOMPARE(SampleStore::shared().lastActivity().queries, queries);
+    }
+
+    void keptRowsAnswerLaterSpans_data() {
+        QTest::addColumn<Span>("first");
+        QTest::addColumn<Span>("second");
+        QTest::addColumn<bool>("pollsBetween");
+        QTest::addColumn<bool>("fromMemory");
+        QTest::addColumn<int>("rowsRead");
+        QTest::newRow("span inside") << Span(0, 10) << Span(2, 5) << false << true << 0;
+        QTest::newRow("older stretch") << Span(5, 10) << Span(2, 10) << false << false << 18 + 1;
+        QTest::newRow("later stretch") << Span(0, 5) << Span(0, 8) << false << false << 19;
+        QTest::newRow("both ends") << Span(4, 6) << Span(2, 8) << false << false << 12 + 13;
+        QTest::newRow("apart") << Span(0, 2) << Span(6, 8) << false << false << 13;
+        QTest::newRow("new polls") << Span(0, 11) << Span(0, 11) << true << false << 2;
+    }
+    void keptRowsAnswerLaterSpans() {
+        QFETCH(Span, first);
+        QFETCH(Span, second);
+        QFETCH(bool, pollsBetween);
+        QFETCH(bool, fromMemory);
+        QFETCH(int, rowsRead);
+        const test::ProgramDirScope dir;
+        QList<double> hours;
+        for (int m = 0; m <= 600; m += 10)
+            hours << m / 60.0;
+        writeRows(hours);
+        MonitorDB db;
+        db.open();
+        stored(db, first.first, first.second);
+        if (pollsBetween)
+            test::execSql(MonitorDB::databasePath(),
+                          "INSERT INTO ResponseTime VALUES (1, " +
+                              QByteArray::number(Begin + 10.5 * Hour, 'g', 17) + ", 5, 5, 5, 0)");
+        QCOMPARE(stored(db, second.first, second.second),
+                 singleQuery(db, second.first, second.second));
+        QCOMPARE(SampleStore::shared().lastActivity().fromMemory, fromMemory);
+        QCOMPARE(SampleStore::shared().lastActivity().rowsRead, qint64(rowsRead));
+        // What was read is kept: the second span again comes from memory.
+        stored(db, second.first, second.second - 1);
+        QVERIFY(SampleStore::shared().lastActivity().fromMemory);
+    }
+
+    void foldIsTheSameFromMemory_data() {
+        QTest::addColumn<int>("badRow");
+        QTest::addColumn<int>("badField");
+        QTest::newRow("unreadable response in the first bucket") << 2 << 0;
+        QTest::newRow("unreadable response later") << 14 << 0;
+        QTest::newRow("unreadable min later") << 20 << 1;
+        QTest::newRow("unreadable loss later") << 26 << 3;
+    }
+    void foldIsTheSameFromMemory() {
+        QFETCH(int, badRow);
+        QFETCH(int, badField);
+        const test::ProgramDirScope dir;
+        {
+            test::TestDatabase t(MonitorDB::databasePath());
+            for (int i = 0; i < 36; ++i) {
+                QVariantList v{20 + i % 7, 18, 30 + i % 5, i % 4 * 10};
+                if (i == badRow)
+                    v[badField] = QVariant();
+                t.addSample(1, Begin + i / 6.0 * Hour, v[0], v[1], v[2], v[3]);
+            }
+        }
+        MonitorDB db;
+        db.open();
+        const auto fold = [](SampleReader& rows) {
+            QStringList out;
+            try {
+                const FoldTotals totals =
+                    SampleFold(Begin, Hour, 5).run(rows, [&](int s, int p, float v) {
+                        out << QStringLiteral("%1:%2=%3").arg(s).arg(p).arg(v);
+                    });
+                out << QString::number(totals.averageResponse) << QString::number(totals.loss);
+            } catch (const Error& e) {
+                out << e.description();
+            }
+            return out;
+        };
+        const QStringList direct = fold(*db.samples(1, Begin, Begin + 5 * Hour));
+        SampleStore::shared().rows(db, 1, Begin, Begin + 6 * Hour, Hour);
+        SampleRowsReader fromMemory(
+            SampleStore::shared().rows(db, 1, Begin, Begin + 5 * Hour, Hour));
+        QVERIFY(SampleStore::shared().lastActivity().fromMemory);
+        QCOMPARE(fold(fromMemory), direct);
+    }
+
+    void aFailingRangeFailsTheReadAndKeepsNothing() {
+        auto storage = std::make_unique<FailingStorage>();
+        for (int i = 0; i <= 80; ++i)
+            storage->rows.push_back({Begin + i / 10.0 * Hour, 20, 20, 20, 0});
+        FailingStorage& rows = *storage;
+        MonitorDB db;
+        db.open(std::move(storage), QStringLiteral("fake"));
+        SampleStore& store = SampleStore::shared();
+        store.setRangeCount(4);
+        rows.failAt = rows.rows[70].time.value();
+        QVERIFY_THROWS_EXCEPTION(Error, store.rows(db, 1, Begin, Begin + 8 * Hour, Hour));
+        QCOMPARE(store.bytesKept(), std::size_t(0));
+        // A read cancelled through its progress report ends alike.
+        rows.failAt = -1;
+        rows.slowAt = rows.rows[30].time.value();
+        QVERIFY_THROWS_EXCEPTION(Error, store.rows(db, 1, Begin, Begin + 8 * Hour, Hour,
+                                                   [](qint64, qint64) { return false; }));
+        QCOMPARE(store.bytesKept(), std::size_t(0));
+        rows.slowAt = -1;
+        rows.failAt = rows.rows[70].time.value();
+
+        // A span read before stays as it was when a later read fails.
+        QCOMPARE(store.rows(db, 1, Begin, Begin + 4 * Hour, Hour).size(), std::size_t(41));
+        const std::size_t kept = store.bytesKept();
+        TarnvueChart chart;
+        chart.setDB(&db);
+        chart.setNodeID(1);
+        chart.setPlotBegin(Begin);
+        chart.setPlotEnd(Begin + 8 * Hour);
+        chart.setPeriodSize(Hour);
+        try {
+            chart.Plot();
+            QFAIL("the chart was built");
+        } catch (const Error& e) {
+            QCOMPARE(e.description(), QStringLiteral("disk I/O error"));
+        }
+        QCOMPARE(store.bytesKept(), kept);
+        QCOMPARE(store.rows(db, 1, Begin, Begin + 3 * Hour, Hour).size(), std::size_t(31));
+        QVERIFY(store.lastActivity().fromMemory);
+    }
+};
+
+QTEST_MAIN(TestSampleStore)
+#include "test_samplestore.moc"
