@@ -86,6 +86,8 @@ public:
     std::unique_ptr<SampleReader> samples(std::int32_t nodeId, double begin, double end) override {
         return std::make_unique<SlowReader>(SqliteBackend::samples(nodeId, begin, end), m_read);
     }
+    // One connection, read on the window's thread, so every row passes here.
+    std::unique_ptr<SampleConnection> sampleConnection() override { return nullptr; }
 
 private:
     SlowRead& m_read;
