@@ -2,6 +2,8 @@
 
 #include "DatabaseFormat.h"
 #include "JetBackend.h"
+#include "PostgresBackend.h"
+#include "PostgresConnection.h"
 #include "SqliteBackend.h"
 #include "core/Error.h"
 #include "core/ProgramDir.h"
@@ -56,6 +58,11 @@ void MonitorDB::open() {
 
 void MonitorDB::open(const QString& path) {
     close();
+    if (isPostgresUri(path)) {
+        m_backend = std::make_unique<PostgresBackend>(path);
+        m_path = path;
+        return;
+    }
     const DatabaseFormat format = detectDatabaseFormat(path);
     switch (format) {
     case DatabaseFormat::SQLite:

@@ -27,9 +27,11 @@ public:
     static QString databasePath();
     static QString templatePath();
 
-    // Opens the database in the program directory, or the given file. Throws
-    // Error when the file is missing, of a format this program cannot read, or
-    // refused by the driver.
+    // Opens the database in the program directory, or the given file, or the
+    // PostgreSQL database a libpq connection URI names ("postgresql://...").
+    // Throws Error when the file is missing, of a format this program cannot
+    // read, or refused by the driver, or when the server cannot be reached or
+    // holds no monitor database.
     void open();
     void open(const QString& path);
     bool isOpen() const { return m_backend != nullptr; }
