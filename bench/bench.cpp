@@ -2,10 +2,12 @@
 // "Last 30 Days" on a year of one-minute polls of 20 nodes, and a plain
 // read-and-fold of the same rows through SQLite's C interface as the floor.
 //
-//   tarnvue-bench [--database FILE] [--runs N]
+//   tarnvue-bench [--database FILE] [--postgres URI] [--runs N]
 //   tarnvue-bench --jet FILE [--runs N]
 //
 // The database is made on first use (about 10.5 million rows) and reused.
+// With --postgres the chart is built from that PostgreSQL database (filled
+// from the same file by tarnvue-collect), against the same SQLite floor.
 // With --jet it instead times the samples query of node 1 on an Access
 // (Jet 4) file, which reads the whole ResponseTime table.
 
@@ -192,6 +194,9 @@ int main(int argc, char* argv[]) {
                         QStringLiteral("file"), QStringLiteral("bench-pollwatch.cfg")},
                        {QStringLiteral("runs"), QStringLiteral("Runs per measurement."),
                         QStringLiteral("n"), QStringLiteral("5")},
+                       {QStringLiteral("postgres"),
+                        QStringLiteral("Build the charts from this PostgreSQL database."),
+                        QStringLiteral("uri")},
                        {QStringLiteral("jet"),
                         QStringLiteral("Time the sample scan of this Access (Jet 4) file."),
                         QStringLiteral("file")}});
@@ -214,7 +219,9 @@ int main(int argc, char* argv[]) {
             const DemoSummary made = writeDemoDatabase(options);
             std::printf("%lld rows\n", static_cast<long long>(made.rows));
         }
-        MonitorDB::shared().open(path);
+        MonitorDB::shared().open(parser.isSet(QStringLiteral("postgres"))
+                                     ? parser.value(QStringLiteral("postgres"))
+                                     : path);
 
         LoadSampleSizes();
         std::printf("%-15s %8s %10s %10s %10s %10s %7s\n", "chart", "buckets", "floor ms",

@@ -84,7 +84,7 @@ QString renderUsage() {
         "                                last12months|thisyear]\n"
         "                      [--from \"YYYY-MM-DD HH:MM\" --to \"YYYY-MM-DD HH:MM\" "
         "--width MINUTES]\n"
-        "                      [--database FILE] [--size WIDTHxHEIGHT] [--table]\n"
+        "                      [--database FILE|URI] [--size WIDTHxHEIGHT] [--table]\n"
         "                      [--font small|medium|large] [--verbose] -o OUTPUT\n"
         "OUTPUT's extension picks the format: png, jpg, bmp, svg, pdf, csv, txt, html, nvc.\n");
 }
