@@ -24,10 +24,10 @@ QString samples(std::int32_t nodeId, double begin, double end) {
 }
 
 QString postgresText(const QString& text) {
-    static const QStringList bareNames{
-        QStringLiteral("Nodes"), QStringLiteral("ResponseTime"), QStringLiteral("Time"),
-        QStringLiteral("Response"), QStringLiteral("Min"), QStringLiteral("Max"),
-        QStringLiteral("Loss")};
+    static const QStringList bareNames{QStringLiteral("Nodes"), QStringLiteral("ResponseTime"),
+                                       QStringLiteral("Time"),  QStringLiteral("Response"),
+                                       QStringLiteral("Min"),   QStringLiteral("Max"),
+                                       QStringLiteral("Loss")};
     QString result;
     result.reserve(text.size() + 16);
     int parameter = 0;
@@ -43,7 +43,8 @@ QString postgresText(const QString& text) {
             ++i;
         } else if (c.isLetter() || c == QLatin1Char('_')) {
             qsizetype end = i;
-            while (end < text.size() && (text.at(end).isLetterOrNumber() || text.at(end) == QLatin1Char('_')))
+            while (end < text.size() &&
+                   (text.at(end).isLetterOrNumber() || text.at(end) == QLatin1Char('_')))
                 ++end;
             const QString word = text.mid(i, end - i);
             result += bareNames.contains(word) ? QLatin1Char('"') + word + QLatin1Char('"') : word;

@@ -69,8 +69,9 @@ std::optional<double> binaryNumber(const PGresult* result, int row, int column, 
     case Int4Oid:
         return length == 4 ? std::optional<double>(qFromBigEndian<qint32>(data)) : std::nullopt;
     case Int8Oid:
-        return length == 8 ? std::optional<double>(static_cast<double>(qFromBigEndian<qint64>(data)))
-                           : std::nullopt;
+        return length == 8
+                   ? std::optional<double>(static_cast<double>(qFromBigEndian<qint64>(data)))
+                   : std::nullopt;
     case Float4Oid:
         if (length != 4)
             return std::nullopt;
@@ -245,7 +246,8 @@ private:
 };
 
 PostgresBackend::PostgresBackend(const QString& uri)
-    : m_connection(std::make_unique<PostgresConnection>(uri, PostgresConnection::Access::ReadOnly)) {
+    : m_connection(
+          std::make_unique<PostgresConnection>(uri, PostgresConnection::Access::ReadOnly)) {
     // Compiling a plan costs a long chart about a quarter of its time and an
     // index range scan gains nothing from it. Servers before 11 have no such
     // setting, which is fine.

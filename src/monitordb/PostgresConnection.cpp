@@ -81,12 +81,13 @@ PostgresConnection::PostgresConnection(const QString& uri, Access access) {
             throw Error(QStringLiteral("Authentication failed on the PostgreSQL server %1 for "
                                        "user \"%2\": %3")
                             .arg(m_server, user, message));
-        throw Error(
-            QStringLiteral("Cannot connect to the PostgreSQL server %1: %2").arg(m_server, message));
+        throw Error(QStringLiteral("Cannot connect to the PostgreSQL server %1: %2")
+                        .arg(m_server, message));
     }
     // The server's notices ("already exists, skipping") are no concern of
     // the user's; its errors arrive with the results.
-    PQsetNoticeProcessor(m_conn, [](void*, const char*) {}, nullptr);
+    PQsetNoticeProcessor(
+        m_conn, [](void*, const char*) {}, nullptr);
     try {
         if (access == Access::ReadOnly)
             run("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY");
@@ -124,11 +125,10 @@ PGresult* PostgresConnection::exec(const QByteArray& sql, const QList<QByteArray
     for (const QByteArray& p : parameters)
         values.push_back(p.isNull() ? nullptr : p.constData());
     // Several statements in one text go only without parameters.
-    PGresult* result =
-        values.empty() && resultFormat == 0
-            ? PQexec(m_conn, sql.constData())
-            : PQexecParams(m_conn, sql.constData(), static_cast<int>(values.size()), nullptr,
-                           values.data(), nullptr, nullptr, resultFormat);
+    PGresult* result = values.empty() && resultFormat == 0
+                           ? PQexec(m_conn, sql.constData())
+                           : PQexecParams(m_conn, sql.constData(), static_cast<int>(values.size()),
+                                          nullptr, values.data(), nullptr, nullptr, resultFormat);
     const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
         fail(result);

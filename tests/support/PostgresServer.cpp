@@ -3,26 +3,21 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QVersionNumber>
-#include <exception>
 #include <arpa/inet.h>
-#include <netinet/in.h>
+#include <exception>
 #include <pwd.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace tarnvue::test {
 
 namespace {
 
-const char* const Password = "tarnvue-secret";
+const QByteArray Password = "tarnvue-secret";
 
 // A loopback port nobody listens on right now.
 int freePort() {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0)
-        return 0;
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -37,18 +32,16 @@ int freePort() {
 
 // The newest installed server's programs (Debian keeps them out of PATH).
 QString serverBin() {
-    QDir versions(QStringLiteral("/usr/lib/postgresql"));
-    QStringList names = versions.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+    QStringList versions =
+        QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    std::sort(versions.begin(), versions.end(), [](const QString& a, const QString& b) {
         return QVersionNumber::fromString(a) > QVersionNumber::fromString(b);
     });
-    for (const QString& name : names) {
-        const QString bin = versions.filePath(name + QStringLiteral("/bin"));
-        if (QFile::exists(bin + QStringLiteral("/initdb")))
-            return bin;
+    for (const QString& version : versions) {
+        if (QFile::exists(QStringLiteral("/usr/lib/postgresql/%1/bin/initdb").arg(version)))
+            return QStringLiteral("/usr/lib/postgresql/%1/bin").arg(version);
     }
-    const QString initdb = QStandardPaths::findExecutable(QStringLiteral("initdb"));
-    return initdb.isEmpty() ? QString() : QFileInfo(initdb).path();
+    return {};
 }
 
 bool writeFile(const QString& path, const QByteArray& text, QFile::Permissions permissions) {
@@ -57,13 +50,11 @@ bool writeFile(const QString& path, const QByteArray& text, QFile::Permissions p
            file.setPermissions(permissions);
 }
 
-} // namespace
-
-namespace {
 std::unique_ptr<PostgresServer>& sharedServer() {
     static std::unique_ptr<PostgresServer> server;
     return server;
 }
+
 } // namespace
 
 PostgresServer* PostgresServer::shared(QString* why) {
@@ -88,37 +79,29 @@ bool PostgresServer::run(const QStringList& command, QString* why) const {
     QStringList arguments = command;
     QString program = m_bin + QLatin1Char('/') + arguments.takeFirst();
     if (!m_user.isEmpty()) {
-        arguments = QStringList{QStringLiteral("-u"), m_user, QStringLiteral("--"), program} +
-                    arguments;
+        arguments =
+            QStringList{QStringLiteral("-u"), m_user, QStringLiteral("--"), program} + arguments;
         program = QStringLiteral("runuser");
     }
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, arguments);
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0) {
-        *why = QStringLiteral("%1 failed: %2").arg(command.first(),
-                                                    QString::fromLocal8Bit(process.readAll()) +
-                                                        process.errorString());
-        return false;
-    }
-    return true;
+    const bool ok = process.waitForFinished(120000) &&
+                    process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (!ok)
+        *why = command.first() + QStringLiteral(" failed: ") +
+               QString::fromLocal8Bit(process.readAll()) + process.errorString();
+    return ok;
 }
 
 bool PostgresServer::start(QString* why) {
     m_bin = serverBin();
-    if (m_bin.isEmpty()) {
-        *why = QStringLiteral("No PostgreSQL server is installed (initdb not found); "
-                              "scripts/install-deps installs it.");
-        return false;
-    }
-    m_dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/tarnvue-pg-XXXXXX"));
-    if (!m_dir->isValid()) {
-        *why = QStringLiteral("Cannot make a temporary folder for the server.");
-        return false;
-    }
+    m_dir =
+        std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/tarnvue-pg-XXXXXX"));
     const QString dir = m_dir->path();
-    if (!writeFile(dir + QStringLiteral("/pwfile"), QByteArray(Password) + '\n',
+    *why = QStringLiteral("No PostgreSQL server is installed (scripts/install-deps installs it).");
+    if (m_bin.isEmpty() || !m_dir->isValid() ||
+        !writeFile(dir + QStringLiteral("/pwfile"), Password + '\n',
                    QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::ReadGroup))
         return false;
     // The server refuses to run as root: hand the folder to a plain user.
@@ -126,69 +109,56 @@ bool PostgresServer::start(QString* why) {
         const passwd* user = ::getpwnam("postgres");
         if (!user)
             user = ::getpwnam("nobody");
-        if (!user) {
+        if (!user || ::chown(QFile::encodeName(dir).constData(), user->pw_uid, user->pw_gid) != 0) {
             *why = QStringLiteral("No unprivileged user to run the server as.");
             return false;
         }
         m_user = QString::fromLocal8Bit(user->pw_name);
-        if (::chown(QFile::encodeName(dir).constData(), user->pw_uid, user->pw_gid) != 0) {
-            *why = QStringLiteral("Cannot hand the server's folder to %1.").arg(m_user);
-            return false;
-        }
     }
-    if (!run({QStringLiteral("initdb"), QStringLiteral("-D"), dir + QStringLiteral("/data"),
-              QStringLiteral("-U"), QStringLiteral("tarnvue"),
-              QStringLiteral("--pwfile=") + dir + QStringLiteral("/pwfile"),
-              QStringLiteral("--auth-host=scram-sha-256"), QStringLiteral("--auth-local=trust"),
-              QStringLiteral("-E"), QStringLiteral("UTF8"), QStringLiteral("--locale=C"),
-              QStringLiteral("--no-sync")},
+    if (!run(QStringLiteral(
+                 "initdb -D %1/data -U tarnvue --pwfile=%1/pwfile --auth-host=scram-sha-256 "
+                 "--auth-local=trust -E UTF8 --locale=C --no-sync")
+                 .arg(dir)
+                 .split(QLatin1Char(' ')),
              why))
         return false;
     for (int attempt = 0; attempt < 3 && !m_started; ++attempt) {
         m_port = freePort();
-        const QString options =
-            QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off "
-                           "-c synchronous_commit=off -c full_page_writes=off")
-                .arg(m_port)
-                .arg(dir);
-        m_started = run({QStringLiteral("pg_ctl"), QStringLiteral("-D"),
-                         dir + QStringLiteral("/data"), QStringLiteral("-l"),
-                         dir + QStringLiteral("/server.log"), QStringLiteral("-w"),
-                         QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("-o"), options,
-                         QStringLiteral("start")},
-                        why);
+        m_started = run(
+            QStringLiteral("pg_ctl -D %1/data -l %1/server.log -w -t 60 start -o")
+                    .arg(dir)
+                    .split(QLatin1Char(' ')) +
+                QStringList{QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off "
+                                           "-c synchronous_commit=off -c full_page_writes=off")
+                                .arg(m_port)
+                                .arg(dir)},
+            why);
     }
-    if (!m_started)
-        return false;
     const QByteArray entry = "127.0.0.1:" + QByteArray::number(m_port) + ":*:tarnvue:";
     const auto secret = QFile::ReadOwner | QFile::WriteOwner;
-    return writeFile(dir + QStringLiteral("/pgpass"), entry + Password + '\n', secret) &&
+    return m_started &&
+           writeFile(dir + QStringLiteral("/pgpass"), entry + Password + '\n', secret) &&
            writeFile(dir + QStringLiteral("/pgpass-wrong"), entry + "not-the-password\n", secret);
 }
 
 PostgresServer::~PostgresServer() {
-    if (!m_started)
-        return;
     QString ignored;
-    run({QStringLiteral("pg_ctl"), QStringLiteral("-D"), m_dir->path() + QStringLiteral("/data"),
-         QStringLiteral("-m"), QStringLiteral("immediate"), QStringLiteral("-w"),
-         QStringLiteral("stop")},
-        &ignored);
+    if (m_started)
+        run(QStringLiteral("pg_ctl -D %1/data -m immediate -w stop")
+                .arg(m_dir->path())
+                .split(QLatin1Char(' ')),
+            &ignored);
 }
 
 QString PostgresServer::uri(const QString& database, const QString& extra) const {
-    QString text = QStringLiteral("postgresql://tarnvue@127.0.0.1:%1/%2?passfile=%3/pgpass")
-                       .arg(m_port)
-                       .arg(database, m_dir->path());
-    if (!extra.isEmpty())
-        text += QLatin1Char('&') + extra;
-    return text;
+    return QStringLiteral("postgresql://tarnvue@127.0.0.1:%1/%2?passfile=%3/pgpass")
+               .arg(m_port)
+               .arg(database, m_dir->path()) +
+           (extra.isEmpty() ? QString() : QLatin1Char('&') + extra);
 }
 
 QString PostgresServer::uriWithWrongPassword(const QString& database) const {
-    QString text = uri(database);
-    text.replace(QStringLiteral("/pgpass"), QStringLiteral("/pgpass-wrong"));
-    return text;
+    return uri(database).replace(QStringLiteral("/pgpass"), QStringLiteral("/pgpass-wrong"));
 }
 
 } // namespace tarnvue::test

@@ -36,7 +36,8 @@ void writeSource(const QString& path) {
         else if (m % 131 == 0)
             db.addSample(1, Day + m * Minute, QVariant(), QVariant(), 7, QVariant());
         else
-            db.addSample(1, Day + m * Minute, 10 + m % 23, 9 + m % 23, 12 + m % 29, (m % 50) ? 0 : 25);
+            db.addSample(1, Day + m * Minute, 10 + m % 23, 9 + m % 23, 12 + m % 29,
+                         (m % 50) ? 0 : 25);
     }
     db.addSample(1, Day - 600 * Minute, 44, 40, 48, 0); // a second poll at one time
     for (int m = -2 * 1440; m < 0; m += 5)
@@ -138,15 +139,24 @@ private slots:
         QTest::addColumn<QString>("to");
         QTest::addColumn<QString>("width");
         QTest::newRow("SQLite, node 1, nine days by the hour")
-            << source() << "site_sqlite" << 1 << "2026-10-24 00:00" << "2026-11-02 00:00" << "60";
+            << source() << "site_sqlite" << 1 << "2026-10-24 00:00"
+            << "2026-11-02 00:00"
+            << "60";
         QTest::newRow("SQLite, node 1, minutes around the double poll")
-            << source() << "site_sqlite" << 1 << "2026-11-01 13:00" << "2026-11-01 15:00" << "1";
+            << source() << "site_sqlite" << 1 << "2026-11-01 13:00"
+            << "2026-11-01 15:00"
+            << "1";
         QTest::newRow("SQLite, node 2, quarter hours")
-            << source() << "site_sqlite" << 2 << "2026-10-31 06:07" << "2026-11-01 06:07" << "15";
+            << source() << "site_sqlite" << 2 << "2026-10-31 06:07"
+            << "2026-11-01 06:07"
+            << "15";
         QTest::newRow("Access, node 1, quarter hours")
-            << jet() << "site jet" << 1 << "2026-11-01 06:07" << "2026-11-02 06:07" << "15";
-        QTest::newRow("Access, node 5, minutes")
-            << jet() << "site jet" << 5 << "2026-11-01 00:00" << "2026-11-02 01:00" << "1";
+            << jet() << "site jet" << 1 << "2026-11-01 06:07"
+            << "2026-11-02 06:07"
+            << "15";
+        QTest::newRow("Access, node 5, minutes") << jet() << "site jet" << 5 << "2026-11-01 00:00"
+                                                 << "2026-11-02 01:00"
+                                                 << "1";
     }
     void sameAnswersAsTheFile() {
         QFETCH(QString, file);
@@ -155,17 +165,18 @@ private slots:
         QFETCH(QString, from);
         QFETCH(QString, to);
         QFETCH(QString, width);
-        const QString uri = m_server->uri(QStringLiteral("postgres"),
-                                          QStringLiteral("schema=") + QUrl::toPercentEncoding(schema));
+        const QString uri =
+            m_server->uri(QStringLiteral("postgres"),
+                          QStringLiteral("schema=") + QUrl::toPercentEncoding(schema));
         // The same chart data text, byte for byte, through tarnvue-render.
         QByteArray charts[2];
         const QString databases[2] = {file, uri};
         for (int i = 0; i < 2; ++i) {
             const QString output = m_dir.filePath(QStringLiteral("chart%1.csv").arg(i));
-            const Run run = render({QStringLiteral("-N"), QString::number(node),
-                                    QStringLiteral("--from"), from, QStringLiteral("--to"), to,
-                                    QStringLiteral("--width"), width, QStringLiteral("--database"),
-                                    databases[i], QStringLiteral("-o"), output});
+            const Run run =
+                render({QStringLiteral("-N"), QString::number(node), QStringLiteral("--from"), from,
+                        QStringLiteral("--to"), to, QStringLiteral("--width"), width,
+                        QStringLiteral("--database"), databases[i], QStringLiteral("-o"), output});
             QVERIFY2(run.status == RenderOk, qPrintable(run.errors));
             charts[i] = readFile(output);
         }
@@ -251,7 +262,8 @@ private slots:
                  }),
                  QString());
         for (const int node : {1, 2})
-            QCOMPARE(allSamples(b, node, Day - 10, Day + 10), allSamples(a, node, Day - 10, Day + 10));
+            QCOMPARE(allSamples(b, node, Day - 10, Day + 10),
+                     allSamples(a, node, Day - 10, Day + 10));
         QCOMPARE(readNodeTitles(b, 2).name, QStringLiteral("core"));
     }
 
@@ -266,8 +278,10 @@ private slots:
             << m_server->uri(QStringLiteral("postgres"), QStringLiteral("schema=berlin"))
             << "The PostgreSQL server 127.0.0.1:%1/postgres has no schema \"berlin\"";
         QTest::newRow("schema without the tables")
-            << m_server->uri(QStringLiteral("postgres"), QStringLiteral("options=-csearch_path%3Dpublic"))
-            << "The PostgreSQL server 127.0.0.1:%1/postgres has no table \"Nodes\" in schema \"public\"";
+            << m_server->uri(QStringLiteral("postgres"),
+                             QStringLiteral("options=-csearch_path%3Dpublic"))
+            << "The PostgreSQL server 127.0.0.1:%1/postgres has no table \"Nodes\" in schema "
+               "\"public\"";
         QTest::newRow("missing database")
             << m_server->uri(QStringLiteral("nosuchdb"))
             << "Cannot connect to the PostgreSQL server 127.0.0.1:%1/nosuchdb";
@@ -275,9 +289,9 @@ private slots:
     void errorsNameTheServerAndTheCause() {
         QFETCH(QString, uri);
         QFETCH(QString, cause);
-        const Run run = render({QStringLiteral("-N"), QStringLiteral("1"),
-                                QStringLiteral("--database"), uri, QStringLiteral("-o"),
-                                m_dir.filePath(QStringLiteral("failed.png"))});
+        const Run run =
+            render({QStringLiteral("-N"), QStringLiteral("1"), QStringLiteral("--database"), uri,
+                    QStringLiteral("-o"), m_dir.filePath(QStringLiteral("failed.png"))});
         QCOMPARE(run.status, RenderFailed);
         QVERIFY2(run.errors.startsWith(QStringLiteral("Cannot build new chart.\n")),
                  qPrintable(run.errors));

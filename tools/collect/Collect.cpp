@@ -178,8 +178,8 @@ CollectArguments parseCollectArguments(const QStringList& arguments) {
         return fail(QStringLiteral("Name the source with --from, the server with --to and the "
                                    "schema with --schema."));
     if (!isPostgresUri(o.to))
-        return fail(QStringLiteral("--to needs a postgresql:// connection URI, not \"%1\".")
-                        .arg(o.to));
+        return fail(
+            QStringLiteral("--to needs a postgresql:// connection URI, not \"%1\".").arg(o.to));
     if (once && every)
         return fail(QStringLiteral("Give either --once or --every, not both."));
     result.options = o;
@@ -234,9 +234,10 @@ CollectReport collectOnce(const CollectOptions& options,
             nodeIds << id;
             const QVariant name = nodes->value(QStringLiteral("Node Name"));
             const QVariant address = nodes->value(QStringLiteral("IP Address"));
-            PGresult* result = target.exec(UpsertNode, {QByteArray::number(id),
-                                                        name.isNull() ? QByteArray() : name.toString().toUtf8(),
-                                                        address.isNull() ? QByteArray() : address.toString().toUtf8()});
+            PGresult* result = target.exec(
+                UpsertNode,
+                {QByteArray::number(id), name.isNull() ? QByteArray() : name.toString().toUtf8(),
+                 address.isNull() ? QByteArray() : address.toString().toUtf8()});
             if (PQntuples(result) == 1)
                 ++(*PQgetvalue(result, 0, 0) == 't' ? report.nodesAdded : report.nodesChanged);
             PQclear(result);
