@@ -252,7 +252,7 @@ PostgresBackend::PostgresBackend(const QString& uri)
     // index range scan gains nothing from it. Servers before 11 have no such
     // setting, which is fine.
     try {
-        m_connection->run("SET jit = off");
+        m_connection->session("SET jit = off");
     } catch (const Error&) {
     }
     // Say what is missing now, rather than with the first chart.

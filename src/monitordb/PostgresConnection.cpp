@@ -88,9 +88,10 @@ PostgresConnection::PostgresConnection(const QString& uri, Access access) {
     // the user's; its errors arrive with the results.
     PQsetNoticeProcessor(
         m_conn, [](void*, const char*) {}, nullptr);
+    m_access = access;
     try {
         if (access == Access::ReadOnly)
-            run("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY");
+            session("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY");
         if (!m_schema.isEmpty())
             setSearchPath(m_schema);
     } catch (...) {
@@ -115,21 +116,47 @@ QByteArray PostgresConnection::identifier(const QString& name) const {
 }
 
 void PostgresConnection::setSearchPath(const QString& schema) {
-    PQclear(exec("SELECT pg_catalog.set_config('search_path', $1, false)", {identifier(schema)}));
+    session("SET search_path = " + identifier(schema));
 }
 
-PGresult* PostgresConnection::exec(const QByteArray& sql, const QList<QByteArray>& parameters,
+void PostgresConnection::session(const QByteArray& sql) {
+    run(sql);
+    m_session << sql;
+}
+
+PGresult* PostgresConnection::send(const QByteArray& sql, const QList<QByteArray>& parameters,
                                    int resultFormat) {
     std::vector<const char*> values;
     values.reserve(static_cast<std::size_t>(parameters.size()));
     for (const QByteArray& p : parameters)
         values.push_back(p.isNull() ? nullptr : p.constData());
     // Several statements in one text go only without parameters.
-    PGresult* result = values.empty() && resultFormat == 0
-                           ? PQexec(m_conn, sql.constData())
-                           : PQexecParams(m_conn, sql.constData(), static_cast<int>(values.size()),
-                                          nullptr, values.data(), nullptr, nullptr, resultFormat);
-    const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
+    return values.empty() && resultFormat == 0
+               ? PQexec(m_conn, sql.constData())
+               : PQexecParams(m_conn, sql.constData(), static_cast<int>(values.size()), nullptr,
+                              values.data(), nullptr, nullptr, resultFormat);
+}
+
+PGresult* PostgresConnection::exec(const QByteArray& sql, const QList<QByteArray>& parameters,
+                                   int resultFormat) {
+    const bool idle = PQtransactionStatus(m_conn) == PQTRANS_IDLE;
+    PGresult* result = send(sql, parameters, resultFormat);
+    ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
+    // A reader whose connection was dropped (the server restarted, an idle
+    // connection cut) connects again and repeats the read, which is safe
+    // outside a transaction; the window stays usable without a restart.
+    if (status == PGRES_FATAL_ERROR && idle && m_access == Access::ReadOnly &&
+        PQstatus(m_conn) == CONNECTION_BAD) {
+        PQclear(result);
+        PQreset(m_conn);
+        if (PQstatus(m_conn) != CONNECTION_OK)
+            throw Error(QStringLiteral("Cannot connect to the PostgreSQL server %1: %2")
+                            .arg(m_server, oneLine(PQerrorMessage(m_conn))));
+        for (const QByteArray& statement : std::as_const(m_session))
+            run(statement);
+        result = send(sql, parameters, resultFormat);
+        status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
+    }
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
         fail(result);
     return result;

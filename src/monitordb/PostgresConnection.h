@@ -38,11 +38,15 @@ public:
 
     // Makes `schema` the only schema of the search path.
     void setSearchPath(const QString& schema);
+    // Runs a setting that holds for the session, again after a reconnection.
+    void session(const QByteArray& sql);
     // `name` quoted as an identifier.
     QByteArray identifier(const QString& name) const;
 
     // Runs one statement with text parameters and returns its result, which
     // the caller frees with PQclear. Throws Error when the statement fails.
+    // A read-only connection that was lost is made again once, outside a
+    // transaction.
     pg_result* exec(const QByteArray& sql, const QList<QByteArray>& parameters = {},
                     int resultFormat = 0);
     // Runs statements whose results are not needed.
@@ -53,7 +57,11 @@ public:
     [[noreturn]] void fail(pg_result* result = nullptr) const;
 
 private:
+    pg_result* send(const QByteArray& sql, const QList<QByteArray>& parameters, int resultFormat);
+
     pg_conn* m_conn = nullptr;
+    Access m_access = Access::ReadOnly;
+    QList<QByteArray> m_session;
     QString m_server;
     QString m_schema;
 };

@@ -5,6 +5,7 @@
 #include "TestEnvironment.h"
 #include "core/Error.h"
 #include "monitordb/MonitorDB.h"
+#include "monitordb/PostgresConnection.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -265,6 +266,12 @@ private slots:
             QCOMPARE(allSamples(b, node, Day - 10, Day + 10),
                      allSamples(a, node, Day - 10, Day + 10));
         QCOMPARE(readNodeTitles(b, 2).name, QStringLiteral("core"));
+
+        // A dropped connection (the server restarted) is made again.
+        PostgresConnection admin(o.to, PostgresConnection::Access::ReadWrite);
+        admin.run("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                  "WHERE pid <> pg_backend_pid() AND datname = current_database()");
+        QCOMPARE(errorOf([&] { QCOMPARE(allSamples(b, 2, Day, Day + 1).size(), 3); }), QString());
     }
 
     void errorsNameTheServerAndTheCause_data() {
