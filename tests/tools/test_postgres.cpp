@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <bit>
+#include <libpq-fe.h>
 
 using namespace tarnvue;
 
@@ -267,8 +268,18 @@ private slots:
                      allSamples(a, node, Day - 10, Day + 10));
         QCOMPARE(readNodeTitles(b, 2).name, QStringLiteral("core"));
 
-        // A dropped connection (the server restarted) is made again.
+        // The polls lie in one partition a month; an old month can be dropped
+        // and stays dropped.
         PostgresConnection admin(o.to, PostgresConnection::Access::ReadWrite);
+        PGresult* months = admin.exec("SELECT count(*) FROM pg_inherits WHERE inhparent = "
+                                      "'site_growing.\"ResponseTime\"'::regclass");
+        QCOMPARE(PQgetvalue(months, 0, 0), "2");
+        PQclear(months);
+        admin.run("DROP TABLE site_growing.\"ResponseTime_2026_10\"");
+        QCOMPARE(copy(o).polls, 0);
+        QCOMPARE(allSamples(b, 1, Day - 10, Day + 10).size(), 1440 + 1);
+
+        // A dropped connection (the server restarted) is made again.
         admin.run("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
                   "WHERE pid <> pg_backend_pid() AND datname = current_database()");
         QCOMPARE(errorOf([&] { QCOMPARE(allSamples(b, 2, Day, Day + 1).size(), 3); }), QString());

@@ -1,5 +1,6 @@
 #include "Collect.h"
 
+#include "core/DateValue.h"
 #include "core/Error.h"
 #include "monitordb/MonitorDB.h"
 #include "monitordb/PostgresConnection.h"
@@ -10,6 +11,7 @@
 #include <QThread>
 #include <charconv>
 #include <libpq-fe.h>
+#include <map>
 #include <set>
 
 namespace tarnvue {
@@ -35,8 +37,13 @@ CREATE TABLE IF NOT EXISTS "ResponseTime" (
     "Loss"     double precision,
     "Seq"      integer NOT NULL DEFAULT 0,
     CONSTRAINT "ResponseTimeNodeTime" UNIQUE ("Node ID", "Time", "Seq")
-);
+) PARTITION BY RANGE ("Time");
 )sql";
+
+// Whether the polls' table is split into months (a table made before, or by
+// hand, may not be).
+const char* const IsPartitioned =
+    R"sql(SELECT relkind = 'p' FROM pg_class WHERE oid = '"ResponseTime"'::regclass)sql";
 
 // Inserts new nodes and updates changed ones; tells which was which.
 const char* const UpsertNode = R"sql(
@@ -66,12 +73,41 @@ void appendNumber(QByteArray& line, const std::optional<double>& value) {
     line.append(text, result.ptr - text);
 }
 
-// Polls waiting for their transaction, as COPY text rows.
+QByteArray numberText(double value) {
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return QByteArray(text, result.ptr - text);
+}
+
+// One calendar month of polls: its partition's name and bounds.
+struct Month {
+    QDate first;
+    double begin = 0;
+    double end = 0;
+
+    static Month of(double time) {
+        const QDate day = DateValue::dateOf(time);
+        Month m;
+        m.first = QDate(day.year(), day.month(), 1);
+        m.begin = DateValue::fromDateTime(m.first);
+        m.end = DateValue::fromDateTime(m.first.addMonths(1));
+        return m;
+    }
+    bool contains(double time) const { return time >= begin && time < end; }
+};
+
+// Polls waiting for their transaction, as COPY text rows, and the months
+// they fall in when the table is split by month.
 class Batch {
 public:
-    Batch(PostgresConnection& target, int limit) : m_target(target), m_limit(limit) {}
+    Batch(PostgresConnection& target, int limit, bool partitioned)
+        : m_target(target), m_limit(limit), m_partitioned(partitioned) {}
 
     void add(std::int32_t node, const Sample& s, int seq) {
+        if (m_partitioned && !m_month.contains(*s.time)) {
+            m_month = Month::of(*s.time);
+            m_months.emplace(m_month.first, m_month);
+        }
         m_rows += QByteArray::number(node);
         m_rows += '\t';
         appendNumber(m_rows, s.time);
@@ -94,6 +130,14 @@ public:
             return 0;
         m_target.run("BEGIN");
         try {
+            // The months' partitions come and go with the batch.
+            for (const auto& [first, month] : m_months) {
+                const QString name =
+                    QStringLiteral("ResponseTime_") + first.toString(QStringLiteral("yyyy_MM"));
+                m_target.run("CREATE TABLE IF NOT EXISTS " + m_target.identifier(name) +
+                             " PARTITION OF \"ResponseTime\" FOR VALUES FROM (" +
+                             numberText(month.begin) + ") TO (" + numberText(month.end) + ")");
+            }
             PGconn* conn = m_target.handle();
             PGresult* start = PQexec(conn, "COPY \"ResponseTime\" (\"Node ID\", \"Time\", "
                                            "\"Response\", \"Min\", \"Max\", \"Loss\", \"Seq\") "
@@ -119,14 +163,19 @@ public:
         const qint64 copied = m_count;
         m_rows.clear();
         m_count = 0;
+        m_months.clear();
+        m_month = {};
         return copied;
     }
 
 private:
     PostgresConnection& m_target;
     int m_limit;
+    bool m_partitioned;
     QByteArray m_rows;
     qint64 m_count = 0;
+    Month m_month;
+    std::map<QDate, Month> m_months;
 };
 
 } // namespace
@@ -218,6 +267,9 @@ CollectReport collectOnce(const CollectOptions& options,
     target.run("CREATE SCHEMA IF NOT EXISTS " + target.identifier(options.schema));
     target.setSearchPath(options.schema);
     target.run(CreateTables);
+    PGresult* kind = target.exec(IsPartitioned);
+    const bool partitioned = *PQgetvalue(kind, 0, 0) == 't';
+    PQclear(kind);
 
     // The nodes first, in one transaction; the first record of a Node ID
     // wins, as it does for the program.
@@ -248,7 +300,7 @@ CollectReport collectOnce(const CollectOptions& options,
         throw;
     }
 
-    Batch batch(target, options.batchRows);
+    Batch batch(target, options.batchRows, partitioned);
     const auto commit = [&] {
         report.polls += batch.commit();
         ++report.batches;
