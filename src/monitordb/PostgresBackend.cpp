@@ -6,8 +6,8 @@
 
 #include <QtEndian>
 #include <array>
+#include <bit>
 #include <cstdlib>
-#include <cstring>
 #include <libpq-fe.h>
 
 namespace tarnvue {

@@ -10,6 +10,7 @@
 #include <QTextStream>
 #include <QThread>
 #include <charconv>
+#include <cstdlib>
 #include <libpq-fe.h>
 #include <map>
 #include <set>
