@@ -137,36 +137,25 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("schema");
         QTest::addColumn<int>("node");
-        QTest::addColumn<QString>("from");
-        QTest::addColumn<QString>("to");
-        QTest::addColumn<QString>("width");
+        QTest::addColumn<QString>("span"); // from, to and bucket width
+        const QString sqlite = source();
         QTest::newRow("SQLite, node 1, nine days by the hour")
-            << source() << "site_sqlite" << 1 << "2026-10-24 00:00"
-            << "2026-11-02 00:00"
-            << "60";
+            << sqlite << "site_sqlite" << 1 << "2026-10-24 00:00|2026-11-02 00:00|60";
         QTest::newRow("SQLite, node 1, minutes around the double poll")
-            << source() << "site_sqlite" << 1 << "2026-11-01 13:00"
-            << "2026-11-01 15:00"
-            << "1";
+            << sqlite << "site_sqlite" << 1 << "2026-11-01 13:00|2026-11-01 15:00|1";
         QTest::newRow("SQLite, node 2, quarter hours")
-            << source() << "site_sqlite" << 2 << "2026-10-31 06:07"
-            << "2026-11-01 06:07"
-            << "15";
+            << sqlite << "site_sqlite" << 2 << "2026-10-31 06:07|2026-11-01 06:07|15";
         QTest::newRow("Access, node 1, quarter hours")
-            << jet() << "site jet" << 1 << "2026-11-01 06:07"
-            << "2026-11-02 06:07"
-            << "15";
-        QTest::newRow("Access, node 5, minutes") << jet() << "site jet" << 5 << "2026-11-01 00:00"
-                                                 << "2026-11-02 01:00"
-                                                 << "1";
+            << jet() << "site jet" << 1 << "2026-11-01 06:07|2026-11-02 06:07|15";
+        QTest::newRow("Access, node 5, minutes")
+            << jet() << "site jet" << 5 << "2026-11-01 00:00|2026-11-02 01:00|1";
     }
     void sameAnswersAsTheFile() {
         QFETCH(QString, file);
         QFETCH(QString, schema);
         QFETCH(int, node);
-        QFETCH(QString, from);
-        QFETCH(QString, to);
-        QFETCH(QString, width);
+        QFETCH(QString, span);
+        const QStringList bounds = span.split(QLatin1Char('|'));
         const QString uri =
             m_server->uri(QStringLiteral("postgres"),
                           QStringLiteral("schema=") + QUrl::toPercentEncoding(schema));
@@ -175,10 +164,10 @@ private slots:
         const QString databases[2] = {file, uri};
         for (int i = 0; i < 2; ++i) {
             const QString output = m_dir.filePath(QStringLiteral("chart%1.csv").arg(i));
-            const Run run =
-                render({QStringLiteral("-N"), QString::number(node), QStringLiteral("--from"), from,
-                        QStringLiteral("--to"), to, QStringLiteral("--width"), width,
-                        QStringLiteral("--database"), databases[i], QStringLiteral("-o"), output});
+            const Run run = render(
+                {QStringLiteral("-N"), QString::number(node), QStringLiteral("--from"), bounds[0],
+                 QStringLiteral("--to"), bounds[1], QStringLiteral("--width"), bounds[2],
+                 QStringLiteral("--database"), databases[i], QStringLiteral("-o"), output});
             QVERIFY2(run.status == RenderOk, qPrintable(run.errors));
             charts[i] = readFile(output);
         }
