@@ -6,7 +6,7 @@
 // of new polls; and checks that every chart answered from memory is the same,
 // to the byte, as the chart from one fresh samples query.
 //
-//   tarnvue-bench [--database FILE] [--runs N]
+//   tarnvue-bench [--database FILE] [--postgres URI] [--runs N]
 //   tarnvue-bench --jet FILE [--runs N]
 //   tarnvue-bench --hostile [--runs N]
 //
@@ -16,6 +16,9 @@
 // With --hostile it times chart files that are legal but huge (a 60 MB
 // footer, 16 series of 32,767 points) from loading to a PNG, as
 // tarnvue-render writes them.
+// With --postgres the first 12-month chart is built from that PostgreSQL
+// database (filled from the same file by tarnvue-collect), against the same
+// SQLite floor.
 
 #include "DemoData.h"
 #include "chart/Periods.h"
@@ -317,6 +320,24 @@ void newPolls(const QString& path, bool add) {
     sqlite3_close(db);
 }
 
+// The first 12-month chart from a PostgreSQL copy of the file, against the
+// file's single-threaded floor.
+int postgresBench(const QString& path, const QString& uri, int runs) {
+    const PeriodSpan year = *periodSpan(Last12MonthsPeriod, End);
+    MonitorDB::shared().open(uri);
+    std::vector<double> floor, chart;
+    plot(year); // warm the caches alike for both
+    for (int i = 0; i < runs; ++i) {
+        floor.push_back(plainFold(path, year));
+        SampleStore::shared().clear();
+        chart.push_back(plot(year));
+    }
+    std::printf("Last 12 months from PostgreSQL: floor %.1f ms, chart %.1f ms (ratio %.2f)\n",
+                median(floor), median(chart), median(chart) / median(floor));
+    MonitorDB::release();
+    return 0;
+}
+
 int sqliteBench(const QString& path, int runs) {
     SampleStore& store = SampleStore::shared();
     std::printf("cores: %d, ranges per read: %d, runs: %d (medians)\n", QThread::idealThreadCount(),
@@ -572,6 +593,9 @@ int main(int argc, char* argv[]) {
           QStringLiteral("file"), QStringLiteral("bench-pollwatch.cfg")},
          {QStringLiteral("runs"), QStringLiteral("Runs per measurement."), QStringLiteral("n"),
           QStringLiteral("5")},
+         {QStringLiteral("postgres"),
+          QStringLiteral("Build the first chart from this PostgreSQL database."),
+          QStringLiteral("uri")},
          {QStringLiteral("jet"), QStringLiteral("Time an Access (Jet 4) file instead."),
           QStringLiteral("file")},
          {QStringLiteral("hostile"), QStringLiteral("Time huge but legal chart files to PNG.")}});
@@ -583,6 +607,8 @@ int main(int argc, char* argv[]) {
     try {
         if (parser.isSet(QStringLiteral("hostile")))
             return hostileCharts(runs);
+        if (parser.isSet(QStringLiteral("postgres")))
+            return postgresBench(path, parser.value(QStringLiteral("postgres")), runs);
         if (parser.isSet(QStringLiteral("jet"))) {
             jetScan(parser.value(QStringLiteral("jet")), runs);
             jetCharts(parser.value(QStringLiteral("jet")), runs);

@@ -3,6 +3,8 @@
 #include "DatabaseFormat.h"
 #include "JetBackend.h"
 #include "SampleStore.h"
+#include "PostgresBackend.h"
+#include "PostgresConnection.h"
 #include "SqliteBackend.h"
 #include "core/Error.h"
 #include "core/OutputFile.h"
@@ -68,6 +70,10 @@ void MonitorDB::open() {
 
 void MonitorDB::open(const QString& path) {
     close();
+    if (isPostgresUri(path)) {
+        open(std::make_unique<PostgresBackend>(path), path);
+        return;
+    }
     const DatabaseFormat format = detectDatabaseFormat(path);
     switch (format) {
     case DatabaseFormat::SQLite:
@@ -141,7 +147,7 @@ DatabaseSearch findMonitorDatabase(const QString& programDatabase, const QString
             return false;
         }
         search.tried << QStringLiteral("%1 (%2)").arg(QDir::toNativeSeparators(path), where);
-        if (!QFileInfo(path).isFile())
+        if (!isPostgresUri(path) && !QFileInfo(path).isFile())
             return false;
         search.path = path;
         return true;

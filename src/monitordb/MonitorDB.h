@@ -35,8 +35,10 @@ public:
     static QString templatePath();
 
     // Opens the database findMonitorDatabase() finds (DatabaseNotFound when
-    // there is none), or the given file. Throws Error when the file is
-    // missing, of a format this program cannot read, or refused by the driver.
+    // there is none), or the given file, or the PostgreSQL database a libpq
+    // connection URI names ("postgresql://..."). Throws Error when the file is
+    // missing, of a format this program cannot read, or refused by the driver,
+    // or when the server cannot be reached or holds no monitor database.
     // Opening or closing is the one place the database changes: whatever is
     // kept from the previous database must be dropped here.
     void open();

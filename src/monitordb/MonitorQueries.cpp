@@ -23,4 +23,38 @@ QString samples(std::int32_t nodeId, double begin, double end) {
            QStringLiteral(" Order By Time");
 }
 
+QString postgresText(const QString& text) {
+    static const QStringList bareNames{QStringLiteral("Nodes"), QStringLiteral("ResponseTime"),
+                                       QStringLiteral("Time"),  QStringLiteral("Response"),
+                                       QStringLiteral("Min"),   QStringLiteral("Max"),
+                                       QStringLiteral("Loss")};
+    QString result;
+    result.reserve(text.size() + 16);
+    int parameter = 0;
+    for (qsizetype i = 0; i < text.size();) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('[')) {
+            const qsizetype close = text.indexOf(QLatin1Char(']'), i);
+            const qsizetype end = close < 0 ? text.size() : close;
+            result += QLatin1Char('"') + text.mid(i + 1, end - i - 1) + QLatin1Char('"');
+            i = end + 1;
+        } else if (c == QLatin1Char('?')) {
+            result += QLatin1Char('$') + QString::number(++parameter);
+            ++i;
+        } else if (c.isLetter() || c == QLatin1Char('_')) {
+            qsizetype end = i;
+            while (end < text.size() &&
+                   (text.at(end).isLetterOrNumber() || text.at(end) == QLatin1Char('_')))
+                ++end;
+            const QString word = text.mid(i, end - i);
+            result += bareNames.contains(word) ? QLatin1Char('"') + word + QLatin1Char('"') : word;
+            i = end;
+        } else {
+            result += c;
+            ++i;
+        }
+    }
+    return result;
+}
+
 } // namespace tarnvue::MonitorQueries

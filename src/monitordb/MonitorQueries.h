@@ -15,4 +15,9 @@ QString allNodes();
 // Both bounds inclusive, rows in ascending Time.
 QString samples(std::int32_t nodeId, double begin, double end);
 
+// One of the texts above as PostgreSQL reads it: the bracketed names and the
+// monitor tables' bare names become quoted names (PostgreSQL folds unquoted
+// ones to lower case), and each "?" becomes a numbered parameter.
+QString postgresText(const QString& text);
+
 } // namespace tarnvue::MonitorQueries

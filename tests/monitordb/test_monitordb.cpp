@@ -57,6 +57,13 @@ private slots:
                                 "46000.25 AND Time <= 46001 Order By Time"));
         QCOMPARE(MonitorQueries::nodeByAddress(),
                  QStringLiteral("Select [Node ID] from Nodes Where [IP Address] = ?"));
+        // PostgreSQL folds bare names to lower case: every table and column
+        // name is quoted, and the parameter numbered.
+        QCOMPARE(MonitorQueries::postgresText(MonitorQueries::nodeByAddress()),
+                 QStringLiteral("Select \"Node ID\" from \"Nodes\" Where \"IP Address\" = $1"));
+        QCOMPARE(MonitorQueries::postgresText(MonitorQueries::samples(5, 46000.25, 1e+300)),
+                 QStringLiteral("Select * From \"ResponseTime\" Where \"Node ID\" = 5 AND \"Time\" "
+                                ">= 46000.25 AND \"Time\" <= 1e+300 Order By \"Time\""));
     }
 
     void findNodeByAddress() {

@@ -9,11 +9,13 @@
 
 namespace tarnvue::test {
 
-TestDatabase::TestDatabase(const QString& path) {
-    QFile::remove(path);
+TestDatabase::TestDatabase(const QString& path, Mode mode) {
+    if (mode == Mode::Create)
+        QFile::remove(path);
     if (sqlite3_open(QFile::encodeName(path).constData(), &m_db) != SQLITE_OK)
         throw std::runtime_error("cannot create test database");
-    exec(MonitorSchemaSql);
+    if (mode == Mode::Create)
+        exec(MonitorSchemaSql);
     exec("BEGIN");
 }
 

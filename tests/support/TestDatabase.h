@@ -14,7 +14,10 @@ namespace tarnvue::test {
 // (QString) and blobs (QByteArray).
 class TestDatabase {
 public:
-    explicit TestDatabase(const QString& path);
+    enum class Mode { Create, Append };
+    // Create replaces the file with an empty database; Append adds rows to
+    // one that exists, as the poller does.
+    explicit TestDatabase(const QString& path, Mode mode = Mode::Create);
     ~TestDatabase();
     TestDatabase(const TestDatabase&) = delete;
     TestDatabase& operator=(const TestDatabase&) = delete;
@@ -25,8 +28,10 @@ public:
     // Finishes writing; the file is complete afterwards.
     void close();
 
-private:
+    // Runs a statement of the test's own (an update, say).
     void exec(const char* sql);
+
+private:
     void bind(int index, const QVariant& value);
 
     sqlite3* m_db = nullptr;

@@ -128,7 +128,7 @@ QString renderUsage() {
         "                                last12months|thisyear]\n"
         "                      [--from \"YYYY-MM-DD HH:MM\" --to \"YYYY-MM-DD HH:MM\" "
         "--width MINUTES]\n"
-        "                      [--database FILE] [--size WIDTHxHEIGHT] [--table]\n"
+        "                      [--database FILE|URI] [--size WIDTHxHEIGHT] [--table]\n"
         "                      [--font small|medium|large] [--verbose] [--format EXT] -o OUTPUT\n"
         "OUTPUT's extension (or --format) picks the format: png, jpg, bmp, svg, pdf, csv, txt,\n"
         "html, nvc. \"-o -\" writes to standard output and needs --format.\n");

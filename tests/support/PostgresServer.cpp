@@ -1,0 +1,164 @@
+#include "PostgresServer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QVersionNumber>
+#include <arpa/inet.h>
+#include <exception>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace tarnvue::test {
+
+namespace {
+
+const QByteArray Password = "tarnvue-secret";
+
+// A loopback port nobody listens on right now.
+int freePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    ::close(fd);
+    return port;
+}
+
+// The newest installed server's programs (Debian keeps them out of PATH).
+QString serverBin() {
+    QStringList versions =
+        QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    std::sort(versions.begin(), versions.end(), [](const QString& a, const QString& b) {
+        return QVersionNumber::fromString(a) > QVersionNumber::fromString(b);
+    });
+    for (const QString& version : versions) {
+        if (QFile::exists(QStringLiteral("/usr/lib/postgresql/%1/bin/initdb").arg(version)))
+            return QStringLiteral("/usr/lib/postgresql/%1/bin").arg(version);
+    }
+    return {};
+}
+
+bool writeFile(const QString& path, const QByteArray& text, QFile::Permissions permissions) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() &&
+           file.setPermissions(permissions);
+}
+
+std::unique_ptr<PostgresServer>& sharedServer() {
+    static std::unique_ptr<PostgresServer> server;
+    return server;
+}
+
+} // namespace
+
+PostgresServer* PostgresServer::shared(QString* why) {
+    auto& server = sharedServer();
+    static QString failure;
+    if (!server && failure.isEmpty()) {
+        std::unique_ptr<PostgresServer> candidate(new PostgresServer);
+        if (candidate->start(&failure))
+            server = std::move(candidate);
+        // A test that dies of an uncaught exception stops the server first.
+        static const std::terminate_handler previous = std::set_terminate([] {
+            sharedServer().reset();
+            previous();
+        });
+    }
+    if (!server && why)
+        *why = failure;
+    return server.get();
+}
+
+bool PostgresServer::run(const QStringList& command, QString* why) const {
+    QStringList arguments = command;
+    QString program = m_bin + QLatin1Char('/') + arguments.takeFirst();
+    if (!m_user.isEmpty()) {
+        arguments =
+            QStringList{QStringLiteral("-u"), m_user, QStringLiteral("--"), program} + arguments;
+        program = QStringLiteral("runuser");
+    }
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    const bool ok = process.waitForFinished(120000) &&
+                    process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (!ok)
+        *why = command.first() + QStringLiteral(" failed: ") +
+               QString::fromLocal8Bit(process.readAll()) + process.errorString();
+    return ok;
+}
+
+bool PostgresServer::start(QString* why) {
+    m_bin = serverBin();
+    m_dir =
+        std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/tarnvue-pg-XXXXXX"));
+    const QString dir = m_dir->path();
+    *why = QStringLiteral("No PostgreSQL server is installed (scripts/install-deps installs it).");
+    if (m_bin.isEmpty() || !m_dir->isValid() ||
+        !writeFile(dir + QStringLiteral("/pwfile"), Password + '\n',
+                   QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::ReadGroup))
+        return false;
+    // The server refuses to run as root: hand the folder to a plain user.
+    if (::geteuid() == 0) {
+        const passwd* user = ::getpwnam("postgres");
+        if (!user)
+            user = ::getpwnam("nobody");
+        if (!user || ::chown(QFile::encodeName(dir).constData(), user->pw_uid, user->pw_gid) != 0) {
+            *why = QStringLiteral("No unprivileged user to run the server as.");
+            return false;
+        }
+        m_user = QString::fromLocal8Bit(user->pw_name);
+    }
+    if (!run(QStringLiteral(
+                 "initdb -D %1/data -U tarnvue --pwfile=%1/pwfile --auth-host=scram-sha-256 "
+                 "--auth-local=trust -E UTF8 --locale=C --no-sync")
+                 .arg(dir)
+                 .split(QLatin1Char(' ')),
+             why))
+        return false;
+    for (int attempt = 0; attempt < 3 && !m_started; ++attempt) {
+        m_port = freePort();
+        m_started = run(
+            QStringLiteral("pg_ctl -D %1/data -l %1/server.log -w -t 60 start -o")
+                    .arg(dir)
+                    .split(QLatin1Char(' ')) +
+                QStringList{QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off "
+                                           "-c synchronous_commit=off -c full_page_writes=off")
+                                .arg(m_port)
+                                .arg(dir)},
+            why);
+    }
+    const QByteArray entry = "127.0.0.1:" + QByteArray::number(m_port) + ":*:tarnvue:";
+    const auto secret = QFile::ReadOwner | QFile::WriteOwner;
+    return m_started &&
+           writeFile(dir + QStringLiteral("/pgpass"), entry + Password + '\n', secret) &&
+           writeFile(dir + QStringLiteral("/pgpass-wrong"), entry + "not-the-password\n", secret);
+}
+
+PostgresServer::~PostgresServer() {
+    QString ignored;
+    if (m_started)
+        run(QStringLiteral("pg_ctl -D %1/data -m immediate -w stop")
+                .arg(m_dir->path())
+                .split(QLatin1Char(' ')),
+            &ignored);
+}
+
+QString PostgresServer::uri(const QString& database, const QString& extra) const {
+    return QStringLiteral("postgresql://tarnvue@127.0.0.1:%1/%2?passfile=%3/pgpass")
+               .arg(m_port)
+               .arg(database, m_dir->path()) +
+           (extra.isEmpty() ? QString() : QLatin1Char('&') + extra);
+}
+
+QString PostgresServer::uriWithWrongPassword(const QString& database) const {
+    return uri(database).replace(QStringLiteral("/pgpass"), QStringLiteral("/pgpass-wrong"));
+}
+
+} // namespace tarnvue::test

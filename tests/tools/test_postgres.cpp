@@ -1,0 +1,317 @@
+#include "Collect.h"
+#include "PostgresServer.h"
+#include "Render.h"
+#include "TestDatabase.h"
+#include "TestEnvironment.h"
+#include "core/Error.h"
+#include "monitordb/MonitorDB.h"
+#include "monitordb/PostgresConnection.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+#include <bit>
+#include <libpq-fe.h>
+
+using namespace tarnvue;
+
+namespace {
+
+const double Day = 46328.0; // 2026-11-02 00:00
+const double Minute = 1.0 / 1440.0;
+
+// The poller's file: nodes with a null name, a null address and a shared
+// address; node 1 polled every minute for nine days (more than one chunk of
+// the server's rows), with polls without a reply, nulls and two polls at one
+// time; node 2 every 5 minutes; node 9, which has no Nodes record.
+void writeSource(const QString& path) {
+    test::TestDatabase db(path);
+    db.addNode(1, QStringLiteral("router1"), QStringLiteral("10.0.0.1"));
+    db.addNode(2, QStringLiteral("core-switch"), QStringLiteral("10.0.0.2"));
+    db.addNode(3, QVariant(), QStringLiteral("10.0.0.3"));
+    db.addNode(4, QStringLiteral("no-address"), QVariant());
+    db.addNode(6, QStringLiteral("twin-b"), QStringLiteral("10.0.0.9"));
+    db.addNode(5, QStringLiteral("twin-a"), QStringLiteral("10.0.0.9"));
+    db.addNode(7, QStringLiteral("Büro PC"), QStringLiteral("192.168.1.20"));
+    for (int m = -9 * 1440; m < 0; ++m) {
+        if (m % 97 == 0)
+            db.addSample(1, Day + m * Minute, -1, -1, -1, 100);
+        else if (m % 131 == 0)
+            db.addSample(1, Day + m * Minute, QVariant(), QVariant(), 7, QVariant());
+        else
+            db.addSample(1, Day + m * Minute, 10 + m % 23, 9 + m % 23, 12 + m % 29,
+                         (m % 50) ? 0 : 25);
+    }
+    db.addSample(1, Day - 600 * Minute, 44, 40, 48, 0); // a second poll at one time
+    for (int m = -2 * 1440; m < 0; m += 5)
+        db.addSample(2, Day + m * Minute, 50 + m % 7, 50, 60, 0);
+    db.addSample(9, Day - Minute, 1, 1, 1, 0);
+}
+
+// Polls of nodes that have a record, as the collector copies them.
+constexpr qint64 SourcePolls = 9 * 1440 + 1 + 2 * 1440 / 5;
+
+QString errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Error& e) {
+        return e.description();
+    }
+    return {};
+}
+
+// A copy whose failure fails the comparison after it, with the reason shown.
+CollectReport copy(const CollectOptions& o,
+                   const std::function<bool(const CollectReport&)>& afterBatch = {}) {
+    try {
+        return collectOnce(o, afterBatch);
+    } catch (const Error& e) {
+        qWarning("%s", qPrintable(e.description()));
+        return {-1, -1, -1, -1};
+    }
+}
+
+struct Run {
+    int status = -1;
+    QString errors;
+};
+
+Run render(const QStringList& arguments) {
+    Run run;
+    const RenderArguments parsed = parseRenderArguments(arguments);
+    if (!parsed.options)
+        return {RenderBadUsage, parsed.error};
+    QString out;
+    QTextStream outStream(&out);
+    QTextStream errors(&run.errors);
+    run.status = runRender(*parsed.options, outStream, errors);
+    errors.flush();
+    return run;
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Every field of every row, bit for bit, as text.
+QStringList allSamples(MonitorDB& db, int node, double begin, double end) {
+    QStringList rows;
+    Sample s;
+    const auto text = [](const std::optional<double>& v) {
+        return v ? QString::number(std::bit_cast<quint64>(*v), 16) : QStringLiteral("null");
+    };
+    for (auto reader = db.samples(node, begin, end); reader->next(s);)
+        rows << QStringList{text(s.time), text(s.response), text(s.min), text(s.max), text(s.loss)}
+                    .join(QLatin1Char(' '));
+    return rows;
+}
+
+} // namespace
+
+class TestPostgres : public QObject {
+    Q_OBJECT
+
+    test::PostgresServer* m_server = nullptr;
+    QTemporaryDir m_dir;
+
+    QString source() const { return m_dir.filePath(QStringLiteral("source.db")); }
+    QString jet() const { return test::fixturePath(QStringLiteral("jet/pollwatch-small.mdb")); }
+    CollectOptions options(const QString& from, const QString& schema) const {
+        CollectOptions o;
+        o.from = from;
+        o.to = m_server->uri(QStringLiteral("postgres"));
+        o.schema = schema;
+        return o;
+    }
+
+private slots:
+    void initTestCase() {
+        TARNVUE_REQUIRE_POSTGRES(m_server);
+        writeSource(source());
+        // Both sources copied once; the tests below compare against them.
+        QCOMPARE(copy(options(source(), QStringLiteral("site_sqlite"))).polls, SourcePolls);
+        QCOMPARE(copy(options(jet(), QStringLiteral("site jet"))).polls, 3552);
+    }
+
+    void sameAnswersAsTheFile_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("schema");
+        QTest::addColumn<int>("node");
+        QTest::addColumn<QString>("span"); // from, to and bucket width
+        const QString sqlite = source();
+        QTest::newRow("SQLite, node 1, nine days by the hour")
+            << sqlite << "site_sqlite" << 1 << "2026-10-24 00:00|2026-11-02 00:00|60";
+        QTest::newRow("SQLite, node 1, minutes around the double poll")
+            << sqlite << "site_sqlite" << 1 << "2026-11-01 13:00|2026-11-01 15:00|1";
+        QTest::newRow("SQLite, node 2, quarter hours")
+            << sqlite << "site_sqlite" << 2 << "2026-10-31 06:07|2026-11-01 06:07|15";
+        QTest::newRow("Access, node 1, quarter hours")
+            << jet() << "site jet" << 1 << "2026-11-01 06:07|2026-11-02 06:07|15";
+        QTest::newRow("Access, node 5, minutes")
+            << jet() << "site jet" << 5 << "2026-11-01 00:00|2026-11-02 01:00|1";
+    }
+    void sameAnswersAsTheFile() {
+        QFETCH(QString, file);
+        QFETCH(QString, schema);
+        QFETCH(int, node);
+        QFETCH(QString, span);
+        const QStringList bounds = span.split(QLatin1Char('|'));
+        const QString uri =
+            m_server->uri(QStringLiteral("postgres"),
+                          QStringLiteral("schema=") + QUrl::toPercentEncoding(schema));
+        // The same chart data text, byte for byte, through tarnvue-render.
+        QByteArray charts[2];
+        const QString databases[2] = {file, uri};
+        for (int i = 0; i < 2; ++i) {
+            const QString output = m_dir.filePath(QStringLiteral("chart%1.csv").arg(i));
+            const Run run = render(
+                {QStringLiteral("-N"), QString::number(node), QStringLiteral("--from"), bounds[0],
+                 QStringLiteral("--to"), bounds[1], QStringLiteral("--width"), bounds[2],
+                 QStringLiteral("--database"), databases[i], QStringLiteral("-o"), output});
+            QVERIFY2(run.status == RenderOk, qPrintable(run.errors));
+            charts[i] = readFile(output);
+        }
+        QVERIFY(charts[0].count('\n') > 20);
+        QCOMPARE(charts[1], charts[0]);
+
+        // The four queries answer alike, the samples bit for bit.
+        MonitorDB a;
+        MonitorDB b;
+        QCOMPARE(errorOf([&] { a.open(file); }), QString());
+        QCOMPARE(errorOf([&] { b.open(uri); }), QString());
+        const auto nodes = [](MonitorDB& db) {
+            QStringList list;
+            for (auto all = db.allNodes(); !all->atEnd(); all->moveNext())
+                list << QStringLiteral("%1|%2|%3")
+                            .arg(all->int32(QStringLiteral("Node ID")))
+                            .arg(all->text(QStringLiteral("Node Name")),
+                                 all->text(QStringLiteral("IP Address")));
+            return list;
+        };
+        QCOMPARE(nodes(b), nodes(a));
+        for (const QString& address : {QStringLiteral("10.0.0.9"), QStringLiteral("192.168.1.20"),
+                                       QStringLiteral("1' OR '1'='1"), QStringLiteral("10.0.0")}) {
+            const auto first = [&](MonitorDB& db) {
+                const auto found = db.nodeByAddress(address);
+                return found->atEnd() ? 0 : found->int32(QStringLiteral("Node ID"));
+            };
+            QCOMPARE(first(b), first(a));
+        }
+        QCOMPARE(readNodeTitles(b, node).name, readNodeTitles(a, node).name);
+        QVERIFY(b.nodeById(99)->atEnd());
+        const double begin = Day - 10;
+        const double end = Day + 10;
+        const QStringList rows = allSamples(a, node, begin, end);
+        QCOMPARE(allSamples(b, node, begin, end), rows);
+        // Two readers open at once on one connection read the same rows.
+        auto first = b.samples(node, begin, end);
+        auto second = b.samples(node, begin, end);
+        Sample s;
+        int count = 0;
+        while (first->next(s) && second->next(s))
+            ++count;
+        QCOMPARE(count, rows.size());
+    }
+
+    void collectCopiesOnlyWhatIsNew() {
+        const QString file = m_dir.filePath(QStringLiteral("growing.db"));
+        writeSource(file);
+        CollectOptions o = options(file, QStringLiteral("site_growing"));
+        o.batchRows = 5000;
+        // Stopped after its first batch, as if killed: the next run completes.
+        CollectReport report = copy(o, [](const CollectReport&) { return false; });
+        QCOMPARE(report.nodesAdded, 7);
+        QCOMPARE(report.polls, 5000);
+        report = copy(o);
+        QCOMPARE(report.polls, SourcePolls - 5000);
+        QCOMPARE(report.nodesAdded + report.nodesChanged, 0);
+        // Nothing new: nothing copied.
+        QCOMPARE(copy(o).polls, 0);
+        {
+            test::TestDatabase db(file, test::TestDatabase::Mode::Append);
+            db.addSample(2, Day, 70, 70, 70, 0);
+        }
+        QCOMPARE(copy(o).polls, 1);
+        {
+            // A second poll at the time of the newest one copied is new too.
+            test::TestDatabase db(file, test::TestDatabase::Mode::Append);
+            db.addSample(2, Day, 71, 71, 71, 0);
+            db.addSample(2, Day + 5 * Minute, 72, 72, 72, 0);
+            db.exec("UPDATE Nodes SET [Node Name] = 'core' WHERE [Node ID] = 2");
+        }
+        report = copy(o);
+        QCOMPARE(report.polls, 2);
+        QCOMPARE(report.nodesChanged, 1);
+        QCOMPARE(copy(o).polls, 0);
+
+        MonitorDB a;
+        MonitorDB b;
+        QCOMPARE(errorOf([&] { a.open(file); }), QString());
+        QCOMPARE(errorOf([&] {
+                     b.open(m_server->uri(QStringLiteral("postgres"),
+                                          QStringLiteral("schema=site_growing")));
+                 }),
+                 QString());
+        for (const int node : {1, 2})
+            QCOMPARE(allSamples(b, node, Day - 10, Day + 10),
+                     allSamples(a, node, Day - 10, Day + 10));
+        QCOMPARE(readNodeTitles(b, 2).name, QStringLiteral("core"));
+
+        // The polls lie in one partition a month; an old month can be dropped
+        // and stays dropped.
+        PostgresConnection admin(o.to, PostgresConnection::Access::ReadWrite);
+        PGresult* months = admin.exec("SELECT count(*) FROM pg_inherits WHERE inhparent = "
+                                      "'site_growing.\"ResponseTime\"'::regclass");
+        QCOMPARE(PQgetvalue(months, 0, 0), "2");
+        PQclear(months);
+        admin.run("DROP TABLE site_growing.\"ResponseTime_2026_10\"");
+        QCOMPARE(copy(o).polls, 0);
+        QCOMPARE(allSamples(b, 1, Day - 10, Day + 10).size(), 1440 + 1);
+
+        // A dropped connection (the server restarted) is made again.
+        admin.run("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                  "WHERE pid <> pg_backend_pid() AND datname = current_database()");
+        QCOMPARE(errorOf([&] { QCOMPARE(allSamples(b, 2, Day, Day + 1).size(), 3); }), QString());
+    }
+
+    void errorsNameTheServerAndTheCause_data() {
+        QTest::addColumn<QString>("uri");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("wrong password")
+            << m_server->uriWithWrongPassword(QStringLiteral("postgres"))
+            << "Authentication failed on the PostgreSQL server 127.0.0.1:%1/postgres for user "
+               "\"tarnvue\"";
+        QTest::newRow("missing schema")
+            << m_server->uri(QStringLiteral("postgres"), QStringLiteral("schema=berlin"))
+            << "The PostgreSQL server 127.0.0.1:%1/postgres has no schema \"berlin\"";
+        QTest::newRow("schema without the tables")
+            << m_server->uri(QStringLiteral("postgres"),
+                             QStringLiteral("options=-csearch_path%3Dpublic"))
+            << "The PostgreSQL server 127.0.0.1:%1/postgres has no table \"Nodes\" in schema "
+               "\"public\"";
+        QTest::newRow("missing database")
+            << m_server->uri(QStringLiteral("nosuchdb"))
+            << "Cannot connect to the PostgreSQL server 127.0.0.1:%1/nosuchdb";
+    }
+    void errorsNameTheServerAndTheCause() {
+        QFETCH(QString, uri);
+        QFETCH(QString, cause);
+        const Run run =
+            render({QStringLiteral("-N"), QStringLiteral("1"), QStringLiteral("--database"), uri,
+                    QStringLiteral("-o"), m_dir.filePath(QStringLiteral("failed.png"))});
+        QCOMPARE(run.status, RenderFailed);
+        QVERIFY2(run.errors.startsWith(QStringLiteral("Cannot build new chart.\n")),
+                 qPrintable(run.errors));
+        QVERIFY2(run.errors.contains(cause.arg(m_server->port())), qPrintable(run.errors));
+        QVERIFY(!run.errors.contains(QStringLiteral("tarnvue-secret")));
+        QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("failed.png"))));
+        // The collector names the same cause.
+        CollectOptions o = options(source(), QStringLiteral("unused"));
+        o.to = uri;
+        if (!uri.contains(QLatin1String("schema=")) && !uri.contains(QLatin1String("options=")))
+            QVERIFY(errorOf([&] { collectOnce(o); }).contains(cause.arg(m_server->port())));
+    }
+};
+
+QTEST_MAIN(TestPostgres)
+#include "test_postgres.moc"
