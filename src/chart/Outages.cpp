@@ -124,8 +124,11 @@ OutageReport OutageScan::finish() {
 }
 
 bool OutageTap::next(Sample& sample) {
-    if (!m_rows.next(sample))
+    // Some readers start over when asked again after their last row.
+    if (m_done || !m_rows.next(sample)) {
+        m_done = true;
         return false;
+    }
     m_scan.add(sample);
     return true;
 }

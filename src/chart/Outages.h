@@ -79,6 +79,7 @@ public:
 private:
     SampleReader& m_rows;
     OutageScan& m_scan;
+    bool m_done = false;
 };
 
 // "99.952 %" with three decimals, or "no polls".
