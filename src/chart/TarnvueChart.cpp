@@ -1,5 +1,6 @@
 #include "TarnvueChart.h"
 
+#include "Outages.h"
 #include "Periods.h"
 #include "SampleFold.h"
 #include "components/chart/ChartControl.h"
@@ -17,6 +18,7 @@
 #include <QLocale>
 #include <QProgressBar>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 namespace tarnvue {
@@ -48,7 +50,9 @@ int twips(const QWidget& widget, double value) {
 
 TarnvueChart::TarnvueChart(QWidget* parent)
     : QWidget(parent), m_totals(std::make_unique<FoldTotals>()),
-      m_programLook(std::make_unique<ChartModel>()), m_panel(new QFrame(this)),
+      m_programLook(std::make_unique<ChartModel>()),
+      m_outages(std::make_unique<OutageReport>()), m_minimumLost(OutageScan::DefaultMinimumLost),
+      m_panel(new QFrame(this)),
       m_chart(new ChartControl(m_panel)), m_status(new QProgressBar(this)),
       m_statusLabel(new QLabel(this)) {
     m_panel->setObjectName(QStringLiteral("Panel"));
@@ -292,8 +296,11 @@ void TarnvueChart::Refresh() {
     // otherwise spend more time on the bar than on reading polls.
     QElapsedTimer sinceYield;
     sinceYield.start();
+    // Outages are found in the same pass, from the rows as the fold reads them.
+    OutageScan outages(m_minimumLost);
+    OutageTap tapped(*rows, outages);
     const FoldTotals totals = fold.run(
-        rows,
+        tapped,
         [&chart](int series, int point, float value) { chart.setValue(series, point, value); },
         [this, &sinceYield](int point) {
             // A cancel may have come in while the read yielded.
@@ -305,10 +312,14 @@ void TarnvueChart::Refresh() {
             yieldToEvents();
             sinceYield.restart();
         });
+    // The fold stops at its last bucket; the scan sees the span's rows to the end.
+    for (Sample rest; tapped.next(rest);) {
+    }
     if (m_cancelRequested)
         throw BuildCancelled();
 
     *m_totals = totals;
+    *m_outages = outages.finish();
     annotate(totals);
     // The chart as the program sets it up; then what the user customised.
     *m_programLook = chart.model();
@@ -446,6 +457,14 @@ void TarnvueChart::PrintChart() {
 
 const FoldTotals& TarnvueChart::LastTotals() const {
     return *m_totals;
+}
+
+const OutageReport& TarnvueChart::LastOutages() const {
+    return *m_outages;
+}
+
+void TarnvueChart::setMinimumLostPolls(int polls) {
+    m_minimumLost = std::clamp(polls, 1, OutageScan::MaximumMinimumLost);
 }
 
 bool setupPeriod(TarnvueChart& chart, int period, const QDateTime& now) {

@@ -20,6 +20,7 @@ class ChartControl;
 class MonitorDB;
 struct ChartModel;
 struct FoldTotals;
+struct OutageReport;
 
 // Thrown out of a chart build that the user cancelled.
 class BuildCancelled : public Error {
@@ -66,6 +67,11 @@ public:
     // Buckets of the last plot, and what its refresh read.
     std::int16_t PointCount() const { return m_pointCount; }
     const FoldTotals& LastTotals() const;
+    // The outages and stretches without data the last plot found, and how
+    // many lost polls in a row make an outage (1 to 1000).
+    const OutageReport& LastOutages() const;
+    int MinimumLostPolls() const { return m_minimumLost; }
+    void setMinimumLostPolls(int polls);
 
     // 0 large, 1 medium, 2 small: passed to the chart component at once and
     // read back from it.
@@ -172,6 +178,8 @@ private:
     std::unique_ptr<ChartModel> m_customBase;
     std::unique_ptr<ChartModel> m_customChosen;
     std::int32_t m_customNode = 0;
+    std::unique_ptr<OutageReport> m_outages;
+    int m_minimumLost;
     QString m_loadError;
     QString m_saveError;
     bool m_busy = false;

@@ -150,6 +150,11 @@ private slots:
             << QStringList{"--chart", "a.nvc", "--period", "today", "-o", "a.csv"} << false;
         QTest::newRow("bad size") << QStringList{"-N3", "--size", "10x10", "-o", "a.png"} << false;
         QTest::newRow("unknown option") << QStringList{"-N3", "--colour", "-o", "a.png"} << false;
+        QTest::newRow("outages alone") << QStringList{"-N3", "--outages", "o.csv"} << true;
+        QTest::newRow("outages of a chart file")
+            << QStringList{"--chart", "a.nvc", "--outages", "o.csv"} << false;
+        QTest::newRow("min-lost out of range")
+            << QStringList{"-N3", "--min-lost", "0", "--outages", "o.csv"} << false;
     }
     void arguments() {
         QFETCH(QStringList, arguments);
@@ -206,6 +211,20 @@ private slots:
                             "2026-11-02 08:00,,,,",
                             "2026-11-02 09:00,29,34,30,25",
                         }));
+    }
+
+    void outageListForScripts() {
+        // One poll without a reply at 07:30, no polls from 07:55 to 09:00.
+        const QString path = out(QStringLiteral("outages.csv"));
+        const Run run = render({"-N3", "--min-lost", "1", "--verbose", "--outages", path});
+        QCOMPARE(run.status, RenderOk);
+        QVERIFY2(run.out.contains(QStringLiteral("availability: 97.222 %")), qPrintable(run.out));
+        QCOMPARE(readText(path),
+                 QStringLiteral("Kind,Start,End,Duration (s),Lost polls\r\n"
+                                "outage,2026-11-02 07:30:00,2026-11-02 07:35:00,300,1\r\n"
+                                "no data,2026-11-02 07:55:00,2026-11-02 09:00:00,3900,\r\n"));
+        QCOMPARE(render({"-N3", "--outages", path}).status, RenderOk);
+        QCOMPARE(readText(path).count(QStringLiteral("outage,")), 0);
     }
 
     void sameChartAsTheWindow() {

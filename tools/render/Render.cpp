@@ -1,6 +1,7 @@
 #include "Render.h"
 
 #include "chart/CustomSpan.h"
+#include "chart/Outages.h"
 #include "chart/Periods.h"
 #include "chart/SampleFold.h"
 #include "chart/SampleSizes.h"
@@ -113,6 +114,13 @@ bool writeToStandardOutput(ChartControl& control, const ExportFormat& format, in
     return true;
 }
 
+// The outage list, written whole or not at all.
+bool writeOutages(const OutageReport& outages, const QString& path, QString* reason) {
+    if (!writeOutputFile(path, outagesCsv(outages).toUtf8(), reason))
+        return false;
+    return true;
+}
+
 QString describe(const std::exception& e) {
     if (const auto* error = dynamic_cast<const Error*>(&e))
         return error->description();
@@ -129,7 +137,8 @@ QString renderUsage() {
         "                      [--from \"YYYY-MM-DD HH:MM\" --to \"YYYY-MM-DD HH:MM\" "
         "--width MINUTES]\n"
         "                      [--database FILE|URI] [--size WIDTHxHEIGHT] [--table]\n"
-        "                      [--font small|medium|large] [--verbose] [--format EXT] -o OUTPUT\n"
+        "                      [--font small|medium|large] [--verbose] [--format EXT]\n"
+        "                      [--outages FILE.csv [--min-lost POLLS]] -o OUTPUT\n"
         "OUTPUT's extension (or --format) picks the format: png, jpg, bmp, svg, pdf, csv, txt,\n"
         "html, nvc. \"-o -\" writes to standard output and needs --format.\n");
 }
@@ -236,6 +245,15 @@ RenderArguments parseRenderArguments(const QStringList& arguments) {
         } else if (arg == QLatin1String("--format")) {
             if (!value(arg, o.format) || o.format.isEmpty())
                 return fail(QStringLiteral("--format needs an extension such as png or csv."));
+        } else if (arg == QLatin1String("--outages")) {
+            if (!value(arg, o.outages) || o.outages.isEmpty())
+                return fail(QStringLiteral("--outages needs a file."));
+        } else if (arg == QLatin1String("--min-lost")) {
+            bool ok = false;
+            o.minimumLost = value(arg, v) ? v.toInt(&ok) : 0;
+            if (!ok || o.minimumLost < 1 || o.minimumLost > OutageScan::MaximumMinimumLost)
+                return fail(QStringLiteral("--min-lost needs a number of polls from 1 to %1.")
+                                .arg(OutageScan::MaximumMinimumLost));
         } else if (arg == QLatin1String("--verbose") || arg == QLatin1String("-v")) {
             o.verbose = true;
         } else if (arg.startsWith(QLatin1String("-o")) || arg == QLatin1String("--output")) {
@@ -250,13 +268,15 @@ RenderArguments parseRenderArguments(const QStringList& arguments) {
 
     if (sources != 1)
         return fail(QStringLiteral("Name exactly one of -N, -IP and --chart."));
-    if (o.output.isEmpty())
+    if (o.output.isEmpty() && o.outages.isEmpty())
         return fail(QStringLiteral("Name the output file with -o."));
     if (o.output == QLatin1String("-") && o.format.isEmpty())
         return fail(QStringLiteral("Writing to standard output (-o -) needs --format."));
-    if (!outputFormatForPath(formatPath(o)))
+    if (!o.output.isEmpty() && !outputFormatForPath(formatPath(o)))
         return fail(QStringLiteral("The output's extension must be one of png, jpg, bmp, svg, "
                                    "pdf, csv, txt, html, nvc."));
+    if (o.source == RenderOptions::Source::ChartFile && !o.outages.isEmpty())
+        return fail(QStringLiteral("A chart file holds no polls: --outages needs -N or -IP."));
     if (o.source == RenderOptions::Source::ChartFile && chartOnlyOptions)
         return fail(QStringLiteral("A chart file holds its own span: --period, --from, --to, "
                                    "--width and --database do not apply to it."));
@@ -293,8 +313,8 @@ int runRender(const RenderOptions& o, QTextStream& progress, QTextStream& errors
         LoadSampleSizes();
     QElapsedTimer timer;
     timer.start();
-    const ExportFormat* format = outputFormatForPath(formatPath(o));
-    if (!format) {
+    const ExportFormat* format = o.output.isEmpty() ? nullptr : outputFormatForPath(formatPath(o));
+    if (!format && !o.output.isEmpty()) {
         report(errors, QStringLiteral("Unknown output format: ") + o.output);
         return RenderBadUsage;
     }
@@ -313,6 +333,7 @@ int runRender(const RenderOptions& o, QTextStream& progress, QTextStream& errors
 
     TarnvueChart chart;
     chart.resize(o.size);
+    chart.setMinimumLostPolls(o.minimumLost);
     if (o.fontSize)
         chart.setFontSize(static_cast<std::int16_t>(*o.fontSize));
 
@@ -383,12 +404,19 @@ int runRender(const RenderOptions& o, QTextStream& progress, QTextStream& errors
         chart.setTable(true);
 
     QString reason;
+    if (!o.outages.isEmpty() && !writeOutages(chart.LastOutages(), o.outages, &reason)) {
+        report(errors,
+               failureText(QStringLiteral("Cannot write ") + QDir::toNativeSeparators(o.outages),
+                           reason));
+        return RenderFailed;
+    }
     const bool toStandardOutput = o.output == QLatin1String("-");
-    const bool written = toStandardOutput
-                             ? writeToStandardOutput(*chart.ChartObject(), *format, o.size.width(),
-                                                     o.size.height(), standardOutput, &reason)
-                             : writeChartOutput(*chart.ChartObject(), *format, o.output,
-                                                o.size.width(), o.size.height(), &reason);
+    const bool written =
+        !format || (toStandardOutput
+                        ? writeToStandardOutput(*chart.ChartObject(), *format, o.size.width(),
+                                                o.size.height(), standardOutput, &reason)
+                        : writeChartOutput(*chart.ChartObject(), *format, o.output,
+                                           o.size.width(), o.size.height(), &reason));
     if (!written) {
         report(errors, failureText(QStringLiteral("Cannot write ") +
                                        (toStandardOutput ? QStringLiteral("to standard output")
@@ -403,6 +431,7 @@ int runRender(const RenderOptions& o, QTextStream& progress, QTextStream& errors
         if (o.source != RenderOptions::Source::ChartFile) {
             out << "rows read: " << chart.LastTotals().records << Qt::endl;
             out << "rows with unreadable fields: " << chart.LastTotals().unreadable << Qt::endl;
+            out << "availability: " << availabilityText(chart.LastOutages()) << Qt::endl;
         }
         out << "time: " << timer.elapsed() << " ms" << Qt::endl;
     }

@@ -29,8 +29,10 @@ struct RenderOptions {
     QSize size{1000, 650};
     bool table = false;
     std::optional<int> fontSize;
-    QString output; // "-" for standard output
-    QString format; // the output's extension when not taken from its name
+    QString output;  // "-" for standard output; empty when only the outages are asked for
+    QString format;  // the output's extension when not taken from its name
+    QString outages; // the outage list as CSV, or empty
+    int minimumLost = 2;
     bool verbose = false;
 };
 

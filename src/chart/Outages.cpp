@@ -1,0 +1,174 @@
+#include "Outages.h"
+
+#include "core/DateValue.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tarnvue {
+
+namespace {
+
+constexpr std::int64_t NoDataMinimumMs = 5 * 60 * 1000;
+
+std::int64_t wholeSeconds(double days) {
+    // Half to even, as every conversion of the program rounds.
+    return static_cast<std::int64_t>(std::nearbyint(days * DateValue::SecondsPerDay));
+}
+
+std::int64_t milliseconds(double days) {
+    return static_cast<std::int64_t>(std::llround(days * DateValue::SecondsPerDay * 1000.0));
+}
+
+std::int64_t median(std::vector<std::int64_t>& values) {
+    const std::size_t n = values.size();
+    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(n / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    if (n % 2 == 1)
+        return *middle;
+    const std::int64_t below = *std::max_element(values.begin(), middle);
+    return (below + *middle) / 2;
+}
+
+QString stamp(double value) {
+    return DateValue::dateOf(value).toString(QStringLiteral("yyyy-MM-dd")) + QLatin1Char(' ') +
+           DateValue::timeOf(value).toString(QStringLiteral("HH:mm:ss"));
+}
+
+} // namespace
+
+int OutageReport::outageCount() const {
+    return static_cast<int>(std::count_if(items.begin(), items.end(), [](const OutageItem& i) {
+        return i.kind == OutageItem::Outage;
+    }));
+}
+
+std::int64_t OutageReport::downtimeSeconds() const {
+    std::int64_t total = 0;
+    for (const OutageItem& i : items) {
+        if (i.kind == OutageItem::Outage)
+            total += i.seconds;
+    }
+    return total;
+}
+
+std::optional<double> OutageReport::availability() const {
+    if (replied + lost == 0)
+        return std::nullopt;
+    return 100.0 * static_cast<double>(replied) / static_cast<double>(replied + lost);
+}
+
+OutageScan::OutageScan(int minimumLost)
+    : m_minimumLost(std::clamp(minimumLost, 1, MaximumMinimumLost)) {}
+
+void OutageScan::add(const Sample& row) {
+    if (!row.time || !std::isfinite(*row.time))
+        return;
+    const double time = *row.time;
+    if (m_lastTime) {
+        const std::int64_t gap = milliseconds(time - *m_lastTime);
+        m_intervals.push_back(gap);
+        if (gap >= NoDataMinimumMs)
+            m_longIntervals.emplace_back(*m_lastTime, time);
+    }
+    m_lastTime = time;
+
+    if (!row.response || !std::isfinite(*row.response))
+        return;
+    if (*row.response < 0) {
+        ++m_report.lost;
+        if (m_runLength == 0)
+            m_runStart = time;
+        m_runLast = time;
+        ++m_runLength;
+    } else {
+        ++m_report.replied;
+        closeRun(time);
+    }
+}
+
+void OutageScan::closeRun(std::optional<double> end) {
+    if (m_runLength >= m_minimumLost) {
+        OutageItem item;
+        item.kind = OutageItem::Outage;
+        item.start = m_runStart;
+        item.end = end;
+        item.seconds = wholeSeconds((end ? *end : m_runLast) - m_runStart);
+        item.lostPolls = m_runLength;
+        m_report.items.push_back(item);
+    }
+    m_runLength = 0;
+}
+
+OutageReport OutageScan::finish() {
+    closeRun(std::nullopt);
+    if (!m_intervals.empty()) {
+        const std::int64_t typical = median(m_intervals);
+        for (const auto& [from, to] : m_longIntervals) {
+            if (milliseconds(to - from) > 3 * typical) {
+                OutageItem item;
+                item.kind = OutageItem::NoData;
+                item.start = from;
+                item.end = to;
+                item.seconds = wholeSeconds(to - from);
+                m_report.items.push_back(item);
+            }
+        }
+    }
+    std::stable_sort(m_report.items.begin(), m_report.items.end(),
+                     [](const OutageItem& a, const OutageItem& b) { return a.start < b.start; });
+
+    OutageReport report = std::move(m_report);
+    *this = OutageScan(m_minimumLost);
+    return report;
+}
+
+bool OutageTap::next(Sample& sample) {
+    // Some readers start over when asked again after their last row.
+    if (m_done || !m_rows.next(sample)) {
+        m_done = true;
+        return false;
+    }
+    m_scan.add(sample);
+    return true;
+}
+
+QString availabilityText(const OutageReport& report) {
+    const std::optional<double> percent = report.availability();
+    if (!percent)
+        return QStringLiteral("no polls");
+    return QString::number(*percent, 'f', 3) + QStringLiteral(" %");
+}
+
+QString durationText(std::int64_t seconds) {
+    const std::int64_t days = seconds / 86400;
+    const std::int64_t hours = seconds / 3600 % 24;
+    const std::int64_t minutes = seconds / 60 % 60;
+    const std::int64_t rest = seconds % 60;
+    const auto two = [](std::int64_t v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); };
+    if (days > 0)
+        return QStringLiteral("%1 d %2 h %3 min %4 s").arg(days).arg(two(hours), two(minutes), two(rest));
+    if (hours > 0)
+        return QStringLiteral("%1 h %2 min %3 s").arg(hours).arg(two(minutes), two(rest));
+    if (minutes > 0)
+        return QStringLiteral("%1 min %2 s").arg(minutes).arg(two(rest));
+    return QStringLiteral("%1 s").arg(rest);
+}
+
+QString outageKindText(OutageItem::Kind kind) {
+    return kind == OutageItem::Outage ? QStringLiteral("outage") : QStringLiteral("no data");
+}
+
+QString outagesCsv(const OutageReport& report) {
+    const QString eol = QStringLiteral("\r\n");
+    QString text = QStringLiteral("Kind,Start,End,Duration (s),Lost polls") + eol;
+    for (const OutageItem& i : report.items) {
+        text += outageKindText(i.kind) + QLatin1Char(',') + stamp(i.start) + QLatin1Char(',') +
+                (i.end ? stamp(*i.end) : QString()) + QLatin1Char(',') + QString::number(i.seconds) +
+                QLatin1Char(',') +
+                (i.kind == OutageItem::Outage ? QString::number(i.lostPolls) : QString()) + eol;
+    }
+    return text;
+}
+
+} // namespace tarnvue
