@@ -298,7 +298,7 @@ void TarnvueChart::Refresh() {
     sinceYield.start();
     // Outages are found in the same pass, from the rows as the fold reads them.
     OutageScan outages(m_minimumLost);
-    OutageTap tapped(*rows, outages);
+    OutageTap tapped(rows, outages);
     const FoldTotals totals = fold.run(
         tapped,
         [&chart](int series, int point, float value) { chart.setValue(series, point, value); },
