@@ -30,11 +30,6 @@ std::int64_t median(std::vector<std::int64_t>& values) {
     return (below + *middle) / 2;
 }
 
-QString stamp(double value) {
-    return DateValue::dateOf(value).toString(QStringLiteral("yyyy-MM-dd")) + QLatin1Char(' ') +
-           DateValue::timeOf(value).toString(QStringLiteral("HH:mm:ss"));
-}
-
 } // namespace
 
 int OutageReport::outageCount() const {
@@ -140,31 +135,32 @@ QString availabilityText(const OutageReport& report) {
     return QString::number(*percent, 'f', 3) + QStringLiteral(" %");
 }
 
-QString durationText(std::int64_t seconds) {
-    const std::int64_t days = seconds / 86400;
-    const std::int64_t hours = seconds / 3600 % 24;
-    const std::int64_t minutes = seconds / 60 % 60;
-    const std::int64_t rest = seconds % 60;
-    const auto two = [](std::int64_t v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); };
-    if (days > 0)
-        return QStringLiteral("%1 d %2 h %3 min %4 s").arg(days).arg(two(hours), two(minutes), two(rest));
-    if (hours > 0)
-        return QStringLiteral("%1 h %2 min %3 s").arg(hours).arg(two(minutes), two(rest));
-    if (minutes > 0)
-        return QStringLiteral("%1 min %2 s").arg(minutes).arg(two(rest));
-    return QStringLiteral("%1 s").arg(rest);
+QString outageKindText(OutageItem::Kind kind) {
+    return shadedKindText(kind == OutageItem::Outage ? ShadedStretch::Outage : ShadedStretch::NoData);
 }
 
-QString outageKindText(OutageItem::Kind kind) {
-    return kind == OutageItem::Outage ? QStringLiteral("outage") : QStringLiteral("no data");
+std::vector<ShadedStretch> shadedStretches(const OutageReport& report) {
+    std::vector<ShadedStretch> stretches;
+    stretches.reserve(report.items.size());
+    for (const OutageItem& i : report.items) {
+        ShadedStretch s;
+        s.kind = i.kind == OutageItem::Outage ? ShadedStretch::Outage : ShadedStretch::NoData;
+        s.begin = i.start;
+        s.ongoing = !i.end;
+        s.end = i.end ? *i.end : i.start + double(i.seconds) / DateValue::SecondsPerDay;
+        s.seconds = i.seconds;
+        s.lostPolls = i.lostPolls;
+        stretches.push_back(s);
+    }
+    return stretches;
 }
 
 QString outagesCsv(const OutageReport& report) {
     const QString eol = QStringLiteral("\r\n");
     QString text = QStringLiteral("Kind,Start,End,Duration (s),Lost polls") + eol;
     for (const OutageItem& i : report.items) {
-        text += outageKindText(i.kind) + QLatin1Char(',') + stamp(i.start) + QLatin1Char(',') +
-                (i.end ? stamp(*i.end) : QString()) + QLatin1Char(',') + QString::number(i.seconds) +
+        text += outageKindText(i.kind) + QLatin1Char(',') + DateValue::stampText(i.start) + QLatin1Char(',') +
+                (i.end ? DateValue::stampText(*i.end) : QString()) + QLatin1Char(',') + QString::number(i.seconds) +
                 QLatin1Char(',') +
                 (i.kind == OutageItem::Outage ? QString::number(i.lostPolls) : QString()) + eol;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/DateValue.h" // durationText
+#include "components/chart/ChartModel.h"
 #include "monitordb/RecordSet.h"
 
 #include <QString>
@@ -84,10 +86,10 @@ private:
 
 // "99.952 %" with three decimals, or "no polls".
 QString availabilityText(const OutageReport& report);
-// "1 h 04 min 30 s", "2 d 03 h 00 min 05 s", "4 min 30 s", "12 s".
-QString durationText(std::int64_t seconds);
 // "outage" or "no data".
 QString outageKindText(OutageItem::Kind kind);
+// The report's stretches as the chart shades them and its report lists them.
+std::vector<ShadedStretch> shadedStretches(const OutageReport& report);
 // The list for scripts: a header line, then one line per item in time order,
 // every line ending in CR LF.
 QString outagesCsv(const OutageReport& report);

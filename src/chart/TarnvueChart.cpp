@@ -320,6 +320,7 @@ void TarnvueChart::Refresh() {
 
     *m_totals = totals;
     *m_outages = outages.finish();
+    chart.setShading(shadedStretches(*m_outages), availabilityText(*m_outages));
     annotate(totals);
     // The chart as the program sets it up; then what the user customised.
     *m_programLook = chart.model();

@@ -94,4 +94,28 @@ QString queryText(double value) {
     return text;
 }
 
+QString stampText(double value) {
+    return dateOf(value).toString(QStringLiteral("yyyy-MM-dd")) + QLatin1Char(' ') +
+           timeOf(value).toString(QStringLiteral("HH:mm:ss"));
+}
+
 } // namespace tarnvue::DateValue
+
+namespace tarnvue {
+
+QString durationText(std::int64_t seconds) {
+    const std::int64_t days = seconds / 86400;
+    const std::int64_t hours = seconds / 3600 % 24;
+    const std::int64_t minutes = seconds / 60 % 60;
+    const std::int64_t rest = seconds % 60;
+    const auto two = [](std::int64_t v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); };
+    if (days > 0)
+        return QStringLiteral("%1 d %2 h %3 min %4 s").arg(days).arg(two(hours), two(minutes), two(rest));
+    if (hours > 0)
+        return QStringLiteral("%1 h %2 min %3 s").arg(hours).arg(two(minutes), two(rest));
+    if (minutes > 0)
+        return QStringLiteral("%1 min %2 s").arg(minutes).arg(two(rest));
+    return QStringLiteral("%1 s").arg(rest);
+}
+
+} // namespace tarnvue

@@ -47,5 +47,12 @@ std::int16_t wholeMinutes(double duration);
 // exactly the same value, "." as the decimal separator whatever the locale.
 QString queryText(double value);
 
+// "2026-03-14 09:05:00", the same in every locale.
+QString stampText(double value);
+
 } // namespace DateValue
+
+// "1 h 04 min 30 s", "2 d 03 h 00 min 05 s", "4 min 30 s", "12 s".
+QString durationText(std::int64_t seconds);
+
 } // namespace tarnvue

@@ -4,6 +4,7 @@
 #include "chart/SampleFold.h"
 #include "chart/TarnvueChart.h"
 #include "components/chart/ChartControl.h"
+#include "components/chart/ChartOutput.h"
 #include "core/DateValue.h"
 #include "core/Error.h"
 #include "monitordb/MonitorDB.h"
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QtTest>
+#include <qcustomplot.h>
 
 using namespace tarnvue;
 
@@ -32,6 +34,14 @@ void writeDatabase(const QString& path) {
             continue;
         const int response = m < 240 ? 20 : 40;
         db.addSample(1, Day + m * Minute, response, response - 5, response + 10, m >= 240 ? 10 : 0);
+    }
+    // Node 4: every minute from 00:00 to 01:59, unanswered from 00:30 to 00:44.
+    db.addNode(4, QStringLiteral("flaky"), QStringLiteral("10.0.0.4"));
+    for (int m = 0; m < 120; ++m) {
+        if (m >= 30 && m < 45)
+            db.addSample(4, Day + m * Minute, -1, -1, -1, 100);
+        else
+            db.addSample(4, Day + m * Minute, 20, 15, 30, 0);
     }
     for (int m = 0; m <= 30; ++m)
         db.addSample(3, DateValue::fromDateTime(EveningDay, QTime(20, m)), 50, 50, 50, 0);
@@ -242,6 +252,62 @@ private slots:
         // A mode chosen elsewhere reads as "no table".
         chart.ChartObject()->setTableMode(TableGraphOnly);
         QVERIFY(!chart.Table());
+    }
+
+    // Outages and stretches without data lie behind the series as bands
+    // over their buckets (bucket p spans p - 0.5 to p + 0.5), and the
+    // report lists them.
+    void shadesOutagesAndGaps_data() {
+        QTest::addColumn<int>("node");
+        QTest::addColumn<int>("minutes");
+        QTest::addColumn<bool>("shading");
+        QTest::addColumn<QString>("bands");
+        QTest::addColumn<QStringList>("listed");
+        QTest::newRow("outage, quarter hours")
+            << 4 << 15 << true << "red 1.500-2.500"
+            << QStringList{"<p>Availability: 87.500 %</p>", "<p>Outages: 1, downtime 15 min 00 s</p>",
+                           "<td>outage</td><td>2026-11-01 00:30:00</td><td>2026-11-01 00:45:00</td>"
+                           "<td>15 min 00 s</td><td>15</td>"};
+        QTest::newRow("gap, hours")
+            << 1 << 60 << true << "grey 1.483-2.500"
+            << QStringList{"<p>Availability: 100.000 %</p>", "<p>Outages: 0, downtime 0 s</p>",
+                           "<td>no data</td><td>2026-11-01 01:59:00</td><td>2026-11-01 03:00:00</td>"
+                           "<td>1 h 01 min 00 s</td><td></td>"};
+        QTest::newRow("switched off") << 4 << 15 << false << "" << QStringList{"<td>outage</td>"};
+    }
+    void shadesOutagesAndGaps() {
+        QFETCH(int, node);
+        QFETCH(int, minutes);
+        QFETCH(bool, shading);
+        QFETCH(QString, bands);
+        QFETCH(QStringList, listed);
+        TarnvueChart chart;
+        chart.resize(900, 600);
+        chart.setDB(&MonitorDB::shared());
+        chart.setNodeID(node);
+        chart.setPlotBegin(Day);
+        chart.setPlotEnd(Day + 6.0 / 24.0);
+        chart.setPeriodSize(minutes * Minute);
+        chart.ChartObject()->setShowShading(shading);
+        chart.Plot();
+        QCustomPlot* plot = chart.ChartObject()->plot();
+        QCPLayer* layer = plot->layer(QStringLiteral("shading"));
+        QVERIFY(layer);
+        QStringList drawn;
+        for (QCPLayerable* child : layer->children()) {
+            auto* rect = qobject_cast<QCPItemRect*>(child);
+            if (rect && rect->visible())
+                drawn << QStringLiteral("%1 %2-%3")
+                             .arg(rect->brush().color().red() > 200 ? "red" : "grey")
+                             .arg(rect->topLeft->coords().x(), 0, 'f', 3)
+                             .arg(rect->bottomRight->coords().x(), 0, 'f', 3);
+        }
+        QCOMPARE(drawn.join(QStringLiteral("; ")), bands);
+        const QString html = chartReportHtml(chart.ChartObject()->model(), QImage());
+        for (const QString& part : listed)
+            QVERIFY2(html.contains(part), qPrintable(part));
+        QVERIFY(html.indexOf(QStringLiteral("Availability and outages")) <
+                html.indexOf(QStringLiteral("<table>\n")));
     }
 
     void drawsWhatItHolds() {

@@ -243,6 +243,18 @@ ChartModel largestModel() {
     return m;
 }
 
+// A rich model with an outage still going on, a stretch without data and
+// the shading switched off.
+ChartModel shadedModel() {
+    ChartModel m = richModel();
+    m.shading = {{ShadedStretch::Outage, 46000.25, 46000.3125, false, 5400, 90},
+                 {ShadedStretch::NoData, 46000.5, 46000.75, false, 21600, 0},
+                 {ShadedStretch::Outage, 46001.1, 46001.1 + 1.0 / 3, true, 28800, 480}};
+    m.showShading = false;
+    m.availability = QStringLiteral("97.250 %");
+    return m;
+}
+
 // A rich model changed in one place, encoded without any check.
 QByteArray encodedWith(const std::function<void(ChartModel&)>& change) {
     ChartModel m = richModel();
@@ -264,6 +276,7 @@ private slots:
         QTest::newRow("empty model") << emptyModel();
         QTest::newRow("four series without points") << seriesWithoutPoints();
         QTest::newRow("largest chart, zoomed to its last point") << largestModel();
+        QTest::newRow("outages, a gap, shading off") << shadedModel();
     }
     void roundTrip() {
         QFETCH(ChartModel, model);
@@ -326,6 +339,8 @@ private slots:
         QTest::newRow("huge footer is cut") << withConfig(file, [](QJsonObject& c) {
             c.insert(QLatin1String("footer"), QString(5000000, QLatin1Char('f')));
         }) << longFooter;
+        QTest::newRow("file from before shading") << withSections(
+            encodeChartFile(shadedModel()), [](QList<Section>& s) { s.removeLast(); }) << rich;
     }
     // Files of earlier versions: series without their own style and table
     // column, and day buckets one minute short.
@@ -525,6 +540,22 @@ private slots:
             << encodedWith([](ChartModel& m) { m.rightAxisSeries = 17; }) << "right-axis";
         QTest::newRow("no minutes per point")
             << encodedWith([](ChartModel& m) { m.minutesPerPoint = 0; }) << "minutes per point";
+        const auto shaded = [](const ShadedStretch& stretch) {
+            ChartModel m = shadedModel();
+            m.shading.push_back(stretch);
+            return encodeChartFile(m);
+        };
+        QTest::newRow("stretch ending before it begins")
+            << shaded({ShadedStretch::Outage, 46002, 46001.5, false, 0, 2}) << "ends before";
+        QTest::newRow("stretch at infinity")
+            << shaded({ShadedStretch::NoData, 46002, qInf(), false, 0, 0}) << "years 100";
+        QTest::newRow("stretch of kind 5")
+            << shaded({ShadedStretch::Kind(5), 46002, 46003, false, 0, 0}) << "kind 5";
+        QTest::newRow("too many stretches") << encodeChartFile([] {
+            ChartModel m = shadedModel();
+            m.shading.resize(ChartFileMaxStretches + 1, m.shading[0]);
+            return m;
+        }()) << "shaded stretches";
     }
     void readerRefuses() {
         QFETCH(QByteArray, bytes);

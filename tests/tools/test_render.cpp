@@ -296,7 +296,8 @@ private slots:
         QVERIFY(page.contains(QStringLiteral("Overall Average Response Time is ")));
         QVERIFY(page.contains(QStringLiteral("Overall Packet Loss is ")));
         // The 14:45 bucket is still to come: the table leaves it out.
-        QCOMPARE(page.count(QStringLiteral("<tr><td>")), 59);
+        const QString buckets = page.mid(page.indexOf(QStringLiteral("<table>\n")));
+        QCOMPARE(buckets.count(QStringLiteral("<tr><td>")), 59);
         QVERIFY(page.contains(QStringLiteral("Made 2 Nov 2026 14:37")));
     }
 

@@ -88,6 +88,7 @@ void ChartControl::reset() {
     fresh.tableMode = m_model.tableMode;
     fresh.gridLines = m_model.gridLines;
     fresh.legend = m_model.legend;
+    fresh.showShading = m_model.showShading;
     m_model = fresh;
     changed(AllChanged);
 }
@@ -418,6 +419,18 @@ Annotation ChartControl::annotation(int index) const {
 void ChartControl::setShowAnnotations(bool show) {
     m_model.showAnnotations = show;
     changed(LookChanged | ViewChanged);
+}
+
+void ChartControl::setShading(const std::vector<ShadedStretch>& stretches,
+                              const QString& availability) {
+    m_model.shading = stretches;
+    m_model.availability = availability;
+    changed(LookChanged);
+}
+
+void ChartControl::setShowShading(bool show) {
+    m_model.showShading = show;
+    changed(LookChanged);
 }
 
 void ChartControl::setFontSize(int size) {

@@ -113,6 +113,12 @@ public:
     void setShowAnnotations(bool show);
     bool showAnnotations() const { return m_model.showAnnotations; }
 
+    // Outages and stretches without data, shaded behind the series, and the
+    // availability the report states.
+    void setShading(const std::vector<ShadedStretch>& stretches, const QString& availability);
+    void setShowShading(bool show);
+    bool showShading() const { return m_model.showShading; }
+
     // 0 large, 1 medium, 2 small; applied to every text at once.
     void setFontSize(int size);
     int fontSize() const { return m_model.fontSize; }

@@ -289,6 +289,10 @@ QWidget* ChartCustomizeDialog::buildDisplayPage() {
     m_showAnnotations->setObjectName(QStringLiteral("showReferenceLines"));
     m_showAnnotations->setChecked(m_original.showAnnotations);
 
+    m_showShading = new QCheckBox(QStringLiteral("Shade &outages and gaps"));
+    m_showShading->setObjectName(QStringLiteral("showShading"));
+    m_showShading->setChecked(m_original.showShading);
+
     auto* form = new QFormLayout(page);
     form->addRow(buddyLabel(QStringLiteral("&Plot style:"), m_plotStyle), m_plotStyle);
     form->addRow(buddyLabel(QStringLiteral("&Legend:"), m_legend), m_legend);
@@ -296,6 +300,7 @@ QWidget* ChartCustomizeDialog::buildDisplayPage() {
     form->addRow(m_gridLines);
     form->addRow(m_showTable);
     form->addRow(m_showAnnotations);
+    form->addRow(m_showShading);
 
     connect(m_plotStyle, &QComboBox::currentIndexChanged, this, [this] {
         m_control.setPlotStyle(static_cast<PlotStyle>(m_plotStyle->currentData().toInt()));
@@ -309,6 +314,7 @@ QWidget* ChartCustomizeDialog::buildDisplayPage() {
     connect(m_showTable, &QCheckBox::toggled, this,
             [this](bool on) { m_control.setTableMode(on ? TableGraphWithTable : TableGraphOnly); });
     connect(m_showAnnotations, &QCheckBox::toggled, &m_control, &ChartControl::setShowAnnotations);
+    connect(m_showShading, &QCheckBox::toggled, &m_control, &ChartControl::setShowShading);
     return page;
 }
 
@@ -387,6 +393,8 @@ void ChartCustomizeDialog::restoreOriginal() {
     restored.minutesPerPoint = now.minutesPerPoint;
     restored.pointsPerDay = now.pointsPerDay;
     restored.firstPointTime = now.firstPointTime;
+    restored.shading = now.shading;
+    restored.availability = now.availability;
     restored.series = now.series;
     for (std::size_t s = 0; s < restored.series.size() && s < m_original.series.size(); ++s) {
         const QString label = restored.series[s].label;

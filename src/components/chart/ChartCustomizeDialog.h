@@ -28,7 +28,7 @@ class ChartControl;
 // "seriesVisible<N>", "seriesColor<N>", "seriesWidth<N>", "seriesStyle<N>",
 // "leftScaleAutomatic", "leftScaleFixed", "leftMinimum", "leftMaximum",
 // "leftScaleHint", "plotStyle", "legendPosition", "fontSize", "gridLines",
-// "showTable", "showReferenceLines"; the color chooser a color button opens is
+// "showTable", "showReferenceLines", "showShading"; the color chooser a color button opens is
 // "seriesColorDialog".
 class ChartCustomizeDialog : public QDialog {
     Q_OBJECT
@@ -82,6 +82,7 @@ private:
     QCheckBox* m_gridLines = nullptr;
     QCheckBox* m_showTable = nullptr;
     QCheckBox* m_showAnnotations = nullptr;
+    QCheckBox* m_showShading = nullptr;
     QPushButton* m_ok = nullptr;
 };
 

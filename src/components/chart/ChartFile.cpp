@@ -39,6 +39,14 @@ namespace tarnvue {
 //   "DATA"  series count and point count (uint32 each), then the values
 //           series by series as IEEE-754 single-precision bits.
 //
+// Extras, skipped by readers that do not know them:
+//   "shad"  the shading, a UTF-8 JSON object: "showShading", "availability"
+//           and "stretches", a list of objects with "kind" (0 outage, 1 no
+//           data), "begin" and "end" (date values, as doubles above),
+//           "ongoing", "seconds" (a whole number as text) and "lostPolls".
+//           Written only when there is something to keep; a file without
+//           it has no shading, and shading on.
+//
 // A later writer may add sections. One whose tag starts with a lower-case
 // letter carries extras an older reader may skip; any other unknown tag
 // means the file cannot be read without it. A change that old readers must
@@ -53,6 +61,7 @@ constexpr qsizetype SectionHeaderSize = 8;
 constexpr qsizetype ChecksumSize = 4;
 constexpr std::array<char, 4> ConfigTag = {'C', 'O', 'N', 'F'};
 constexpr std::array<char, 4> DataTag = {'D', 'A', 'T', 'A'};
+constexpr std::array<char, 4> ShadingTag = {'s', 'h', 'a', 'd'};
 
 // The widest pen a chart line may have, in pixels.
 constexpr double MaxLineWidth = 100;
@@ -259,6 +268,20 @@ QJsonObject configToJson(const ChartModel& m) {
     o.insert(QStringLiteral("gridLines"), m.gridLines);
     o.insert(QStringLiteral("legend"), int(m.legend));
     return o;
+}
+
+QJsonObject shadingToJson(const ChartModel& m) {
+    QJsonArray stretches;
+    for (const ShadedStretch& s : m.shading)
+        stretches.append(QJsonObject{{QStringLiteral("kind"), int(s.kind)},
+                                     {QStringLiteral("begin"), exactText(s.begin)},
+                                     {QStringLiteral("end"), exactText(s.end)},
+                                     {QStringLiteral("ongoing"), s.ongoing},
+                                     {QStringLiteral("seconds"), exactText(s.seconds)},
+                                     {QStringLiteral("lostPolls"), int(s.lostPolls)}});
+    return QJsonObject{{QStringLiteral("showShading"), m.showShading},
+                       {QStringLiteral("availability"), m.availability},
+                       {QStringLiteral("stretches"), stretches}};
 }
 
 Error damaged(const QString& why) {
@@ -497,6 +520,38 @@ ChartModel modelFromSections(QByteArrayView config, QByteArrayView data) {
     return m;
 }
 
+// The shading section into a model read from the other sections; its
+// figures are checked with the rest of the model.
+void readShading(ChartModel& m, QByteArrayView section) {
+    QJsonParseError parseError;
+    const QJsonDocument document =
+        QJsonDocument::fromJson(QByteArray(section.data(), section.size()), &parseError);
+    if (parseError.error != QJsonParseError::NoError || !document.isObject())
+        throw damaged(QStringLiteral("its shading cannot be read"));
+    const ConfigReader c(document.object(), QStringLiteral(" of the shading"));
+    m.showShading = c.boolean("showShading");
+    m.availability = c.string("availability");
+    const QJsonArray stretches = c.array("stretches");
+    if (stretches.size() > ChartFileMaxStretches)
+        throw damaged(QStringLiteral("it claims %1 shaded stretches; a chart has at most %2")
+                          .arg(stretches.size())
+                          .arg(ChartFileMaxStretches));
+    for (qsizetype i = 0; i < stretches.size(); ++i) {
+        if (!stretches.at(i).isObject())
+            throw damaged(QStringLiteral("shaded stretch %1 is not described").arg(i + 1));
+        const ConfigReader r(stretches.at(i).toObject(),
+                             QStringLiteral(" of shaded stretch %1").arg(i + 1));
+        ShadedStretch s;
+        s.kind = static_cast<ShadedStretch::Kind>(r.integer("kind"));
+        s.begin = r.number<double>("begin");
+        s.end = r.number<double>("end");
+        s.ongoing = r.boolean("ongoing");
+        s.seconds = r.number<std::int64_t>("seconds");
+        s.lostPolls = r.integer("lostPolls");
+        m.shading.push_back(s);
+    }
+}
+
 ChartModel decode(const QByteArray& bytes) {
     const qsizetype size = bytes.size();
     if (size == 0)
@@ -542,6 +597,7 @@ ChartModel decode(const QByteArray& bytes) {
 
     std::optional<QByteArrayView> config;
     std::optional<QByteArrayView> data;
+    std::optional<QByteArrayView> shading;
     for (qsizetype pos = HeaderSize; pos < end;) {
         if (end - pos < SectionHeaderSize)
             throw damaged(QStringLiteral("a section header is cut short"));
@@ -560,6 +616,10 @@ ChartModel decode(const QByteArray& bytes) {
             if (data)
                 throw damaged(QStringLiteral("it holds two data sections"));
             data = payload;
+        } else if (std::memcmp(tag, ShadingTag.data(), 4) == 0) {
+            if (shading)
+                throw damaged(QStringLiteral("it holds two shading sections"));
+            shading = payload;
         } else if (!(tag[0] >= 'a' && tag[0] <= 'z')) {
             throw Error(QStringLiteral("The chart file was written by a newer version of Tarnvue: "
                                        "it holds parts this version does not know."));
@@ -569,7 +629,14 @@ ChartModel decode(const QByteArray& bytes) {
         throw damaged(QStringLiteral("it has no configuration section"));
     if (!data)
         throw damaged(QStringLiteral("it has no data section"));
-    return modelFromSections(*config, *data);
+    ChartModel model = modelFromSections(*config, *data);
+    if (shading) {
+        readShading(model, *shading);
+        const QString problem = chartFileProblem(model);
+        if (!problem.isEmpty())
+            throw Error(QStringLiteral("The chart file holds an invalid chart: %1.").arg(problem));
+    }
+    return model;
 }
 
 bool fail(QString* error, const QString& description) {
@@ -714,6 +781,25 @@ QString chartFileProblem(const ChartModel& m) {
             .arg(TableGraphWithTable);
     if (int(m.legend) < int(LegendPosition::Hidden) || int(m.legend) > int(LegendPosition::Right))
         return QStringLiteral("the legend position %1 is unknown").arg(int(m.legend));
+
+    if (m.shading.size() > std::size_t(ChartFileMaxStretches))
+        return QStringLiteral("it has %1 shaded stretches; a chart has at most %2")
+            .arg(m.shading.size())
+            .arg(ChartFileMaxStretches);
+    for (std::size_t i = 0; i < m.shading.size(); ++i) {
+        const ShadedStretch& s = m.shading[i];
+        if (s.kind != ShadedStretch::Outage && s.kind != ShadedStretch::NoData)
+            return QStringLiteral("the kind %1 of shaded stretch %2 is unknown")
+                .arg(int(s.kind))
+                .arg(i + 1);
+        if (!finite(s.begin) || !finite(s.end) || s.begin < EarliestFirstPointTime ||
+            s.end >= LatestFirstPointTime)
+            return QStringLiteral("shaded stretch %1 is not in the years 100 to 9999").arg(i + 1);
+        if (s.begin > s.end)
+            return QStringLiteral("shaded stretch %1 ends before it begins").arg(i + 1);
+        if (s.seconds < 0 || s.lostPolls < 0)
+            return QStringLiteral("shaded stretch %1 has a negative duration or count").arg(i + 1);
+    }
     return {};
 }
 
@@ -733,6 +819,10 @@ QByteArray encodeChartFile(const ChartModel& model) {
     for (float value : model.values)
         appendU32(data, std::bit_cast<quint32>(value));
     appendSection(out, DataTag, data);
+    // A chart without shading is written as before it was known.
+    if (!model.shading.empty() || !model.showShading || !model.availability.isEmpty())
+        appendSection(out, ShadingTag,
+                      QJsonDocument(shadingToJson(model)).toJson(QJsonDocument::Compact));
 
     writeU32(out, 12, static_cast<quint32>(out.size() + ChecksumSize));
     appendU32(out, crc32(out.constData(), out.size()));

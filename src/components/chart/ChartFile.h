@@ -36,5 +36,7 @@ std::optional<ChartModel> loadChartFile(const QString& path, QString* error);
 inline constexpr int ChartFileMaxSeries = 16;
 inline constexpr int ChartFileMaxPoints = 32767;
 inline constexpr qint64 ChartFileMaxBytes = 64 * 1024 * 1024;
+// The most shaded stretches (outages and gaps) a chart file holds.
+inline constexpr int ChartFileMaxStretches = 100000;
 
 } // namespace tarnvue

@@ -36,6 +36,10 @@ double ChartModel::pointTime(int point) const {
     return firstPointTime + static_cast<double>(point) * minutesPerPoint / 1440.0;
 }
 
+QString shadedKindText(ShadedStretch::Kind kind) {
+    return kind == ShadedStretch::Outage ? QStringLiteral("outage") : QStringLiteral("no data");
+}
+
 QString plainLine(const QString& text) {
     if (text.startsWith(QStringLiteral("||")) || text.startsWith(QStringLiteral("|l")))
         return text.mid(2);
@@ -73,6 +77,7 @@ void carryLook(ChartModel& target, const ChartModel& base, const ChartModel& cho
     carry(target.gridLines, base.gridLines, chosen.gridLines);
     carry(target.legend, base.legend, chosen.legend);
     carry(target.showAnnotations, base.showAnnotations, chosen.showAnnotations);
+    carry(target.showShading, base.showShading, chosen.showShading);
     const std::size_t count =
         std::min({target.series.size(), base.series.size(), chosen.series.size()});
     for (std::size_t i = 0; i < count; ++i) {

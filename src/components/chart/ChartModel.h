@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QString>
 #include <array>
+#include <cstdint>
 #include <vector>
 
 namespace tarnvue {
@@ -59,6 +60,20 @@ struct Annotation {
     bool operator==(const Annotation&) const = default;
 };
 
+// A stretch of time shaded behind the series: an outage (the node did not
+// answer) or a stretch without data (nothing was polled).
+struct ShadedStretch {
+    enum Kind { Outage = 0, NoData = 1 };
+    Kind kind = Outage;
+    double begin = 0; // date values, begin <= end
+    double end = 0;
+    bool ongoing = false;       // an outage still going on: end is its last lost poll
+    std::int64_t seconds = 0;   // the duration as found, in whole seconds
+    std::int32_t lostPolls = 0; // outages only
+
+    bool operator==(const ShadedStretch&) const = default;
+};
+
 // Everything the chart control shows: configuration and data. The control
 // draws from it, the chart file stores it, the data export reads it. Plain
 // data: no widget is needed to build, compare or store one.
@@ -108,6 +123,13 @@ struct ChartModel {
     std::array<Annotation, 2> annotations;
     bool showAnnotations = false;
 
+    // Outages and stretches without data in time order, shaded behind the
+    // series when showShading is on, and the availability over the same
+    // polls ("99.952 %"; empty when the chart's polls were not scanned).
+    std::vector<ShadedStretch> shading;
+    bool showShading = true;
+    QString availability;
+
     int fontSize = FontMedium;
     int tableMode = TableGraphOnly;
     bool gridLines = true;
@@ -124,6 +146,9 @@ struct ChartModel {
     // The start of a point's bucket as a date value.
     double pointTime(int point) const;
 };
+
+// "outage" or "no data".
+QString shadedKindText(ShadedStretch::Kind kind);
 
 // A title or extra title line as plain text: without its placement code, and
 // "left||right" as "left · right".

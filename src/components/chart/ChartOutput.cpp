@@ -84,6 +84,38 @@ QString plainText(const QString& text) {
 
 } // namespace
 
+QString outagesSectionHtml(const ChartModel& model) {
+    if (model.availability.isEmpty())
+        return {};
+    int outages = 0;
+    std::int64_t downtime = 0;
+    for (const ShadedStretch& s : model.shading) {
+        if (s.kind == ShadedStretch::Outage) {
+            ++outages;
+            downtime += s.seconds;
+        }
+    }
+    QString html = QStringLiteral("<section class=\"outages\">\n<h3>Availability and outages</h3>\n");
+    html += QStringLiteral("<p>Availability: %1</p>\n").arg(model.availability.toHtmlEscaped());
+    html += QStringLiteral("<p>Outages: %1, downtime %2</p>\n").arg(outages).arg(durationText(downtime));
+    if (!model.shading.empty()) {
+        html += QStringLiteral("<table class=\"outages\">\n<thead><tr><th>Kind</th><th>Start</th>"
+                               "<th>End</th><th>Duration</th><th>Lost polls</th></tr></thead>\n"
+                               "<tbody>\n");
+        for (const ShadedStretch& s : model.shading) {
+            const bool outage = s.kind == ShadedStretch::Outage;
+            html += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td></tr>\n")
+                        .arg(shadedKindText(s.kind), DateValue::stampText(s.begin),
+                             s.ongoing ? QStringLiteral("ongoing") : DateValue::stampText(s.end),
+                             durationText(s.seconds),
+                             outage ? QString::number(s.lostPolls) : QString());
+        }
+        html += QStringLiteral("</tbody>\n</table>\n");
+    }
+    html += QStringLiteral("</section>\n");
+    return html;
+}
+
 QString chartReportHtml(const ChartModel& model, const QImage& chart, const QString& imageSource) {
     QString source = imageSource;
     if (source.isEmpty()) {
@@ -127,6 +159,7 @@ QString chartReportHtml(const ChartModel& model, const QImage& chart, const QStr
             html += QStringLiteral("<li>%1</li>\n").arg(figure.toHtmlEscaped());
         html += QStringLiteral("</ul>\n");
     }
+    html += outagesSectionHtml(model);
     html += QStringLiteral("<table>\n<thead><tr>");
     for (const QString& heading : tableHeadings(model))
         html += QStringLiteral("<th>%1</th>").arg(heading.toHtmlEscaped());

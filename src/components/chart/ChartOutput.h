@@ -56,10 +56,15 @@ const ExportFormat* outputFormatForPath(const QString& path);
 bool writeChartOutput(ChartControl& control, const ExportFormat& format, const QString& path,
                       int width, int height, QString* reason);
 
-// An HTML page: the titles, the chart as a PNG, the overall figures and the
-// table of every bucket. With no imageSource the PNG is embedded as a data
-// URI, so the page stands alone; otherwise the image is referenced by that
-// address (a file beside the page, or a part of a web archive).
+// The report's section on availability and outages: the availability, the
+// number of outages with their summed duration, and every stretch in time
+// order. Empty when the chart's polls were not scanned.
+QString outagesSectionHtml(const ChartModel& model);
+
+// An HTML page: the titles, the chart as a PNG, the overall figures, the
+// availability and outages and the table of every bucket. With no
+// imageSource the PNG is embedded as a data URI, so the page stands alone;
+// otherwise the image is referenced by that address (a file beside the page, or a part of a web archive).
 QString chartReportHtml(const ChartModel& model, const QImage& chart,
                         const QString& imageSource = {});
 

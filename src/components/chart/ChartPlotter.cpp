@@ -154,6 +154,9 @@ ChartPlotter::ChartPlotter(QCustomPlot& plot) : m_plot(plot) {
         m_texts[i]->position->setTypeY(QCPItemPosition::ptPlotCoords);
         m_texts[i]->setClipToAxisRect(true);
     }
+    // Shading lies under the grid, which lies under the series.
+    m_plot.addLayer(QStringLiteral("shading"), m_plot.layer(QStringLiteral("grid")),
+                    QCustomPlot::limBelow);
     QObject::connect(&m_plot, &QCustomPlot::beforeReplot, &m_plot,
                      [this] { placeReferenceTexts(); });
 }
@@ -401,7 +404,61 @@ void ChartPlotter::applyLook(const ChartModel& model) {
                                          Qt::AlignBottom);
     }
 
+    applyShading(model);
     layoutRows(model);
+}
+
+std::vector<ShadingBand> shadingBands(const ChartModel& model) {
+    std::vector<ShadingBand> bands;
+    if (!model.showShading)
+        return bands;
+    const double perDay = DateValue::MinutesPerDay / std::max(1, model.minutesPerPoint);
+    // The start of bucket p, pointTime(p), stands at p - 0.5.
+    const auto coordinate = [&](double time) {
+        return (time - model.firstPointTime) * perDay - 0.5;
+    };
+    for (const ShadedStretch& stretch : model.shading) {
+        ShadingBand band{coordinate(stretch.begin), coordinate(stretch.end), stretch.kind};
+        // Beyond the data nothing is drawn; a stretch shorter than a bucket
+        // still shows as a thin band.
+        band.from = std::max(band.from, -0.5);
+        band.to = std::min(band.to, model.pointCount - 0.5);
+        if (band.to < band.from)
+            continue;
+        if (band.to - band.from < 0.05)
+            band.to = band.from + 0.05;
+        bands.push_back(band);
+    }
+    return bands;
+}
+
+void ChartPlotter::applyShading(const ChartModel& model) {
+    const std::vector<ShadingBand> wanted = shadingBands(model);
+    while (m_bands.size() > wanted.size()) {
+        m_plot.removeItem(m_bands.back());
+        m_bands.pop_back();
+    }
+    QCPLayer* layer = m_plot.layer(QStringLiteral("shading"));
+    while (m_bands.size() < wanted.size()) {
+        auto* rect = new QCPItemRect(&m_plot);
+        rect->setLayer(layer);
+        rect->setSelectable(false);
+        rect->setPen(Qt::NoPen);
+        rect->topLeft->setTypeY(QCPItemPosition::ptAxisRectRatio);
+        rect->bottomRight->setTypeY(QCPItemPosition::ptAxisRectRatio);
+        rect->setClipToAxisRect(true);
+        m_bands.push_back(rect);
+    }
+    for (std::size_t i = 0; i < wanted.size(); ++i) {
+        QCPItemRect* rect = m_bands[i];
+        const ShadingBand& band = wanted[i];
+        rect->topLeft->setAxes(m_plot.xAxis, m_plot.yAxis);
+        rect->bottomRight->setAxes(m_plot.xAxis, m_plot.yAxis);
+        rect->topLeft->setCoords(band.from, 0);
+        rect->bottomRight->setCoords(band.to, 1);
+        rect->setBrush(band.kind == ShadedStretch::Outage ? QColor(230, 60, 60, 50)
+                                                          : QColor(128, 128, 128, 50));
+    }
 }
 
 QVector<QPointF> seriesPath(const ChartModel& model, int series) {

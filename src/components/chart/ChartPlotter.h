@@ -14,6 +14,7 @@ class QCPTextElement;
 class QCPLayoutGrid;
 class QCPItemStraightLine;
 class QCPItemText;
+class QCPItemRect;
 class QCPAxis;
 
 namespace tarnvue {
@@ -22,6 +23,17 @@ namespace tarnvue {
 // NaN for a gap. Point p stands at p, its bucket from p - 0.5 to p + 0.5; a
 // series drawn as steps holds each bucket's value across the bucket.
 QVector<QPointF> seriesPath(const ChartModel& model, int series);
+
+// A shaded band on the time axis: from `from` to `to` in the coordinates the
+// series are drawn in (bucket p spans p - 0.5 to p + 0.5).
+struct ShadingBand {
+    double from = 0;
+    double to = 0;
+    ShadedStretch::Kind kind = ShadedStretch::Outage;
+};
+
+// The bands the chart shades: none when shading is off.
+std::vector<ShadingBand> shadingBands(const ChartModel& model);
 
 // Draws a ChartModel on a QCustomPlot: titles, series, axes, the time axis,
 // the reference lines, the legend and the footer. It holds no state of the
@@ -49,6 +61,9 @@ public:
 
     QCPAxis* timeAxis() const;
 
+    // The shaded bands as drawn, behind the series and the grid.
+    const std::vector<QCPItemRect*>& bands() const { return m_bands; }
+
     // Puts each reference line's text just above its line (below it where
     // the line runs along the top), inside the plot, in a smaller font where
     // the plot is too narrow for it. Runs before every drawing on screen, when
@@ -58,6 +73,7 @@ public:
 private:
     QCPAxis* seriesAxis(const ChartModel& model, int series) const;
     void layoutRows(const ChartModel& model);
+    void applyShading(const ChartModel& model);
 
     QCustomPlot& m_plot;
     QCPTextElement* m_title = nullptr;
@@ -67,6 +83,7 @@ private:
     QCPLayoutGrid* m_footerRow = nullptr;
     QString m_madeAt;
     std::vector<QCPGraph*> m_graphs;
+    std::vector<QCPItemRect*> m_bands;
     QCPItemStraightLine* m_lines[2] = {nullptr, nullptr};
     QCPItemText* m_texts[2] = {nullptr, nullptr};
     QFont m_textFont;
