@@ -57,6 +57,7 @@ GraphForm::GraphForm(QWidget* parent) : QMainWindow(parent) {
     createPeriodButtons();
     createMenus();
     createToolbar();
+    createOutagesPanel();
     createUserCommands();
     connect(m_chart->ChartObject(), &ChartControl::zoomChanged, this, &GraphForm::showZoomState);
     // Esc stops a chart build; it is live only while one runs.
@@ -203,6 +204,7 @@ bool GraphForm::buildChart(std::int32_t NodeID, const Snapshot& before) {
         m_chart->Plot();
         rememberRecentChart();
         showZoomState();
+        showOutages();
         return true;
     } catch (const BuildCancelled&) {
         restore(before);

@@ -18,6 +18,7 @@ class QToolBar;
 namespace tarnvue {
 
 class CustomPeriodForm;
+class OutagesPanel;
 
 // The program's main window: one chart of one node (or of a chart file), the
 // period tabs below it, and the commands around it (menus and toolbar). It
@@ -40,6 +41,10 @@ public:
     int helpContextId() const { return m_helpContextId; }
 
     TarnvueChart* Chart() const { return m_chart; }
+    // The dock listing the node chart's outages (Chart > Outages).
+    OutagesPanel* Outages() const { return m_outagesPanel; }
+    // Zooms the chart to a stretch of time, one bucket wider on either side.
+    void zoomToStretch(double start, double end);
     QTabBar* PeriodButtons() const { return m_periodButtons; }
     QToolBar* Toolbar() const { return m_toolbar; }
     // A toolbar button's action by its key ("New", "Refresh", ...).
@@ -167,6 +172,8 @@ private:
     void showTableState();
     // The Zoom Out button is enabled only while a node chart is zoomed.
     void showZoomState();
+    void createOutagesPanel();
+    void showOutages();
     void detailStep(int step);
     int twips(int value) const;
 
@@ -196,6 +203,7 @@ private:
     QWidget* m_client = nullptr;
     TarnvueChart* m_chart = nullptr;
     QLabel* m_startHint = nullptr;
+    OutagesPanel* m_outagesPanel = nullptr;
     QTabBar* m_periodButtons = nullptr;
     QToolBar* m_toolbar = nullptr;
     QMap<QString, QAction*> m_buttons;

@@ -3,9 +3,12 @@
 // to the window itself.
 
 #include "GraphForm.h"
+
 #include "Icons.h"
+#include "OutagesPanel.h"
 #include "ToolRules.h"
 #include "chart/CustomPeriodForm.h"
+#include "chart/Outages.h"
 #include "chart/Periods.h"
 #include "chart/SampleSizes.h"
 #include "chart/TarnvueChart.h"
@@ -288,6 +291,44 @@ void GraphForm::SetTools() {
     }
     if (rules.tableButtonEnabled)
         m_buttons.value(QStringLiteral("Table"))->setEnabled(*rules.tableButtonEnabled);
+    showZoomState();
+    showOutages();
+}
+
+// The outages of the node chart ---------------------------------------------------
+
+void GraphForm::createOutagesPanel() {
+    m_outagesPanel = new OutagesPanel(this);
+    addDockWidget(Qt::RightDockWidgetArea, m_outagesPanel);
+    // Hidden until the user asks for it; the window's saved layout keeps
+    // the choice between runs.
+    m_outagesPanel->hide();
+    QAction* toggle = m_outagesPanel->toggleViewAction();
+    toggle->setText(QStringLiteral("&Outages"));
+    toggle->setObjectName(QStringLiteral("OutagesSelection"));
+    m_chartMenu->addSeparator();
+    m_chartMenu->addAction(toggle);
+    m_commands.insert(toggle->objectName(), toggle);
+    connect(m_outagesPanel, &OutagesPanel::stretchChosen, this, &GraphForm::zoomToStretch);
+}
+
+void GraphForm::showOutages() {
+    if (state() == WindowState::NodeChart)
+        m_outagesPanel->showReport(m_chart->LastOutages());
+    else
+        m_outagesPanel->clear();
+}
+
+void GraphForm::zoomToStretch(double start, double end) {
+    if (Busy() || state() != WindowState::NodeChart)
+        return;
+    ChartControl& chart = *m_chart->ChartObject();
+    const PointRange range = stretchPoints(m_chart->PlotBegin(), m_chart->PeriodSize(),
+                                           chart.pointCount(), start, end);
+    if (range.count <= 0)
+        return;
+    chart.setVisiblePointCount(range.count);
+    chart.setFirstVisiblePoint(range.first);
     showZoomState();
 }
 

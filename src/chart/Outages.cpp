@@ -136,7 +136,8 @@ QString availabilityText(const OutageReport& report) {
 }
 
 QString outageKindText(OutageItem::Kind kind) {
-    return shadedKindText(kind == OutageItem::Outage ? ShadedStretch::Outage : ShadedStretch::NoData);
+    return shadedKindText(kind == OutageItem::Outage ? ShadedStretch::Outage
+                                                     : ShadedStretch::NoData);
 }
 
 std::vector<ShadedStretch> shadedStretches(const OutageReport& report) {
@@ -159,12 +160,34 @@ QString outagesCsv(const OutageReport& report) {
     const QString eol = QStringLiteral("\r\n");
     QString text = QStringLiteral("Kind,Start,End,Duration (s),Lost polls") + eol;
     for (const OutageItem& i : report.items) {
-        text += outageKindText(i.kind) + QLatin1Char(',') + DateValue::stampText(i.start) + QLatin1Char(',') +
-                (i.end ? DateValue::stampText(*i.end) : QString()) + QLatin1Char(',') + QString::number(i.seconds) +
-                QLatin1Char(',') +
+        text += outageKindText(i.kind) + QLatin1Char(',') + DateValue::stampText(i.start) +
+                QLatin1Char(',') + (i.end ? DateValue::stampText(*i.end) : QString()) +
+                QLatin1Char(',') + QString::number(i.seconds) + QLatin1Char(',') +
                 (i.kind == OutageItem::Outage ? QString::number(i.lostPolls) : QString()) + eol;
     }
     return text;
+}
+
+PointRange stretchPoints(double plotBegin, double width, int pointCount, double start, double end) {
+    if (pointCount <= 0 || width <= 0)
+        return {};
+    // Bucket positions are reckoned with a little tolerance: a time on a
+    // bucket boundary comes out of the day arithmetic a hair either side.
+    constexpr double Tolerance = 1e-6;
+    const auto position = [&](double time) {
+        return (time - plotBegin) / width;
+    };
+    const auto clampBucket = [&](double bucket) {
+        return static_cast<int>(std::clamp(bucket, 0.0, static_cast<double>(pointCount - 1)));
+    };
+    const int firstTouched = clampBucket(std::floor(position(start) + Tolerance));
+    // The end is the first moment after the stretch: the bucket it opens is
+    // not part of it.
+    const int lastTouched =
+        std::max(firstTouched, clampBucket(std::ceil(position(end) - Tolerance) - 1));
+    const int first = std::max(0, firstTouched - 1);
+    const int last = std::min(pointCount - 1, lastTouched + 1);
+    return {first + 1, last - first + 1};
 }
 
 } // namespace tarnvue

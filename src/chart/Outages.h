@@ -84,6 +84,14 @@ private:
     bool m_done = false;
 };
 
+// The buckets to show for a stretch: the buckets it touches and one more on
+// either side, within the chart's pointCount buckets of `width` from
+// `plotBegin`; first counted from 1.
+struct PointRange {
+    int first = 1;
+    int count = 0;
+};
+PointRange stretchPoints(double plotBegin, double width, int pointCount, double start, double end);
 // "99.952 %" with three decimals, or "no polls".
 QString availabilityText(const OutageReport& report);
 // "outage" or "no data".

@@ -2,6 +2,7 @@
 #include "TestDatabase.h"
 #include "TestEnvironment.h"
 #include "app/GraphForm.h"
+#include "app/OutagesPanel.h"
 #include "app/ToolRules.h"
 #include "chart/CustomPeriodForm.h"
 #include "chart/DateText.h"
@@ -27,6 +28,7 @@
 #include <QTabBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <QtTest>
 #include <qcustomplot.h>
 
@@ -45,6 +47,14 @@ void writeDatabase(const QString& path) {
     const double day = DateValue::fromDateTime(Now.date());
     for (int minute = -8 * 1440; minute < 15 * 60; minute += 5)
         db.addSample(5, day + minute / 1440.0, 10 + (minute / 5) % 7, 9, 20, 0);
+    // Node 6 today: no reply from 06:00 to 06:55, no polls from 09:00 to 09:55.
+    for (int minute = 0; minute <= 14 * 60 + 30; minute += 5) {
+        if (minute >= 9 * 60 && minute < 10 * 60)
+            continue;
+        const bool lost = minute >= 6 * 60 && minute < 7 * 60;
+        db.addSample(6, day + minute / 1440.0, lost ? -1 : 20, lost ? -1 : 18, lost ? -1 : 25,
+                     lost ? 100 : 0);
+    }
 }
 
 // The monitor database read slowly: the reader yields to the event loop
@@ -234,7 +244,7 @@ private slots:
             chart << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
         QCOMPARE(chart,
                  (QStringList{"RefreshSelection", "-", "MoreDetailSelection", "LessDetailSelection",
-                              "-", "TableSelection", "-", "ZoomOutSelection"}));
+                              "-", "TableSelection", "-", "ZoomOutSelection", "-", "OutagesSelection"}));
         QCOMPARE(command(w, "RefreshSelection")->shortcut(), QKeySequence(Qt::Key_F5));
         QCOMPARE(command(w, "BuildNewSelection")->shortcut(), QKeySequence(QKeySequence::New));
         QCOMPARE(command(w, "ExportMethod")->text(), QStringLiteral("no export methods installed"));
@@ -404,6 +414,53 @@ private slots:
         // The rest is the program's: the loss series' own colour, its axis.
         QCOMPARE(m.series.at(3).color, QColor(255, 0, 0));
         QCOMPARE(m.rightMax, 101.0);
+    }
+
+    void outagesPanelListsAndZooms() {
+        auto w = std::make_unique<GraphForm>();
+        w->setNodeChooser([](QWidget*) { return 6; });
+        w->show();
+        w->BuildNewSelection_Click();
+        command(*w, "OutagesSelection")->trigger();
+        QVERIFY(w->Outages()->isVisible());
+        QTreeWidget* list = w->Outages()->list();
+        QCOMPARE(list->topLevelItemCount(), 2);
+        const auto row = [list](int r) {
+            QStringList texts;
+            for (int c = 0; c < 5; ++c)
+                texts << list->topLevelItem(r)->text(c);
+            return texts.join(QLatin1Char('|'));
+        };
+        QCOMPARE(row(0), QStringLiteral("outage|2026-11-02 06:00:00|2026-11-02 07:00:00|"
+                                        "1 h 00 min 00 s|12"));
+        QCOMPARE(row(1), QStringLiteral("no data|2026-11-02 08:55:00|2026-11-02 10:00:00|"
+                                        "1 h 05 min 00 s|"));
+        // 163 polls, 12 of them lost.
+        QCOMPARE(w->Outages()->summary()->text(),
+                 QStringLiteral("Availability: 92.638 %\n1 outage, 1 h 00 min 00 s down"));
+
+        // Enter on the outage shows it with a bucket to spare on either side.
+        list->setFocus();
+        list->setCurrentItem(list->topLevelItem(0));
+        QTest::keyClick(list, Qt::Key_Return);
+        QVERIFY(w->Chart()->Zoomed());
+        const int width = DateValue::wholeMinutes(w->Chart()->PeriodSize());
+        QCOMPARE(DateValue::timeOf(w->Chart()->ZoomBegining()), QTime(6, 0).addSecs(-60 * width));
+        QCOMPARE(DateValue::timeOf(w->Chart()->ZoomEnding()), QTime(7, 0).addSecs(60 * width));
+        command(*w, "ZoomOutSelection")->trigger();
+        QVERIFY(!w->Chart()->Zoomed());
+
+        // A chart file holds no polls: the list empties.
+        w->CloseSelection_Click();
+        QCOMPARE(list->topLevelItemCount(), 0);
+
+        // The next run shows the panel again, until it is hidden.
+        w->close();
+        auto next = std::make_unique<GraphForm>();
+        next->show();
+        QVERIFY(next->Outages()->isVisible());
+        command(*next, "OutagesSelection")->trigger();
+        next->close();
     }
 
     void lessDetailAtTheTopIsRefused() {
