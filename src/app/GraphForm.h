@@ -174,6 +174,7 @@ private:
     void showZoomState();
     void createOutagesPanel();
     void showOutages();
+    void makeRoomForOutages(bool shown);
     void detailStep(int step);
     int twips(int value) const;
 

@@ -30,6 +30,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMenuBar>
+#include <QScreen>
+#include <QStyle>
 #include <QTabBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -309,7 +311,23 @@ void GraphForm::createOutagesPanel() {
     m_chartMenu->addSeparator();
     m_chartMenu->addAction(toggle);
     m_commands.insert(toggle->objectName(), toggle);
+    // The chart keeps its size: the window grows by the panel when the user
+    // shows it, and gives the room back when the user hides it.
+    connect(toggle, &QAction::triggered, this, &GraphForm::makeRoomForOutages);
     connect(m_outagesPanel, &OutagesPanel::stretchChosen, this, &GraphForm::zoomToStretch);
+}
+
+void GraphForm::makeRoomForOutages(bool shown) {
+    if (isMaximized() || isFullScreen())
+        return;
+    const int separator = style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, this);
+    const int panel = shown ? m_outagesPanel->sizeHint().width() : m_outagesPanel->width();
+    int wanted = width() + (shown ? panel + separator : -(panel + separator));
+    if (const QScreen* screen = this->screen())
+        wanted = std::min(wanted, screen->availableGeometry().width());
+    resize(std::max(wanted, minimumSizeHint().width()), height());
+    if (shown)
+        resizeDocks({m_outagesPanel}, {panel}, Qt::Horizontal);
 }
 
 void GraphForm::showOutages() {
@@ -323,8 +341,8 @@ void GraphForm::zoomToStretch(double start, double end) {
     if (Busy() || state() != WindowState::NodeChart)
         return;
     ChartControl& chart = *m_chart->ChartObject();
-    const PointRange range = stretchPoints(m_chart->PlotBegin(), m_chart->PeriodSize(),
-                                           chart.pointCount(), start, end);
+    const PointRange range =
+        stretchPoints(m_chart->PlotBegin(), m_chart->PeriodSize(), chart.pointCount(), start, end);
     if (range.count <= 0)
         return;
     chart.setVisiblePointCount(range.count);

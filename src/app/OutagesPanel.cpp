@@ -2,8 +2,11 @@
 
 #include "chart/Outages.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
+#include <QScrollBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -68,6 +71,26 @@ void OutagesPanel::showReport(const OutageReport& report) {
         row->setData(0, StartRole, item.start);
         row->setData(0, EndRole, item.start + static_cast<double>(item.seconds) / 86400.0);
     }
+}
+
+QSize OutagesPanel::sizeHint() const {
+    // Two outages' worth of text for an empty list, so that the panel does
+    // not change its width when the first chart fills it.
+    static const QStringList Widest = {QStringLiteral("no data"),
+                                       QStringLiteral("2026-12-31 23:59:59"),
+                                       QStringLiteral("2026-12-31 23:59:59"),
+                                       QStringLiteral("23 h 59 min 59 s"), QStringLiteral("1000")};
+    const QFontMetrics metrics(m_list->font());
+    const QHeaderView* header = m_list->header();
+    int columns = 0;
+    for (int c = 0; c < m_list->columnCount(); ++c)
+        columns += std::max({header->sectionSizeHint(c), header->sectionSize(c),
+                             metrics.horizontalAdvance(Widest.value(c)) + 12});
+    const int frame = 2 * m_list->frameWidth() + m_list->verticalScrollBar()->sizeHint().width();
+    const QMargins margins = widget()->layout()->contentsMargins();
+    QSize hint = QDockWidget::sizeHint();
+    hint.setWidth(columns + frame + margins.left() + margins.right() + 4);
+    return hint;
 }
 
 void OutagesPanel::choose() {

@@ -21,6 +21,8 @@ public:
     // The list of a node chart, or nothing (an empty window, a chart file).
     void showReport(const OutageReport& report);
     void clear();
+    // Wide enough for the list's columns, filled or not.
+    QSize sizeHint() const override;
 
     QLabel* summary() const { return m_summary; }
     QTreeWidget* list() const { return m_list; }
