@@ -1,3 +1,4 @@
+#include "TestDatabase.h"
 #include "TestEnvironment.h"
 #include "core/Error.h"
 #include "monitordb/MonitorDB.h"
@@ -12,6 +13,7 @@
 #include <fcntl.h>
 
 using namespace tarnvue;
+using test::errorOf;
 
 namespace {
 
@@ -34,15 +36,6 @@ QString writeCopy(const QTemporaryDir& dir, const QByteArray& bytes) {
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         qFatal("cannot write %s", qPrintable(path));
     return path;
-}
-
-QString errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& e) {
-        return e.description().isEmpty() ? QStringLiteral("(no description)") : e.description();
-    }
-    return QString();
 }
 
 // A poll as text, every number exact: "node time response min max loss".

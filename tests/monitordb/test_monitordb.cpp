@@ -15,20 +15,12 @@
 #include <unistd.h>
 
 using namespace tarnvue;
+using test::errorOf;
 
 namespace {
 
 const double Day = 46327.0; // 2026-11-01
 const double Minute = 1.0 / 1440.0;
-
-QString errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& e) {
-        return e.description().isEmpty() ? QStringLiteral("(no description)") : e.description();
-    }
-    return QString();
-}
 
 void writeFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);

@@ -1,6 +1,7 @@
 #include "TestDatabase.h"
 
 #include "MonitorSchema.h"
+#include "core/Error.h"
 
 #include <QFile>
 #include <QtTest>
@@ -91,6 +92,15 @@ Rows fixtureNodes() {
             {5, QStringLiteral("twin-a"), QStringLiteral("10.0.0.9")},
             {6, QStringLiteral("twin-b"), QStringLiteral("10.0.0.9")},
             {7, QStringLiteral("Büro PC"), QStringLiteral("192.168.1.20")}};
+}
+
+QString errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Error& e) {
+        return e.description().isEmpty() ? QStringLiteral("(no description)") : e.description();
+    }
+    return QString();
 }
 
 void execSql(const QString& path, const QByteArray& sql) {

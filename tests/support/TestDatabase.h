@@ -4,6 +4,7 @@
 #include <QString>
 #include <QVariant>
 #include <cstdint>
+#include <functional>
 
 struct sqlite3;
 
@@ -48,6 +49,10 @@ void writeDatabase(const QString& path, const Rows& nodes, const Rows& samples =
 // The Nodes rows of the Access fixtures, in their stored order: a null name, a
 // null address, two nodes that share an address and a name that is not ASCII.
 Rows fixtureNodes();
+
+// The description of the Error the action throws ("(no description)" for an
+// empty one); empty when it throws none.
+QString errorOf(const std::function<void()>& action);
 
 // Runs one statement on an existing database file, as the poller writing
 // beside a running program would; fails the test when it fails.

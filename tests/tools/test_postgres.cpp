@@ -13,6 +13,7 @@
 #include <libpq-fe.h>
 
 using namespace tarnvue;
+using test::errorOf;
 
 namespace {
 
@@ -45,15 +46,6 @@ void writeSource(const QString& path) {
 
 // Polls of nodes that have a record, as the collector copies them.
 constexpr qint64 SourcePolls = 9 * 1440 + 1 + 2 * 1440 / 5;
-
-QString errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& e) {
-        return e.description();
-    }
-    return {};
-}
 
 // A copy whose failure fails the comparison after it, with the reason shown.
 CollectReport copy(const CollectOptions& o,
