@@ -1,43 +1,79 @@
 #include "TestDatabase.h"
 #include "TestEnvironment.h"
-#include "core/DateValue.h"
 #include "core/Error.h"
 #include "core/UserSettings.h"
-#include "monitordb/DatabaseFormat.h"
 #include "monitordb/MonitorDB.h"
-#include "monitordb/MonitorQueries.h"
 
+#include <QCryptographicHash>
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <sqlite3.h>
 #include <unistd.h>
 
 using namespace tarnvue;
+using test::errorOf;
 
 namespace {
 
 const double Day = 46327.0; // 2026-11-01
 const double Minute = 1.0 / 1440.0;
 
-// Nodes as the poller stores them, with a shared address, a null name and a
-// null address among them.
-void addNodes(test::TestDatabase& db) {
-    db.addNode(1, QStringLiteral("router1"), QStringLiteral("10.0.0.1"));
-    db.addNode(2, QStringLiteral("core-switch"), QStringLiteral("10.0.0.2"));
-    db.addNode(3, QVariant(), QStringLiteral("10.0.0.3"));
-    db.addNode(4, QStringLiteral("no-address"), QVariant());
-    db.addNode(6, QStringLiteral("twin-b"), QStringLiteral("10.0.0.9"));
-    db.addNode(5, QStringLiteral("twin-a"), QStringLiteral("10.0.0.9"));
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
 }
 
-QString errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& e) {
-        return e.description();
+// Every file of a folder with a digest of its bytes.
+QStringList folderState(const QString& folder) {
+    QStringList state;
+    for (const QFileInfo& f : QDir(folder).entryInfoList(QDir::Files)) {
+        QFile file(f.filePath());
+        file.open(QIODevice::ReadOnly);
+        state << f.fileName() + QLatin1Char(' ') +
+                     QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1).toHex();
     }
-    return QString();
+    return state;
+}
+
+// A database of nodes and 3,000 polls at `path`, and beside it in `folder` a
+// copy of its files as a writer left them in the middle of a write: with a
+// hot journal (the changed pages already in the file), or in write-ahead-log
+// mode with or without a log. Returns the copy's path; the journal, when
+// asked for, is handed back instead of written, for the test to lay down.
+QString copyOfAWriteInProgress(const QString& path, const QString& folder, const QString& leftover,
+                               QByteArray* journal = nullptr) {
+    test::Rows samples;
+    for (int i = 0; i < 3000; ++i)
+        samples << QVariantList{1, Day + i * Minute, 10, 9, 12, 0};
+    test::writeDatabase(path, test::fixtureNodes(), samples);
+    sqlite3* writer = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &writer);
+    const auto exec = [&](const char* sql) {
+        if (sqlite3_exec(writer, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+            qFatal("%s", sqlite3_errmsg(writer));
+    };
+    if (leftover == QLatin1String("journal"))
+        exec("PRAGMA cache_size=1; BEGIN; UPDATE ResponseTime SET Loss = 1;");
+    else
+        exec("PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;");
+    if (leftover == QLatin1String("wal log"))
+        exec("UPDATE ResponseTime SET Loss = 1;");
+    const QString copy = QDir(folder).filePath(QStringLiteral("Pollwatch.cfg"));
+    for (const QString suffix : {"", "-journal", "-wal"}) {
+        QFile file(path + suffix);
+        if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
+            continue;
+        if (suffix == QLatin1String("-journal") && journal)
+            *journal = file.readAll();
+        else
+            writeFile(copy + suffix, file.readAll());
+    }
+    sqlite3_close(writer);
+    return copy;
 }
 
 } // namespace
@@ -48,304 +84,206 @@ class TestMonitorDB : public QObject {
 private slots:
     void cleanup() { MonitorDB::release(); }
 
-    void queryTexts() {
-        QCOMPARE(MonitorQueries::nodeById(12),
-                 QStringLiteral("Select * From Nodes Where [Node ID] = 12"));
-        QCOMPARE(MonitorQueries::allNodes(), QStringLiteral("Select * From Nodes"));
-        QCOMPARE(MonitorQueries::samples(5, 46000.25, 46001),
-                 QStringLiteral("Select * From ResponseTime Where [Node ID] = 5 AND Time >= "
-                                "46000.25 AND Time <= 46001 Order By Time"));
-        QCOMPARE(MonitorQueries::nodeByAddress(),
-                 QStringLiteral("Select [Node ID] from Nodes Where [IP Address] = ?"));
-        // PostgreSQL folds bare names to lower case: every table and column
-        // name is quoted, and the parameter numbered.
-        QCOMPARE(MonitorQueries::postgresText(MonitorQueries::nodeByAddress()),
-                 QStringLiteral("Select \"Node ID\" from \"Nodes\" Where \"IP Address\" = $1"));
-        QCOMPARE(MonitorQueries::postgresText(MonitorQueries::samples(5, 46000.25, 1e+300)),
-                 QStringLiteral("Select * From \"ResponseTime\" Where \"Node ID\" = 5 AND \"Time\" "
-                                ">= 46000.25 AND \"Time\" <= 1e+300 Order By \"Time\""));
+    // Every backend answers the node queries alike, from the nodes as they
+    // are stored: null names and addresses, an address shared by two nodes
+    // (the first stored wins), exact matches only, and quotes taken as text.
+    void nodeQueries_data() {
+        QTest::addColumn<QString>("fixture"); // empty: SQLite
+        QTest::addColumn<QList<int>>("stored");
+        const QList<int> fixtureOrder{1, 2, 3, 4, 5, 6, 7};
+        QTest::newRow("SQLite") << QString() << QList<int>{7, 6, 5, 4, 3, 2, 1};
+        QTest::newRow("Access") << QStringLiteral("pollwatch-small.mdb") << fixtureOrder;
+        QTest::newRow("Access, 16-bit Node ID")
+            << QStringLiteral("pollwatch-int16-id.mdb") << fixtureOrder;
     }
-
-    void findNodeByAddress() {
+    void nodeQueries() {
+        QFETCH(QString, fixture);
+        QFETCH(QList<int>, stored);
         const test::ProgramDirScope dir;
-        {
-            test::TestDatabase db(MonitorDB::databasePath());
-            addNodes(db);
-        }
-        QCOMPARE(FindNodeByAddress(QStringLiteral("10.0.0.2")), 2);
-        QCOMPARE(FindNodeByAddress(QStringLiteral("10.0.0.77")), 0);
-        // Exact text: no trimming or prefix matching happens here.
-        QCOMPARE(FindNodeByAddress(QStringLiteral("10.0.0.2 ")), 0);
-        QCOMPARE(FindNodeByAddress(QStringLiteral("10.0.0")), 0);
-        // The first stored record wins when two nodes share an address.
-        QCOMPARE(FindNodeByAddress(QStringLiteral("10.0.0.9")), 6);
-    }
-
-    void addressWithQuotesFindsNoNode_data() {
-        QTest::addColumn<QString>("address");
-        QTest::newRow("always-true condition") << QStringLiteral("1\" OR \"1\"=\"1");
-        QTest::newRow("single quotes") << QStringLiteral("1' OR '1'='1");
-        QTest::newRow("statement break") << QStringLiteral("x\"; DROP TABLE Nodes; --");
-        QTest::newRow("lone quote") << QStringLiteral("\"");
-    }
-    void addressWithQuotesFindsNoNode() {
-        QFETCH(QString, address);
-        const test::ProgramDirScope dir;
-        {
-            test::TestDatabase db(MonitorDB::databasePath());
-            addNodes(db);
-        }
-        QCOMPARE(FindNodeByAddress(address), 0);
-        QCOMPARE(FindNodeByAddress(QStringLiteral("10.0.0.1")), 1);
-    }
-
-    void nodeRecords() {
-        const test::ProgramDirScope dir;
-        {
-            test::TestDatabase db(MonitorDB::databasePath());
-            addNodes(db);
+        const test::Rows nodes = test::fixtureNodes();
+        if (fixture.isEmpty()) {
+            test::Rows rows;
+            for (const int id : stored)
+                rows << nodes.at(id - 1);
+            test::writeDatabase(MonitorDB::databasePath(), rows);
+        } else {
+            QVERIFY(QFile::copy(test::fixturePath(QStringLiteral("jet/") + fixture),
+                                MonitorDB::databasePath()));
         }
         MonitorDB& db = MonitorDB::shared();
         db.open();
 
-        auto node = db.nodeById(3);
-        QVERIFY(!node->atEnd());
-        QCOMPARE(node->text(QStringLiteral("Node Name")), QString());
-        QCOMPARE(node->text(QStringLiteral("IP Address")), QStringLiteral("10.0.0.3"));
-        node = db.nodeById(4);
-        QCOMPARE(node->text(QStringLiteral("IP Address")), QString());
-
-        // A missing node has no first record: reading it fails.
+        QList<int> ids;
+        for (auto all = db.allNodes(); !all->atEnd(); all->moveNext()) {
+            const int id = all->int32(QStringLiteral("Node ID"));
+            ids << id;
+            QCOMPARE(all->text(QStringLiteral("Node Name")), nodes.at(id - 1).at(1).toString());
+            QVERIFY(!errorOf([&] { all->value(QStringLiteral("No Such Column")); }).isEmpty());
+        }
+        QCOMPARE(ids, stored);
+        for (const QVariantList& node : nodes) {
+            const NodeTitles titles = readNodeTitles(db, node.at(0).toInt());
+            QCOMPARE(titles.name, node.at(1).toString());
+            QCOMPARE(titles.address, node.at(2).toString());
+            // Every column, read by name in any letter case.
+            const auto record = db.nodeById(node.at(0).toInt());
+            QCOMPARE(record->int32(QStringLiteral("node id")), node.at(0).toInt());
+            QCOMPARE(record->value(QStringLiteral("IP Address")).isNull(), node.at(2).isNull());
+            record->moveNext();
+            QVERIFY(record->atEnd());
+        }
         const auto missing = db.nodeById(99);
         QVERIFY(missing->atEnd());
         QVERIFY(!errorOf([&] { missing->text(QStringLiteral("Node Name")); }).isEmpty());
+        QVERIFY(!errorOf([&] { readNodeTitles(db, 99); }).isEmpty());
 
-        QStringList names;
-        QList<int> ids;
-        for (auto all = db.allNodes(); !all->atEnd(); all->moveNext()) {
-            names << all->text(QStringLiteral("Node Name"));
-            ids << all->int32(QStringLiteral("Node ID"));
-        }
-        QCOMPARE(ids, (QList<int>{1, 2, 3, 4, 6, 5}));
-        QCOMPARE(names.at(2), QString());
-        QCOMPARE(names.at(5), QStringLiteral("twin-a"));
+        QList<int> twins;
+        for (auto found = db.nodeByAddress(QStringLiteral("10.0.0.9")); !found->atEnd();
+             found->moveNext())
+            twins << found->int32(QStringLiteral("Node ID"));
+        QCOMPARE(twins,
+                 stored.indexOf(5) < stored.indexOf(6) ? QList<int>({5, 6}) : QList<int>({6, 5}));
+        MonitorDB::release();
+        QCOMPARE(FindNodeByAddress(QStringLiteral("10.0.0.9")), twins.first());
+        QCOMPARE(FindNodeByAddress(QStringLiteral("192.168.1.20")), 7);
+        QCOMPARE(FindNodeByAddress(QStringLiteral("10.0.0.3")), 3);
+        for (const QString& unknown :
+             {QStringLiteral("10.0.0.77"), QStringLiteral("10.0.0.2 "), QStringLiteral("10.0.0"),
+              QString(), QStringLiteral("1\" OR \"1\"=\"1"), QStringLiteral("1' OR '1'='1"),
+              QStringLiteral("x\"; DROP TABLE Nodes; --"), QStringLiteral("\"")})
+            QVERIFY2(FindNodeByAddress(unknown) == 0, qPrintable(unknown));
+        QCOMPARE(FindNodeByAddress(QStringLiteral("10.0.0.1")), 1);
     }
 
     void samplesAreInclusiveAndInTimeOrder() {
         const test::ProgramDirScope dir;
-        {
-            test::TestDatabase db(MonitorDB::databasePath());
-            addNodes(db);
-            // Stored out of order, with two polls at the same time, a poll of
-            // another node, and polls just outside the span.
-            db.addSample(1, Day + 10 * Minute, 30, 28, 35, 0);
-            db.addSample(1, Day - Minute, 99, 99, 99, 0);
-            db.addSample(1, Day, 10, 9, 12, 0);
-            db.addSample(2, Day + 5 * Minute, 50, 50, 50, 0);
-            db.addSample(1, Day + 5 * Minute, 21, 20, 22, 25);
-            db.addSample(1, Day + 5 * Minute, 22, 20, 22, 50);
-            db.addSample(1, Day + 60 * Minute, 40, 40, 40, 0);
-            db.addSample(1, Day + 61 * Minute, 98, 98, 98, 0);
-            db.addSample(1, Day + 20 * Minute, QVariant(), QVariant(), 7, QVariant());
-        }
+        // Stored out of order, with two polls at the same time, a poll of
+        // another node, polls just outside the span and a row of nulls.
+        test::writeDatabase(MonitorDB::databasePath(), test::fixtureNodes(),
+                            {{1, Day + 10 * Minute, 30, 28, 35, 0},
+                             {1, Day - Minute, 99, 99, 99, 0},
+                             {1, Day, 10, 9, 12, 0},
+                             {2, Day + 5 * Minute, 50, 50, 50, 0},
+                             {1, Day + 5 * Minute, 21, 20, 22, 25},
+                             {1, Day + 5 * Minute, 22, 20, 22, 50},
+                             {1, Day + 60 * Minute, 40, 40, 40, 0},
+                             {1, Day + 61 * Minute, 98, 98, 98, 0},
+                             {1, Day + 20 * Minute, QVariant(), QVariant(), 7, QVariant()}});
         MonitorDB& db = MonitorDB::shared();
         db.open();
-        auto samples = db.samples(1, Day, Day + 60 * Minute);
-        QList<double> times;
-        QList<double> responses;
-        Sample s;
-        while (samples->next(s)) {
-            times << qRound((*s.time - Day) * 1440);
-            responses << s.response.value_or(-999);
-            if (qRound((*s.time - Day) * 1440) == 20) {
-                QVERIFY(!s.min.has_value());
-                QCOMPARE(s.max.value_or(0), 7.0);
-                QVERIFY(!s.loss.has_value());
-            }
-        }
-        QCOMPARE(times, (QList<double>{0, 5, 5, 10, 20, 60}));
-
-        // A span that begins and ends on polls' own times takes those polls,
-        // although the time is no short decimal.
-        auto exact = db.samples(1, Day + 5 * Minute, Day + 5 * Minute);
-        int count = 0;
-        while (exact->next(s))
-            ++count;
-        QCOMPARE(count, 2);
-        // Equal times keep the order they were stored in.
-        QCOMPARE(responses, (QList<double>{10, 21, 22, 30, -999, 40}));
+        const auto read = [&](double begin, double end) {
+            QStringList rows;
+            Sample s;
+            const auto text = [](const std::optional<double>& v) {
+                return v ? QString::number(*v) : QStringLiteral("-");
+            };
+            for (auto samples = db.samples(1, begin, end); samples->next(s);)
+                rows << QStringLiteral("%1:%2/%3/%4/%5")
+                            .arg(qRound((*s.time - Day) * 1440))
+                            .arg(text(s.response), text(s.min), text(s.max), text(s.loss));
+            return rows;
+        };
+        QCOMPARE(read(Day, Day + 60 * Minute),
+                 (QStringList{"0:10/9/12/0", "5:21/20/22/25", "5:22/20/22/50", "10:30/28/35/0",
+                              "20:-/-/7/-", "60:40/40/40/0"}));
+        // Bounds on the polls' own times take them, although such a time is
+        // no short decimal.
+        QCOMPARE(read(Day + 5 * Minute, Day + 5 * Minute).size(), 2);
     }
 
-    void templateIsCopiedWhenTheDatabaseIsMissing() {
-        const test::ProgramDirScope dir;
-        dir.installTemplate();
-        QVERIFY(!QFile::exists(MonitorDB::databasePath()));
-        EnsureMonitorDatabase();
-        QVERIFY(QFile::exists(MonitorDB::databasePath()));
-        MonitorDB::shared().open();
-        QVERIFY(MonitorDB::shared().allNodes()->atEnd());
-
-        // An existing database is never replaced by the template.
-        MonitorDB::release();
-        QFile::remove(MonitorDB::databasePath());
-        {
-            test::TestDatabase db(MonitorDB::databasePath());
-            addNodes(db);
-        }
-        EnsureMonitorDatabase();
-        MonitorDB::shared().open();
-        QVERIFY(!MonitorDB::shared().allNodes()->atEnd());
-    }
-
-    void missingDatabaseAndTemplate() {
-        const test::ProgramDirScope dir;
-        EnsureMonitorDatabase(); // nothing to copy: quietly does nothing
-        QVERIFY(!QFile::exists(MonitorDB::databasePath()));
-        QVERIFY(
-            errorOf([] { MonitorDB::shared().open(); }).contains(QStringLiteral("Pollwatch.cfg")));
-        // Looking a node up never creates the database.
-        QVERIFY(!errorOf([] { FindNodeByAddress(QStringLiteral("10.0.0.1")); }).isEmpty());
-        QVERIFY(!QFile::exists(MonitorDB::databasePath()));
-    }
-
-    // Which database is taken when several places hold one, and that the
-    // template is copied only when none does.
+    // Which database is taken when several places hold one, that an existing
+    // one is never replaced, and that the template is copied only when none
+    // exists.
     void databaseSearchOrder_data() {
         QTest::addColumn<QStringList>("present");
         QTest::addColumn<QStringList>("named");
-        QTest::addColumn<QString>("found");
+        QTest::addColumn<bool>("withTemplate");
+        QTest::addColumn<QString>("found"); // empty: the template, or none
         const QStringList all{"program", "variable", "chosen"};
-        QTest::newRow("the program folder wins") << all << all << QStringLiteral("program");
+        QTest::newRow("the program folder wins") << all << all << true << "program";
         QTest::newRow("the variable before the chosen database")
-            << QStringList{"variable", "chosen"} << all << QStringLiteral("variable");
+            << QStringList{"variable", "chosen"} << all << true << "variable";
         QTest::newRow("chosen when the variable names no file")
-            << QStringList{"chosen"} << all << QStringLiteral("chosen");
+            << QStringList{"chosen"} << all << true << "chosen";
         QTest::newRow("chosen when the variable is unset")
-            << QStringList{"chosen"} << QStringList{"chosen"} << QStringLiteral("chosen");
-        QTest::newRow("none: the template is copied") << QStringList{} << all << QString();
+            << QStringList{"chosen"} << QStringList{"chosen"} << true << "chosen";
+        QTest::newRow("none: the template is copied") << QStringList{} << all << true << "";
+        QTest::newRow("none and no template") << QStringList{} << all << false << "";
     }
-
     void databaseSearchOrder() {
         QFETCH(QStringList, present);
         QFETCH(QStringList, named);
+        QFETCH(bool, withTemplate);
         QFETCH(QString, found);
         const test::ProgramDirScope dir;
-        dir.installTemplate();
+        if (withTemplate)
+            dir.installTemplate();
         QTemporaryDir elsewhere;
         const QMap<QString, QString> paths{{"program", MonitorDB::databasePath()},
                                            {"variable", elsewhere.filePath("variable.cfg")},
                                            {"chosen", elsewhere.filePath("chosen.cfg")}};
+        // Each database holds one node named after its place.
         for (const QString& place : present)
-            test::TestDatabase db(paths[place]);
+            test::writeDatabase(paths[place], {{1, place, QStringLiteral("10.0.0.1")}});
         if (named.contains("variable"))
             qputenv("TARNVUE_DATABASE", QFile::encodeName(paths["variable"]));
         if (named.contains("chosen"))
             UserSettings().setChosenDatabase(paths["chosen"]);
 
-        if (found.isEmpty()) {
+        if (present.isEmpty()) {
             const QString error = errorOf([] { MonitorDB::shared().open(); });
             for (const QString& place : {paths["program"], paths["variable"], paths["chosen"]})
                 QVERIFY2(error.contains(place), qPrintable(error));
+            // Looking a node up never creates the database.
+            QVERIFY(!errorOf([] { FindNodeByAddress(QStringLiteral("10.0.0.1")); }).isEmpty());
         }
         EnsureMonitorDatabase();
-        QCOMPARE(findMonitorDatabase().path, paths.value(found, paths["program"]));
-        QCOMPARE(QFile::exists(paths["program"]), found.isEmpty() || found == "program");
+        QCOMPARE(QFile::exists(paths["program"]),
+                 (withTemplate && found.isEmpty()) || found == QLatin1String("program"));
+        if (!withTemplate)
+            return;
+        MonitorDB::shared().open();
+        QCOMPARE(MonitorDB::shared().path(), paths.value(found, paths["program"]));
+        const auto nodes = MonitorDB::shared().allNodes();
+        QCOMPARE(nodes->atEnd() ? QString() : nodes->text(QStringLiteral("Node Name")), found);
     }
 
-    void formatsByHeader() {
-        const test::ProgramDirScope dir;
-        const auto write = [&](const QString& name, const QByteArray& bytes) {
-            QFile file(dir.file(name));
-            file.open(QIODevice::WriteOnly);
-            file.write(bytes);
-            return dir.file(name);
+    // What a file's first bytes say it is, and what opening it tells the user.
+    void formats_data() {
+        QTest::addColumn<QByteArray>("bytes"); // "-": no file
+        QTest::addColumn<QString>("error");    // a part of it; empty: opens
+        const auto access = [](const char* engine, char version) {
+            QByteArray header(4096 * 4, '\0');
+            header.replace(0, 19, QByteArray("\x00\x01\x00\x00", 4) + engine);
+            header[20] = version;
+            return header;
         };
-        QByteArray jet(64, '\0');
-        jet.replace(0, 19, QByteArray("\x00\x01\x00\x00Standard Jet DB", 19));
-        QCOMPARE(detectDatabaseFormat(write(QStringLiteral("jet3"), jet)), DatabaseFormat::Jet3);
-        jet[20] = 1;
-        QCOMPARE(detectDatabaseFormat(write(QStringLiteral("jet4"), jet)), DatabaseFormat::Jet4);
-        jet.replace(4, 15, "Standard ACE DB");
-        jet[20] = 2;
-        QCOMPARE(detectDatabaseFormat(write(QStringLiteral("ace"), jet)), DatabaseFormat::Ace);
-        QCOMPARE(detectDatabaseFormat(write(QStringLiteral("empty"), {})), DatabaseFormat::Empty);
-        QCOMPARE(detectDatabaseFormat(write(QStringLiteral("text"), "Node ID,Time\n1,2\n")),
-                 DatabaseFormat::Unknown);
-        QCOMPARE(detectDatabaseFormat(dir.file(QStringLiteral("none"))), DatabaseFormat::Missing);
-        QCOMPARE(detectDatabaseFormat(test::fixturePath(QStringLiteral("jet/pollwatch-small.mdb"))),
-                 DatabaseFormat::Jet4);
-        { test::TestDatabase db(dir.file(QStringLiteral("real.db"))); }
-        QCOMPARE(detectDatabaseFormat(dir.file(QStringLiteral("real.db"))), DatabaseFormat::SQLite);
+        QFile jet(test::fixturePath(QStringLiteral("jet/pollwatch-small.mdb")));
+        QVERIFY(jet.open(QIODevice::ReadOnly));
+        QTest::newRow("Jet 4") << jet.readAll() << "";
+        QTest::newRow("Jet 3") << access("Standard Jet DB", 0)
+                               << "is an Access (Jet 3) database, which is not supported";
+        QTest::newRow("ACE, Jet header") << access("Standard Jet DB", 2)
+                                         << "is an Access (ACE) database, which is not supported";
+        QTest::newRow("ACE") << access("Standard ACE DB", 2)
+                             << "is an Access (ACE) database, which is not supported";
+        QTest::newRow("empty") << QByteArray() << "is an empty file, not a monitor database";
+        QTest::newRow("text") << QByteArray("Node ID,Time\n1,2\n")
+                              << "is a file of unknown format, not a monitor database";
+        QTest::newRow("missing") << QByteArray("-") << "Could not find file";
     }
-
-    void foreignFilesGetAClearError_data() {
-        QTest::addColumn<QByteArray>("engine");
-        QTest::addColumn<int>("version");
-        QTest::addColumn<QString>("named");
-        QTest::newRow("Access 97")
-            << QByteArray("Standard Jet DB") << 0 << QStringLiteral("Access (Jet 3) database");
-        QTest::newRow("Access 2007")
-            << QByteArray("Standard ACE DB") << 2 << QStringLiteral("Access (ACE) database");
-    }
-    void foreignFilesGetAClearError() {
-        QFETCH(QByteArray, engine);
-        QFETCH(int, version);
-        QFETCH(QString, named);
+    void formats() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, error);
         const test::ProgramDirScope dir;
-        // Jet 4 files are read; the older and newer Access formats are not.
-        QVERIFY(QFile::copy(test::fixturePath(QStringLiteral("jet/pollwatch-small.mdb")),
-                            MonitorDB::databasePath()));
-        QCOMPARE(errorOf([] { MonitorDB::shared().open(); }), QString());
-        QVERIFY(MonitorDB::shared().isOpen());
-        QCOMPARE(FindNodeByAddress(QStringLiteral("10.0.0.2")), 2);
-        MonitorDB::release();
-
-        QFile::remove(MonitorDB::databasePath());
-        QByteArray header(4096 * 4, '\0');
-        header.replace(0, 4, QByteArray("\x00\x01\x00\x00", 4));
-        header.replace(4, 15, engine);
-        header[20] = char(version);
-        QFile access(MonitorDB::databasePath());
-        QVERIFY(access.open(QIODevice::WriteOnly));
-        access.write(header);
-        access.close();
-        const QString accessError = errorOf([] { MonitorDB::shared().open(); });
-        QVERIFY2(accessError.contains(named), qPrintable(accessError));
-        QVERIFY2(accessError.contains(QStringLiteral("not supported")), qPrintable(accessError));
-        QVERIFY(!MonitorDB::shared().isOpen());
-
-        QFile::remove(MonitorDB::databasePath());
-        QFile text(MonitorDB::databasePath());
-        QVERIFY(text.open(QIODevice::WriteOnly));
-        text.write("this is not a database");
-        text.close();
-        const QString unknown = errorOf([] { MonitorDB::shared().open(); });
-        QVERIFY2(unknown.contains(QStringLiteral("not a monitor database")), qPrintable(unknown));
-    }
-
-    void longScansReportProgress() {
-        const test::ProgramDirScope dir;
-        QVERIFY(QFile::copy(test::fixturePath(QStringLiteral("jet/pollwatch-small.mdb")),
-                            MonitorDB::databasePath()));
-        MonitorDB& db = MonitorDB::shared();
-        db.open();
-        qint64 lastDone = -1;
-        qint64 lastTotal = -1;
-        MonitorDB::setScanProgress([&](qint64 done, qint64 total) {
-            lastDone = done;
-            lastTotal = total;
-            return true;
-        });
-        Sample s;
-        auto rows = db.samples(1, 0, 100000);
-        QVERIFY(rows->next(s));
-        QVERIFY(lastTotal > 0);
-        QCOMPARE(lastDone, lastTotal);
-        // Cancelled from the listener: the query fails instead of lying.
-        MonitorDB::setScanProgress([](qint64, qint64) { return false; });
-        QVERIFY(!errorOf([&] { db.samples(1, 0, 100000); }).isEmpty());
-        MonitorDB::setScanProgress({});
-        QVERIFY(db.samples(2, 0, 100000)->next(s));
+        if (bytes != "-")
+            writeFile(MonitorDB::databasePath(), bytes);
+        MonitorDB db;
+        const QString got = errorOf([&] { db.open(MonitorDB::databasePath()); });
+        QVERIFY2(error.isEmpty() ? got.isEmpty() : got.contains(error), qPrintable(got));
+        QCOMPARE(db.isOpen(), error.isEmpty());
+        if (db.isOpen())
+            QCOMPARE(FindNodeByAddress(QStringLiteral("10.0.0.2")), 2);
     }
 
     // A database left as a writer left it is read without changing it, or
@@ -371,41 +309,11 @@ private slots:
             QSKIP("root can write into any folder, so an unwritable folder cannot be provoked");
         QTemporaryDir work;
         QTemporaryDir copyDir;
-        const QString path = work.filePath(QStringLiteral("Pollwatch.cfg"));
-        {
-            test::TestDatabase db(path);
-            addNodes(db);
-            for (int i = 0; i < 3000; ++i)
-                db.addSample(1, Day + i * Minute, 10, 9, 12, 0);
-        }
-        // A writer caught in the middle: its files copied while it writes.
-        sqlite3* writer = nullptr;
-        QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &writer), SQLITE_OK);
-        const auto exec = [&](const char* sql) {
-            QCOMPARE(sqlite3_exec(writer, sql, nullptr, nullptr, nullptr), SQLITE_OK);
-        };
-        if (leftover == QLatin1String("journal"))
-            exec("PRAGMA cache_size=1; BEGIN; UPDATE ResponseTime SET Loss = 1;");
-        else
-            exec("PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;");
-        if (leftover == QLatin1String("wal log"))
-            exec("UPDATE ResponseTime SET Loss = 1;");
-        const QString copy = copyDir.filePath(QStringLiteral("Pollwatch.cfg"));
-        for (const QString suffix : {"", "-journal", "-wal"}) {
-            if (QFile::exists(path + suffix) && QFileInfo(path + suffix).size() > 0)
-                QVERIFY(QFile::copy(path + suffix, copy + suffix));
-        }
-        sqlite3_close(writer);
-        QVERIFY(QFile::exists(copy + (leftover == QLatin1String("journal") ? "-journal" : "")));
+        const QString copy = copyOfAWriteInProgress(work.filePath(QStringLiteral("Pollwatch.cfg")),
+                                                    copyDir.path(), leftover);
         if (!folderWritable)
             QVERIFY(QFile::setPermissions(copyDir.path(), QFile::ReadOwner | QFile::ExeOwner));
-        const auto files = [&] {
-            QStringList state;
-            for (const QFileInfo& f : QDir(copyDir.path()).entryInfoList(QDir::Files))
-                state << f.fileName() + QString::number(f.size()) + f.lastModified().toString();
-            return state;
-        };
-        const QStringList before = files();
+        const QStringList before = folderState(copyDir.path());
 
         MonitorDB db;
         const QString error = errorOf([&] {
@@ -417,27 +325,40 @@ private slots:
         QVERIFY2(error.startsWith(message) && error.isEmpty() == message.isEmpty(),
                  qPrintable(error));
         db.close();
-        QCOMPARE(files(), before);
+        QCOMPARE(folderState(copyDir.path()), before);
     }
 
+    // The program's connections can only read: a write through them is
+    // refused, and an unfinished write of the poller that appears while the
+    // database is open is never rolled back by them (a connection that could
+    // write would undo it, changing the file and deleting the journal).
     void databaseIsOpenedReadOnly() {
-        const test::ProgramDirScope dir;
-        {
-            test::TestDatabase db(MonitorDB::databasePath());
-            addNodes(db);
-        }
-        const QByteArray before = [&] {
-            QFile f(MonitorDB::databasePath());
-            f.open(QIODevice::ReadOnly);
-            return f.readAll();
-        }();
-        MonitorDB::shared().open();
-        for (auto all = MonitorDB::shared().allNodes(); !all->atEnd(); all->moveNext()) {
-        }
-        MonitorDB::release();
-        QFile f(MonitorDB::databasePath());
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), before);
+        QTemporaryDir work;
+        QTemporaryDir copyDir;
+        QByteArray journal;
+        const QString copy =
+            copyOfAWriteInProgress(work.filePath(QStringLiteral("Pollwatch.cfg")), copyDir.path(),
+                                   QStringLiteral("journal"), &journal);
+        QVERIFY(!journal.isEmpty());
+        MonitorDB db;
+        db.open(copy);
+        const auto parallel = db.sampleConnection();
+        QVERIFY(parallel);
+        QStringList names = QSqlDatabase::connectionNames();
+        names.removeIf([](const QString& n) { return !n.startsWith("tarnvue-monitordb-"); });
+        QCOMPARE(names.size(), 1);
+        QSqlQuery write(QSqlDatabase::database(names.first()));
+        QVERIFY(!write.exec(QStringLiteral("DELETE FROM Nodes")));
+        QVERIFY2(write.lastError().text().contains(QStringLiteral("readonly")),
+                 qPrintable(write.lastError().text()));
+
+        writeFile(copy + QStringLiteral("-journal"), journal);
+        const QStringList before = folderState(copyDir.path());
+        Sample s;
+        errorOf([&] { db.allNodes(); });
+        errorOf([&] { db.samples(1, 0, 1e6)->next(s); });
+        errorOf([&] { parallel->samples(1, 0, 1e6)->next(s); });
+        QCOMPARE(folderState(copyDir.path()), before);
     }
 };
 

@@ -17,17 +17,15 @@ namespace {
 const double Begin = 46327.0;
 const double Hour = 60.0 / 1440.0;
 
-QString field(const std::optional<double>& v) {
-    return v ? QString::number(*v, 'g', 17) : QStringLiteral("-");
-}
-
 QStringList drain(SampleReader& reader) {
+    const auto field = [](const std::optional<double>& v) {
+        return v ? QString::number(*v, 'g', 17) : QStringLiteral("-");
+    };
     QStringList rows;
     Sample s;
     while (reader.next(s))
-        rows << QStringList{field(s.time), field(s.response), field(s.min), field(s.max),
-                            field(s.loss)}
-                    .join(QLatin1Char(' '));
+        rows << field(s.time) + ' ' + field(s.response) + ' ' + field(s.min) + ' ' + field(s.max) +
+                    ' ' + field(s.loss);
     return rows;
 }
 
@@ -41,17 +39,17 @@ QStringList stored(MonitorDB& db, double from, double to) {
     return drain(reader);
 }
 
-// Node 1 polled at the given bucket positions, node 2 alike (never read).
+// Node 1 polled at the given hours, node 2 alike (never read).
 void writeRows(const QList<double>& hours) {
-    test::TestDatabase t(MonitorDB::databasePath());
-    for (qsizetype i = 0; i < hours.size(); ++i) {
-        t.addSample(1, Begin + hours[i] * Hour, int(10 + i), 9, 40, int(i % 3) * 10);
-        t.addSample(2, Begin + hours[i] * Hour, 99, 99, 99, 0);
-    }
+    test::Rows rows;
+    for (qsizetype i = 0; i < hours.size(); ++i)
+        rows << QVariantList{1, Begin + hours[i] * Hour, int(10 + i), 9, 40, int(i % 3) * 10}
+             << QVariantList{2, Begin + hours[i] * Hour, 99, 99, 99, 0};
+    test::writeDatabase(MonitorDB::databasePath(), {}, rows);
 }
 
-// Rows in memory whose extra connections fail on the row at `failAt` and
-// dawdle on the row at `slowAt`.
+// Rows in memory whose readers fail on the row at `failAt` and dawdle on the
+// row at `slowAt`, on the program's connection and on connections of their own.
 class FailingStorage : public MonitorBackend, public SampleConnection {
 public:
     std::vector<Sample> rows;
@@ -74,28 +72,19 @@ public:
             return true;
         }
     };
-    std::unique_ptr<SampleReader> read(double b, double e, double fail) {
-        auto r = std::make_unique<Reader>();
-        for (const Sample& s : rows) {
-            if (*s.time >= b && *s.time <= e)
-                r->rows.push_back(s);
-        }
-        r->failAt = fail;
-        r->slowAt = slowAt;
-        return r;
-    }
     std::unique_ptr<RecordSet> nodeByAddress(const QString&) override { return nullptr; }
     std::unique_ptr<RecordSet> nodeById(std::int32_t) override { return nullptr; }
     std::unique_ptr<RecordSet> allNodes() override { return nullptr; }
     std::unique_ptr<SampleReader> samples(std::int32_t, double b, double e) override {
-        return read(b, e, failAt);
+        auto r = std::make_unique<Reader>();
+        std::copy_if(rows.begin(), rows.end(), std::back_inserter(r->rows),
+                     [&](const Sample& s) { return *s.time >= b && *s.time <= e; });
+        r->failAt = failAt;
+        r->slowAt = slowAt;
+        return r;
     }
     std::unique_ptr<SampleConnection> sampleConnection() override {
-        auto c = std::make_unique<FailingStorage>();
-        c->rows = rows;
-        c->failAt = failAt;
-        c->slowAt = slowAt;
-        return c;
+        return std::make_unique<FailingStorage>(*this);
     }
 };
 
@@ -189,15 +178,13 @@ private slots:
         QFETCH(int, badRow);
         QFETCH(int, badField);
         const test::ProgramDirScope dir;
-        {
-            test::TestDatabase t(MonitorDB::databasePath());
-            for (int i = 0; i < 36; ++i) {
-                QVariantList v{20 + i % 7, 18, 30 + i % 5, i % 4 * 10};
-                if (i == badRow)
-                    v[badField] = QVariant();
-                t.addSample(1, Begin + i / 6.0 * Hour, v[0], v[1], v[2], v[3]);
-            }
+        test::Rows rows;
+        for (int i = 0; i < 36; ++i) {
+            rows << QVariantList{1, Begin + i / 6.0 * Hour, 20 + i % 7, 18, 30 + i % 5, i % 4 * 10};
+            if (i == badRow)
+                rows.last()[2 + badField] = QVariant();
         }
+        test::writeDatabase(MonitorDB::databasePath(), {}, rows);
         MonitorDB db;
         db.open();
         const auto fold = [](SampleReader& rows) {

@@ -6,54 +6,53 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
 #include <functional>
-#include <sqlite3.h>
 
 using namespace tarnvue;
 
-// One Nodes row: Node ID, Node Name, IP Address (null where the QVariant is).
-using NodeRows = QList<QVariantList>;
-
 namespace {
 
-void writeNodes(const NodeRows& rows) {
-    test::TestDatabase db(MonitorDB::databasePath());
-    for (const QVariantList& row : rows)
-        db.addNode(row.at(0), row.at(1), row.at(2));
-}
+const QString Alpha = QStringLiteral("alpha  (10.0.0.1)");
+const QString Bravo = QStringLiteral("Bravo  (10.0.0.2)");
+const QString Charlie = QStringLiteral("charlie  (10.0.0.3)");
+const QString Beta = QStringLiteral("beta  (192.168.7.4)");
 
 // Four nodes stored out of order and in mixed case.
-NodeRows standardNodes() {
-    return {{1, QStringLiteral("alpha"), QStringLiteral("10.0.0.1")},
-            {2, QStringLiteral("Bravo"), QStringLiteral("10.0.0.2")},
-            {3, QStringLiteral("charlie"), QStringLiteral("10.0.0.3")},
-            {4, QStringLiteral("beta"), QStringLiteral("192.168.7.4")}};
+test::Rows standardNodes() {
+    return {{1, "alpha", "10.0.0.1"},
+            {2, "Bravo", "10.0.0.2"},
+            {3, "charlie", "10.0.0.3"},
+            {4, "beta", "192.168.7.4"}};
 }
 
-template <typename T> T* child(const QWidget& form, const char* name) {
-    T* widget = form.findChild<T*>(QLatin1String(name));
+void writeNodes(const test::Rows& rows) {
+    test::writeDatabase(MonitorDB::databasePath(), rows);
+}
+
+QWidget* child(const QWidget& form, const QString& name) {
+    auto* widget = form.findChild<QWidget*>(name);
     if (!widget)
-        qFatal("no widget %s", name);
+        qFatal("no widget %s", qPrintable(name));
     return widget;
 }
-
 QListWidget* listOf(const QWidget& form) {
-    return child<QListWidget>(form, "NodeList");
+    return static_cast<QListWidget*>(child(form, QStringLiteral("NodeList")));
 }
 QLineEdit* filterOf(const QWidget& form) {
-    return child<QLineEdit>(form, "NodeFilter");
+    return static_cast<QLineEdit*>(child(form, QStringLiteral("NodeFilter")));
+}
+void click(const QWidget& form, const QString& button) {
+    QTest::mouseClick(child(form, button), Qt::LeftButton);
 }
 
-QStringList entries(const QListWidget& list, bool shownOnly) {
+QStringList entries(const QListWidget& list, bool shownOnly = false) {
     QStringList texts;
     for (int row = 0; row < list.count(); ++row) {
         if (!shownOnly || !list.item(row)->isHidden())
@@ -62,597 +61,375 @@ QStringList entries(const QListWidget& list, bool shownOnly) {
     return texts;
 }
 
-QList<int> entryIds(const QListWidget& list) {
-    QList<int> ids;
-    for (int row = 0; row < list.count(); ++row)
-        ids << list.item(row)->data(Qt::UserRole).toInt();
-    return ids;
-}
-
 QListWidgetItem* entry(const QListWidget& list, const QString& text) {
     const auto found = list.findItems(text, Qt::MatchExactly);
     return found.size() == 1 ? found.first() : nullptr;
 }
 
-QPoint entryCentre(QListWidget& list, QListWidgetItem* item) {
-    list.scrollToItem(item);
-    return list.visualItemRect(item).center();
-}
-
-void clickEntry(QListWidget& list, QListWidgetItem* item) {
-    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, entryCentre(list, item));
-}
-
-// What a window system delivers for a double-click: press, release, double
-// click, release.
-void doubleClickAt(QListWidget& list, const QPoint& position) {
-    QWidget* viewport = list.viewport();
-    QTest::mousePress(viewport, Qt::LeftButton, {}, position);
-    QTest::mouseRelease(viewport, Qt::LeftButton, {}, position);
-    QTest::mouseDClick(viewport, Qt::LeftButton, {}, position);
-    QTest::mouseRelease(viewport, Qt::LeftButton, {}, position);
-}
-
-// Shows the form and makes it the active window, so keys reach its focus
-// widget and its access keys work.
-bool showActive(QWidget& form) {
-    form.show();
-    form.activateWindow();
-    return QTest::qWaitForWindowActive(&form);
-}
-
-// Answers the next "Build New Chart" dialog once it runs modally. Should the
-// answer leave it open it is rejected at once; should it never get an answer
-// a fallback rejects whatever modal dialog is up. Either way the test fails
-// instead of hanging.
-class ModalAnswer {
-public:
-    using Answer = std::function<void(SelectNodeForm&)>;
-
-    explicit ModalAnswer(Answer answer) : m_answer(std::move(answer)) {
-        QObject::connect(&m_poll, &QTimer::timeout, &m_poll, [this] { tryAnswer(); });
-        m_poll.start(10);
-        m_fallback.setSingleShot(true);
-        QObject::connect(&m_fallback, &QTimer::timeout, &m_fallback, [this] { giveUp(); });
-        m_fallback.start(30000);
+// A form of its own, filled and shown as the active window, so keys reach it.
+struct ShownForm {
+    SelectNodeForm form;
+    bool active = false;
+    explicit ShownForm(QWidget* owner = nullptr) : form(owner) {
+        form.LoadNodeList();
+        form.show();
+        form.activateWindow();
+        active = QTest::qWaitForWindowActive(&form);
     }
+};
 
-    bool answered() const { return m_answered; }
-    bool leftOpen() const { return m_leftOpen; }
-    bool gaveUp() const { return m_gaveUp; }
-
-private:
-    void tryAnswer() {
+// Runs "Build New Chart" over an owner as the main window does and answers it
+// once it is up. Returns the node chosen; -1 when the answer left the dialog
+// open (it is rejected then, so that no test hangs), -2 when it outlives the
+// call.
+int choose(const std::function<void(SelectNodeForm&)>& answer, int onView = 0) {
+    QWidget owner;
+    owner.resize(500, 400);
+    owner.show();
+    bool leftOpen = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
         QPointer<SelectNodeForm> form =
             qobject_cast<SelectNodeForm*>(QApplication::activeModalWidget());
         if (!form)
             return;
-        m_poll.stop();
-        m_answered = true;
-        m_answer(*form);
-        if (form && form->isVisible()) {
-            m_leftOpen = true;
+        poll.stop();
+        if (QTest::qWaitForWindowActive(form))
+            answer(*form);
+        leftOpen = form && form->isVisible();
+        if (leftOpen)
             form->reject();
-        }
-    }
-
-    void giveUp() {
-        m_poll.stop();
-        m_gaveUp = true;
-        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-            dialog->reject();
-    }
-
-    Answer m_answer;
-    QTimer m_poll;
-    QTimer m_fallback;
-    bool m_answered = false;
-    bool m_leftOpen = false;
-    bool m_gaveUp = false;
-};
-
-// How a test ends the dialog.
-enum class Ending {
-    ClickOk,
-    ClickCancel,
-    CloseBox,
-    EscapeInList,
-    ReturnInList,
-    DownAndReturnInList,
-    DoubleClickEntry,
-    DoubleClickBelowEntries,
-    ReturnInFilter,
-    EscapeInFilter,
-    DownAndReturnInFilter,
-};
-
-enum class Broken { NotADatabase, Missing, NullNodeId, NoNodesTable };
-
-constexpr int StillOpen = -1;
+    });
+    poll.start(10);
+    const int id = SelectNodeForm::SelectNode(&owner, {}, onView);
+    if (!owner.findChildren<SelectNodeForm*>().isEmpty())
+        return -2;
+    return leftOpen ? -1 : id;
+}
 
 } // namespace
-
-Q_DECLARE_METATYPE(Ending)
-Q_DECLARE_METATYPE(Broken)
 
 class TestSelectNode : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanup() {
-        // No dialog of one test may linger into the next.
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (qobject_cast<SelectNodeForm*>(widget))
-                delete widget;
-        }
-        MonitorDB::release();
-    }
+    void cleanup() { MonitorDB::release(); }
 
     void entriesAndOrder_data() {
-        QTest::addColumn<NodeRows>("nodes");
+        QTest::addColumn<test::Rows>("nodes");
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<QList<int>>("ids");
-
         QTest::newRow("sorted without regard to case")
-            << standardNodes()
-            << QStringList{QStringLiteral("alpha  (10.0.0.1)"),
-                           QStringLiteral("beta  (192.168.7.4)"),
-                           QStringLiteral("Bravo  (10.0.0.2)"),
-                           QStringLiteral("charlie  (10.0.0.3)")}
+            << standardNodes() << QStringList{Alpha, Beta, Bravo, Charlie}
             << QList<int>{1, 4, 2, 3};
         QTest::newRow("null and empty names and addresses")
-            << NodeRows{{5, QVariant(), QStringLiteral("10.0.0.5")},
-                        {6, QStringLiteral("no-address"), QVariant()},
-                        {7, QString(""), QString("")}}
-            << QStringList{QStringLiteral("  ()"), QStringLiteral("  (10.0.0.5)"),
-                           QStringLiteral("no-address  ()")}
-            << QList<int>{7, 5, 6};
+            << test::Rows{{5, QVariant(), "10.0.0.5"}, {6, "no-address", QVariant()}, {7, "", ""}}
+            << QStringList{"  ()", "  (10.0.0.5)", "no-address  ()"} << QList<int>{7, 5, 6};
         QTest::newRow("entries equal but for case keep a fixed order")
-            << NodeRows{{1, QStringLiteral("delta"), QStringLiteral("x")},
-                        {2, QStringLiteral("Delta"), QStringLiteral("x")},
-                        {3, QStringLiteral("delta"), QStringLiteral("x")},
-                        {4, QStringLiteral("DELTA"), QStringLiteral("x")}}
-            << QStringList{QStringLiteral("DELTA  (x)"), QStringLiteral("Delta  (x)"),
-                           QStringLiteral("delta  (x)"), QStringLiteral("delta  (x)")}
+            << test::Rows{{1, "delta", "x"},
+                          {2, "Delta", "x"},
+                          {3, "delta", "x"},
+                          {4, "DELTA", "x"}}
+            << QStringList{"DELTA  (x)", "Delta  (x)", "delta  (x)", "delta  (x)"}
             << QList<int>{4, 2, 1, 3};
         QTest::newRow("the address is sorted as text")
-            << NodeRows{{1, QStringLiteral("edge"), QStringLiteral("10.0.0.2")},
-                        {2, QStringLiteral("edge"), QStringLiteral("10.0.0.10")}}
-            << QStringList{QStringLiteral("edge  (10.0.0.10)"), QStringLiteral("edge  (10.0.0.2)")}
-            << QList<int>{2, 1};
+            << test::Rows{{1, "edge", "10.0.0.2"}, {2, "edge", "10.0.0.10"}}
+            << QStringList{"edge  (10.0.0.10)", "edge  (10.0.0.2)"} << QList<int>{2, 1};
         QTest::newRow("identifiers at the ends of the 32-bit range")
-            << NodeRows{{2147483647LL, QStringLiteral("max"), QStringLiteral("a")},
-                        {-2147483647LL - 1, QStringLiteral("min"), QStringLiteral("b")}}
-            << QStringList{QStringLiteral("max  (a)"), QStringLiteral("min  (b)")}
-            << QList<int>{2147483647, -2147483647 - 1};
+            << test::Rows{{2147483647LL, "max", "a"}, {-2147483647LL - 1, "min", "b"}}
+            << QStringList{"max  (a)", "min  (b)"} << QList<int>{2147483647, -2147483647 - 1};
+        QTest::newRow("no nodes") << test::Rows{} << QStringList{} << QList<int>{};
     }
     void entriesAndOrder() {
-        QFETCH(NodeRows, nodes);
+        QFETCH(test::Rows, nodes);
         QFETCH(QStringList, expected);
         QFETCH(QList<int>, ids);
         const test::ProgramDirScope dir;
         const test::DialogRecorderScope rec;
         writeNodes(nodes);
-
         SelectNodeForm form;
         form.LoadNodeList();
         // Loading again replaces the entries rather than adding to them.
         form.LoadNodeList();
-        const QListWidget* list = listOf(form);
-        QCOMPARE(entries(*list, false), expected);
-        QCOMPARE(entryIds(*list), ids);
-        for (int row = 0; row < list->count(); ++row)
-            QCOMPARE(list->item(row)->data(Qt::UserRole).typeId(), QMetaType::Int);
+        QCOMPARE(entries(*listOf(form)), expected);
+        QList<int> gotIds;
+        for (int row = 0; row < listOf(form)->count(); ++row)
+            gotIds << listOf(form)->item(row)->data(Qt::UserRole).toInt();
+        QCOMPARE(gotIds, ids);
         QCOMPARE(rec->texts(), QStringList());
-        QCOMPARE(form.SelectedNodeID(), 0);
     }
 
-    void emptyNodesTable() {
-        const test::ProgramDirScope dir;
-        const test::DialogRecorderScope rec;
-        writeNodes({});
-
-        SelectNodeForm form;
-        form.LoadNodeList();
-        QCOMPARE(listOf(form)->count(), 0);
-        QCOMPARE(rec->texts(), QStringList());
-        QVERIFY(showActive(form));
-        QTest::mouseClick(child<QPushButton>(form, "OK_Button"), Qt::LeftButton);
-        QVERIFY(!form.isVisible());
-        QCOMPARE(form.result(), int(QDialog::Accepted));
-        QCOMPARE(form.SelectedNodeID(), 0);
-    }
-
+    // A failure is reported, the dialog still opens so that the command can
+    // be cancelled, and whatever was read before the failure can be chosen.
     void loadFailures_data() {
-        QTest::addColumn<Broken>("broken");
+        QTest::addColumn<QByteArray>("file"); // "-": none; empty: the nodes
+        QTest::addColumn<test::Rows>("nodes");
+        QTest::addColumn<QByteArray>("sql"); // run on the file afterwards
         QTest::addColumn<QStringList>("kept");
         QTest::addColumn<QString>("reason");
-
+        const test::Rows good = standardNodes();
         QTest::newRow("a file that is not a database")
-            << Broken::NotADatabase << QStringList() << QStringLiteral("not a monitor database");
-        QTest::newRow("no database")
-            << Broken::Missing << QStringList() << QStringLiteral("No monitor database was found");
+            << QByteArray("this is not a database") << test::Rows() << QByteArray() << QStringList()
+            << "not a monitor database";
+        QTest::newRow("no database") << QByteArray("-") << test::Rows() << QByteArray()
+                                     << QStringList() << "No monitor database was found";
+        // The row after the broken one is never read.
         QTest::newRow("a null Node ID after two good rows")
-            << Broken::NullNodeId
-            << QStringList{QStringLiteral("alpha  (10.0.0.1)"), QStringLiteral("Bravo  (10.0.0.2)")}
-            << QStringLiteral("Invalid use of Null");
+            << QByteArray() << test::Rows{good[1], good[0], {QVariant(), "x", "y"}, good[2]}
+            << QByteArray() << QStringList{Alpha, Bravo} << "Invalid use of Null";
         QTest::newRow("no Nodes table")
-            << Broken::NoNodesTable << QStringList() << QStringLiteral("Nodes");
+            << QByteArray() << good << QByteArray("DROP TABLE Nodes") << QStringList() << "Nodes";
     }
     void loadFailures() {
-        QFETCH(Broken, broken);
+        QFETCH(QByteArray, file);
+        QFETCH(test::Rows, nodes);
+        QFETCH(QByteArray, sql);
         QFETCH(QStringList, kept);
         QFETCH(QString, reason);
         const test::ProgramDirScope dir;
         const test::DialogRecorderScope rec;
         const QString path = MonitorDB::databasePath();
+        if (file.isEmpty())
+            writeNodes(nodes);
+        else if (file != "-") {
+            QFile out(path);
+            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
+        }
+        if (!sql.isEmpty())
+            test::execSql(path, sql);
 
-        switch (broken) {
-        case Broken::NotADatabase: {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write("this is not a database");
-            break;
-        }
-        case Broken::Missing:
-            break;
-        case Broken::NullNodeId:
-            // The row after the broken one is never read.
-            writeNodes({{2, QStringLiteral("Bravo"), QStringLiteral("10.0.0.2")},
-                        {1, QStringLiteral("alpha"), QStringLiteral("10.0.0.1")},
-                        {QVariant(), QStringLiteral("broken"), QStringLiteral("10.0.0.9")},
-                        {3, QStringLiteral("charlie"), QStringLiteral("10.0.0.3")}});
-            break;
-        case Broken::NoNodesTable: {
-            writeNodes(standardNodes());
-            sqlite3* db = nullptr;
-            QVERIFY(sqlite3_open(QFile::encodeName(path).constData(), &db) == SQLITE_OK);
-            const int rc = sqlite3_exec(db, "DROP TABLE Nodes", nullptr, nullptr, nullptr);
-            sqlite3_close(db);
-            QCOMPARE(rc, SQLITE_OK);
-            break;
-        }
-        }
-
-        SelectNodeForm form;
-        form.LoadNodeList();
-        QCOMPARE(entries(*listOf(form), false), kept);
+        QStringList shown;
+        QCOMPARE(choose([&](SelectNodeForm& form) {
+                     shown = entries(*listOf(form));
+                     if (!kept.isEmpty())
+                         listOf(form)->setCurrentItem(entry(*listOf(form), kept.last()));
+                     click(form, QStringLiteral("OK_Button"));
+                 }),
+                 kept.isEmpty() ? 0 : 2);
+        QCOMPARE(shown, kept);
         QCOMPARE(rec->messages.size(), 1);
-        const auto& message = rec->messages.first();
-        QCOMPARE(message.icon, MessageIcon::Exclamation);
-        const QString sentence = QStringLiteral("Cannot load node list.\r\n");
-        QVERIFY2(message.text.startsWith(sentence), qPrintable(message.text));
-        QVERIFY2(message.text.size() > sentence.size(), qPrintable(message.text));
-        QVERIFY2(message.text.contains(reason), qPrintable(message.text));
+        QCOMPARE(rec->messages.first().icon, MessageIcon::Exclamation);
+        const QString text = rec->messages.first().text;
+        QVERIFY2(text.startsWith("Cannot load node list.\r\n") && text.contains(reason),
+                 qPrintable(text));
         // Loading never creates a missing database.
-        if (broken == Broken::Missing)
-            QVERIFY(!QFile::exists(path));
-        // The form is still usable: whatever was kept can be chosen.
-        if (!kept.isEmpty()) {
-            listOf(form)->setCurrentItem(entry(*listOf(form), kept.last()));
-            QTest::mouseClick(child<QPushButton>(form, "OK_Button"), Qt::LeftButton);
-            QCOMPARE(form.SelectedNodeID(), 2);
-        }
+        QCOMPARE(QFile::exists(path), file != "-");
     }
 
+    // The node the dialog hands back however it is ended: by a button, a
+    // key in the list or the filter, a double-click or the close box.
     void choosing_data() {
-        QTest::addColumn<QString>("selected"); // clicked before anything else
-        QTest::addColumn<QString>("typed");    // into the filter, after that
-        QTest::addColumn<Ending>("ending");
-        QTest::addColumn<QString>("target"); // the entry an ending double-clicks
-        QTest::addColumn<int>("result");
-        QTest::addColumn<int>("nodeId");
-
-        const QString alpha = QStringLiteral("alpha  (10.0.0.1)");
-        const QString bravo = QStringLiteral("Bravo  (10.0.0.2)");
-        const QString charlie = QStringLiteral("charlie  (10.0.0.3)");
-        const int accepted = QDialog::Accepted;
-        const int rejected = QDialog::Rejected;
-
-        QTest::newRow("OK with nothing selected")
-            << QString() << QString() << Ending::ClickOk << QString() << accepted << 0;
-        QTest::newRow("OK on a selected entry")
-            << bravo << QString() << Ending::ClickOk << QString() << accepted << 2;
+        QTest::addColumn<int>("onView");
+        QTest::addColumn<QString>("selected"); // clicked first
+        QTest::addColumn<QString>("typed");    // into the filter next
+        QTest::addColumn<QString>("ending");   // "widget: keys", or a mouse action
+        QTest::addColumn<int>("nodeId");       // -1: still open
+        const QString none;
+        QTest::newRow("OK on the node on view") << 3 << none << none << "OK_Button" << 3;
+        QTest::newRow("OK on a selected entry") << 3 << Bravo << none << "OK_Button" << 2;
+        QTest::newRow("OK with nothing selected") << 0 << none << none << "OK_Button" << 0;
         QTest::newRow("double-click on an entry")
-            << alpha << QString() << Ending::DoubleClickEntry << charlie << accepted << 3;
+            << 0 << Alpha << none << "double-click " + Charlie << 3;
         QTest::newRow("double-click below the entries leaves the dialog open")
-            << bravo << QString() << Ending::DoubleClickBelowEntries << QString() << StillOpen << 0;
-        QTest::newRow("Enter in the list")
-            << charlie << QString() << Ending::ReturnInList << QString() << accepted << 3;
+            << 0 << Bravo << none << "double-click below" << -1;
+        QTest::newRow("Enter in the list") << 0 << Charlie << none << "NodeList: Return" << 3;
         QTest::newRow("Down then Enter in the list")
-            << alpha << QString() << Ending::DownAndReturnInList << QString() << accepted << 4;
-        QTest::newRow("Cancel with an entry selected")
-            << bravo << QString() << Ending::ClickCancel << QString() << rejected << 0;
-        QTest::newRow("Esc with an entry selected")
-            << bravo << QString() << Ending::EscapeInList << QString() << rejected << 0;
-        QTest::newRow("close box with an entry selected")
-            << bravo << QString() << Ending::CloseBox << QString() << rejected << 0;
-        QTest::newRow("Enter in the filter with one match")
-            << QString() << QStringLiteral("CHAR") << Ending::ReturnInFilter << QString()
-            << accepted << 3;
-        QTest::newRow("Enter in the filter with one address match")
-            << alpha << QStringLiteral("192.168") << Ending::ReturnInFilter << QString() << accepted
-            << 4;
+            << 0 << Alpha << none << "NodeList: Down Return" << 4;
+        QTest::newRow("Cancel") << 3 << Bravo << none << "Cancel_Button" << 0;
+        QTest::newRow("Esc") << 3 << Bravo << none << "NodeList: Esc" << 0;
+        QTest::newRow("close box") << 3 << Bravo << none << "close" << 0;
+        QTest::newRow("Enter in the filter with one match") << 0 << none << "CHAR"
+                                                            << "NodeFilter: Return" << 3;
+        QTest::newRow("Enter in the filter with one address match") << 0 << Alpha << "192.168"
+                                                                    << "NodeFilter: Return" << 4;
+        QTest::newRow("OK on the one match of the filter") << 0 << none << "192"
+                                                           << "OK_Button" << 4;
         QTest::newRow("Enter in the filter with several matches and none selected")
-            << QString() << QStringLiteral("a") << Ending::ReturnInFilter << QString() << accepted
-            << 0;
+            << 0 << none << "a"
+            << "NodeFilter: Return" << 0;
         QTest::newRow("Enter in the filter keeps a selection that still shows")
-            << bravo << QStringLiteral("b") << Ending::ReturnInFilter << QString() << accepted << 2;
-        QTest::newRow("a selection the filter hides is not taken")
-            << alpha << QStringLiteral("b") << Ending::ClickOk << QString() << accepted << 0;
+            << 0 << Bravo << "b"
+            << "NodeFilter: Return" << 2;
+        QTest::newRow("a selection the filter hides is not taken") << 0 << Alpha << "b"
+                                                                   << "OK_Button" << 0;
         QTest::newRow("Down in the filter takes the first shown entry")
-            << QString() << QStringLiteral("b") << Ending::DownAndReturnInFilter << QString()
-            << accepted << 4;
-        QTest::newRow("Esc in the filter") << bravo << QStringLiteral("bra")
-                                           << Ending::EscapeInFilter << QString() << rejected << 0;
+            << 0 << none << "b"
+            << "NodeFilter: Down Return" << 4;
+        QTest::newRow("Esc in the filter") << 0 << Bravo << "bra"
+                                           << "NodeFilter: Esc" << 0;
     }
     void choosing() {
+        QFETCH(int, onView);
         QFETCH(QString, selected);
         QFETCH(QString, typed);
-        QFETCH(Ending, ending);
-        QFETCH(QString, target);
-        QFETCH(int, result);
+        QFETCH(QString, ending);
         QFETCH(int, nodeId);
         const test::ProgramDirScope dir;
         const test::DialogRecorderScope rec;
         writeNodes(standardNodes());
-
-        SelectNodeForm form;
-        form.LoadNodeList();
-        QVERIFY(showActive(form));
-        QSignalSpy finished(&form, &QDialog::finished);
-        QListWidget* list = listOf(form);
-        QLineEdit* filter = filterOf(form);
-
-        if (!selected.isEmpty()) {
-            QListWidgetItem* item = entry(*list, selected);
-            QVERIFY(item);
-            clickEntry(*list, item);
-            QCOMPARE(list->selectedItems(), QList<QListWidgetItem*>{item});
-        }
-        if (!typed.isEmpty()) {
-            filter->setFocus();
-            QTest::keyClicks(filter, typed);
-            QCOMPARE(filter->text(), typed);
-        }
-
-        switch (ending) {
-        case Ending::ClickOk:
-            QTest::mouseClick(child<QPushButton>(form, "OK_Button"), Qt::LeftButton);
-            break;
-        case Ending::ClickCancel:
-            QTest::mouseClick(child<QPushButton>(form, "Cancel_Button"), Qt::LeftButton);
-            break;
-        case Ending::CloseBox:
-            form.close();
-            break;
-        case Ending::EscapeInList:
-            list->setFocus();
-            QTest::keyClick(list, Qt::Key_Escape);
-            break;
-        case Ending::ReturnInList:
-            list->setFocus();
-            QTest::keyClick(list, Qt::Key_Return);
-            break;
-        case Ending::DownAndReturnInList:
-            list->setFocus();
-            QTest::keyClick(list, Qt::Key_Down);
-            QTest::keyClick(list, Qt::Key_Return);
-            break;
-        case Ending::DoubleClickEntry: {
-            QListWidgetItem* item = entry(*list, target);
-            QVERIFY(item);
-            doubleClickAt(*list, entryCentre(*list, item));
-            break;
-        }
-        case Ending::DoubleClickBelowEntries: {
-            const QRect last = list->visualItemRect(list->item(list->count() - 1));
-            const QPoint below(last.center().x(), last.bottom() + last.height());
-            QVERIFY(list->viewport()->rect().contains(below));
-            doubleClickAt(*list, below);
-            break;
-        }
-        case Ending::ReturnInFilter:
-            filter->setFocus();
-            QTest::keyClick(filter, Qt::Key_Return);
-            break;
-        case Ending::EscapeInFilter:
-            filter->setFocus();
-            QTest::keyClick(filter, Qt::Key_Escape);
-            break;
-        case Ending::DownAndReturnInFilter:
-            filter->setFocus();
-            QTest::keyClick(filter, Qt::Key_Down);
-            QCOMPARE(QApplication::focusWidget(), list);
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-            break;
-        }
-
-        if (result == StillOpen) {
-            QVERIFY(form.isVisible());
-            QCOMPARE(finished.size(), 0);
-        } else {
-            QVERIFY(!form.isVisible());
-            QCOMPARE(finished.size(), 1);
-            QCOMPARE(finished.first().first().toInt(), result);
-        }
-        QCOMPARE(form.SelectedNodeID(), nodeId);
+        const int chosen = choose(
+            [&](SelectNodeForm& form) {
+                QListWidget* list = listOf(form);
+                const auto centre = [&](QListWidgetItem* item) {
+                    list->scrollToItem(item);
+                    return list->visualItemRect(item).center();
+                };
+                const auto doubleClickAt = [&](const QPoint& at) {
+                    QTest::mousePress(list->viewport(), Qt::LeftButton, {}, at);
+                    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
+                    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+                    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
+                };
+                if (!selected.isEmpty())
+                    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                                      centre(entry(*list, selected)));
+                QTest::keyClicks(filterOf(form), typed);
+                if (ending.contains(QLatin1String(": "))) {
+                    child(form, ending.section(QLatin1String(": "), 0, 0))->setFocus();
+                    for (const QString& key : ending.section(QLatin1String(": "), 1).split(' '))
+                        QTest::keyClick(QApplication::focusWidget(), QKeySequence(key)[0].key());
+                } else if (ending == QLatin1String("close")) {
+                    form.close();
+                } else if (ending == QLatin1String("double-click below")) {
+                    const QRect last = list->visualItemRect(list->item(list->count() - 1));
+                    const QPoint below(last.center().x(), last.bottom() + last.height());
+                    QVERIFY(list->viewport()->rect().contains(below));
+                    doubleClickAt(below);
+                } else if (ending.startsWith(QLatin1String("double-click "))) {
+                    doubleClickAt(centre(entry(*list, ending.mid(13))));
+                } else {
+                    click(form, ending);
+                }
+            },
+            onView);
+        QCOMPARE(chosen, nodeId);
         QCOMPARE(rec->texts(), QStringList());
     }
 
     void filtering_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QStringList>("shown");
-
         const QString nameless = QStringLiteral("  (10.9.9.9)");
-        const QString alpha = QStringLiteral("alpha  (10.0.0.1)");
-        const QString beta = QStringLiteral("beta  (192.168.7.4)");
-        const QString bravo = QStringLiteral("Bravo  (10.0.0.2)");
-        const QString charlie = QStringLiteral("charlie  (10.0.0.3)");
         const QString gateway = QStringLiteral("Gateway  (FE80::1A)");
-        const QStringList all{nameless, alpha, beta, bravo, charlie, gateway};
-
+        const QStringList all{nameless, Alpha, Beta, Bravo, Charlie, gateway};
         QTest::newRow("nothing typed") << QString() << all;
-        QTest::newRow("name, other case") << QStringLiteral("BRA") << QStringList{bravo};
-        QTest::newRow("middle of a name") << QStringLiteral("et") << QStringList{beta};
-        QTest::newRow("address") << QStringLiteral("192.168") << QStringList{beta};
-        QTest::newRow("address, other case") << QStringLiteral("fe80::1a") << QStringList{gateway};
-        QTest::newRow("address shared by several")
-            << QStringLiteral("10.0.0") << QStringList{alpha, bravo, charlie};
+        QTest::newRow("name, other case") << "BRA" << QStringList{Bravo};
+        QTest::newRow("middle of a name") << "et" << QStringList{Beta};
+        QTest::newRow("address") << "192.168" << QStringList{Beta};
+        QTest::newRow("address, other case") << "fe80::1a" << QStringList{gateway};
+        QTest::newRow("address of several") << "10.0.0" << QStringList{Alpha, Bravo, Charlie};
         QTest::newRow("name or address")
-            << QStringLiteral("a") << QStringList{alpha, beta, bravo, charlie, gateway};
-        QTest::newRow("node without a name") << QStringLiteral("10.9") << QStringList{nameless};
-        QTest::newRow("blanks around the text") << QStringLiteral("  beta ") << QStringList{beta};
-        QTest::newRow("only blanks") << QStringLiteral("   ") << all;
-        QTest::newRow("brackets of the entry text") << QStringLiteral("(") << QStringList();
-        QTest::newRow("name and address together") << QStringLiteral("alpha  (10") << QStringList();
-        QTest::newRow("no match") << QStringLiteral("zzz") << QStringList();
+            << "a" << QStringList{Alpha, Beta, Bravo, Charlie, gateway};
+        QTest::newRow("node without a name") << "10.9" << QStringList{nameless};
+        QTest::newRow("blanks around the text") << "  beta " << QStringList{Beta};
+        QTest::newRow("only blanks") << "   " << all;
+        QTest::newRow("brackets of the entry text") << "(" << QStringList();
+        QTest::newRow("name and address together") << "alpha  (10" << QStringList();
+        QTest::newRow("no match") << "zzz" << QStringList();
     }
     void filtering() {
         QFETCH(QString, typed);
         QFETCH(QStringList, shown);
         const test::ProgramDirScope dir;
         const test::DialogRecorderScope rec;
-        NodeRows nodes = standardNodes();
-        nodes << QVariantList{5, QStringLiteral("Gateway"), QStringLiteral("FE80::1A")}
-              << QVariantList{6, QVariant(), QStringLiteral("10.9.9.9")};
-        writeNodes(nodes);
-
-        SelectNodeForm form;
-        form.LoadNodeList();
-        QVERIFY(showActive(form));
-        QListWidget* list = listOf(form);
-        QLineEdit* filter = filterOf(form);
-        const QStringList all = entries(*list, false);
-
-        QTest::keyClicks(filter, typed);
+        writeNodes(standardNodes() << QVariantList{5, "Gateway", "FE80::1A"}
+                                   << QVariantList{6, QVariant(), "10.9.9.9"});
+        ShownForm shownForm;
+        QVERIFY(shownForm.active);
+        QListWidget* list = listOf(shownForm.form);
+        const QStringList all = entries(*list);
+        QTest::keyClicks(filterOf(shownForm.form), typed);
         QCOMPARE(entries(*list, true), shown);
         // Nothing is removed, only hidden; the order stays.
-        QCOMPARE(entries(*list, false), all);
+        QCOMPARE(entries(*list), all);
         // A single match is selected so that Enter takes it; otherwise nothing is.
-        const QStringList selected = shown.size() == 1 ? shown : QStringList();
-        QStringList selectedTexts;
-        for (const QListWidgetItem* item : list->selectedItems())
-            selectedTexts << item->text();
-        QCOMPARE(selectedTexts, selected);
-
-        // Clearing the filter shows everything again.
-        filter->selectAll();
-        QTest::keyClick(filter, Qt::Key_Backspace);
-        QCOMPARE(filter->text(), QString());
+        QCOMPARE(list->selectedItems().size(), shown.size() == 1 ? 1 : 0);
+        // Loading again keeps to the filter; clearing it shows everything.
+        shownForm.form.LoadNodeList();
+        QCOMPARE(entries(*list, true), shown);
+        filterOf(shownForm.form)->selectAll();
+        QTest::keyClick(filterOf(shownForm.form), Qt::Key_Backspace);
         QCOMPARE(entries(*list, true), all);
-    }
-
-    void filterKeepsUpWithReloading() {
-        const test::ProgramDirScope dir;
-        const test::DialogRecorderScope rec;
-        writeNodes(standardNodes());
-
-        SelectNodeForm form;
-        form.LoadNodeList();
-        filterOf(form)->setText(QStringLiteral("10.0.0"));
-        form.LoadNodeList();
-        QCOMPARE(
-            entries(*listOf(form), true),
-            (QStringList{QStringLiteral("alpha  (10.0.0.1)"), QStringLiteral("Bravo  (10.0.0.2)"),
-                         QStringLiteral("charlie  (10.0.0.3)")}));
     }
 
     void keyboard_data() {
         QTest::addColumn<QString>("from");
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("keys");
         QTest::addColumn<QString>("to");
-
-        const int none = Qt::NoModifier;
-        QTest::newRow("Tab from the filter")
-            << "NodeFilter" << int(Qt::Key_Tab) << none << "NodeList";
-        QTest::newRow("Tab from the list") << "NodeList" << int(Qt::Key_Tab) << none << "OK_Button";
-        QTest::newRow("Tab from OK") << "OK_Button" << int(Qt::Key_Tab) << none << "Cancel_Button";
-        QTest::newRow("Tab from Cancel")
-            << "Cancel_Button" << int(Qt::Key_Tab) << none << "HelpButton";
-        QTest::newRow("Tab from Help wraps")
-            << "HelpButton" << int(Qt::Key_Tab) << none << "NodeFilter";
-        QTest::newRow("Shift+Tab from the list")
-            << "NodeList" << int(Qt::Key_Backtab) << int(Qt::ShiftModifier) << "NodeFilter";
-        QTest::newRow("Down from the filter")
-            << "NodeFilter" << int(Qt::Key_Down) << none << "NodeList";
-        QTest::newRow("Alt+S to the list")
-            << "NodeFilter" << int(Qt::Key_S) << int(Qt::AltModifier) << "NodeList";
-        QTest::newRow("Alt+F to the filter")
-            << "HelpButton" << int(Qt::Key_F) << int(Qt::AltModifier) << "NodeFilter";
+        QTest::newRow("Tab from the filter") << "NodeFilter"
+                                             << "Tab"
+                                             << "NodeList";
+        QTest::newRow("Tab from the list") << "NodeList"
+                                           << "Tab"
+                                           << "OK_Button";
+        QTest::newRow("Tab from OK") << "OK_Button"
+                                     << "Tab"
+                                     << "Cancel_Button";
+        QTest::newRow("Tab from Cancel") << "Cancel_Button"
+                                         << "Tab"
+                                         << "HelpButton";
+        QTest::newRow("Tab from Help wraps") << "HelpButton"
+                                             << "Tab"
+                                             << "NodeFilter";
+        QTest::newRow("Shift+Tab from the list") << "NodeList"
+                                                 << "Shift+Backtab"
+                                                 << "NodeFilter";
+        QTest::newRow("Down from the filter") << "NodeFilter"
+                                              << "Down"
+                                              << "NodeList";
+        QTest::newRow("Alt+S to the list") << "NodeFilter"
+                                           << "Alt+S"
+                                           << "NodeList";
+        QTest::newRow("Alt+F to the filter") << "HelpButton"
+                                             << "Alt+F"
+                                             << "NodeFilter";
     }
     void keyboard() {
         QFETCH(QString, from);
-        QFETCH(int, key);
-        QFETCH(int, modifiers);
+        QFETCH(QString, keys);
         QFETCH(QString, to);
         const test::ProgramDirScope dir;
         const test::DialogRecorderScope rec;
         writeNodes(standardNodes());
-
-        SelectNodeForm form;
-        form.LoadNodeList();
-        QVERIFY(showActive(form));
-        auto* start = form.findChild<QWidget*>(from);
-        QVERIFY(start);
-        start->setFocus();
-        QCOMPARE(QApplication::focusWidget(), start);
-        QTest::keyClick(start, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-        QVERIFY(QApplication::focusWidget());
+        ShownForm shown;
+        QVERIFY(shown.active);
+        // The filter comes first, so that typing narrows the list at once.
+        QCOMPARE(QApplication::focusWidget(), filterOf(shown.form));
+        child(shown.form, from)->setFocus();
+        const QKeyCombination key = QKeySequence(keys)[0];
+        QTest::keyClick(QApplication::focusWidget(), key.key(), key.keyboardModifiers());
         QCOMPARE(QApplication::focusWidget()->objectName(), to);
-        QVERIFY(form.isVisible());
+        QVERIFY(shown.form.isVisible());
     }
 
-    void startsInTheFilter() {
-        const test::ProgramDirScope dir;
-        const test::DialogRecorderScope rec;
-        writeNodes(standardNodes());
-        SelectNodeForm form;
-        form.LoadNodeList();
-        QVERIFY(showActive(form));
-        QCOMPARE(QApplication::focusWidget(), filterOf(form));
-        // Down moves into the list and selects the first entry.
-        QTest::keyClick(filterOf(form), Qt::Key_Down);
-        QCOMPARE(QApplication::focusWidget(), listOf(form));
-        QCOMPARE(listOf(form)->selectedItems().size(), 1);
-        QCOMPARE(listOf(form)->selectedItems().first()->text(),
-                 QStringLiteral("alpha  (10.0.0.1)"));
-    }
-
+    // Help, by its button or F1, is asked for under the hourglass and leaves
+    // the dialog open with nothing chosen.
     void help() {
         const test::ProgramDirScope dir;
         const test::DialogRecorderScope rec;
         writeNodes(standardNodes());
-        SelectNodeForm form;
-        form.LoadNodeList();
-        QVERIFY(showActive(form));
-        QCOMPARE(form.helpContextId(), 6300);
-        QCOMPARE(form.property("helpContextId").toInt(), 6300);
-
-        QSignalSpy requested(&form, &SelectNodeForm::helpRequested);
-        bool busyWhileAsked = false;
-        connect(&form, &SelectNodeForm::helpRequested, this, [&busyWhileAsked] {
+        ShownForm shown;
+        QVERIFY(shown.active);
+        QStringList asked;
+        connect(&shown.form, &SelectNodeForm::helpRequested, this, [&] {
             const QCursor* cursor = QGuiApplication::overrideCursor();
-            busyWhileAsked = cursor && cursor->shape() == Qt::WaitCursor;
+            asked << (cursor && cursor->shape() == Qt::WaitCursor ? "busy" : "idle");
         });
-        QTest::mouseClick(child<QPushButton>(form, "HelpButton"), Qt::LeftButton);
-        QCOMPARE(requested.size(), 1);
-        QVERIFY(busyWhileAsked);
+        click(shown.form, QStringLiteral("HelpButton"));
+        QTest::keyClick(filterOf(shown.form), Qt::Key_F1);
+        QCOMPARE(asked, (QStringList{"busy", "busy"}));
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
-        QVERIFY(form.isVisible());
-        QCOMPARE(form.SelectedNodeID(), 0);
+        QVERIFY(shown.form.isVisible());
+        QCOMPARE(shown.form.SelectedNodeID(), 0);
     }
 
     void looks_data() {
-        QTest::addColumn<int>("pointSize");
-        QTest::addColumn<bool>("grown"); // beyond the designed size
-        QTest::newRow("usual font") << 0 << false;
-        QTest::newRow("large font") << 18 << true;
+        QTest::addColumn<int>("pointSize"); // 0: the usual font
+        QTest::newRow("usual font") << 0;
+        QTest::newRow("large font") << 18;
     }
     void looks() {
         QFETCH(int, pointSize);
-        QFETCH(bool, grown);
         const QFont usualFont = QApplication::font();
         const auto restoreFont = qScopeGuard([&usualFont] { QApplication::setFont(usualFont); });
         if (pointSize > 0) {
@@ -663,204 +440,75 @@ private slots:
         const test::ProgramDirScope dir;
         const test::DialogRecorderScope rec;
         writeNodes(standardNodes());
-
         QWidget owner;
         owner.setGeometry(100, 80, 600, 440);
         owner.show();
         QVERIFY(QTest::qWaitForWindowExposed(&owner));
-        SelectNodeForm form(&owner);
-        form.LoadNodeList();
-        QVERIFY(showActive(form));
-
+        ShownForm shown(&owner);
+        const SelectNodeForm& form = shown.form;
+        QVERIFY(shown.active);
         QCOMPARE(form.windowTitle(), QStringLiteral("Build New Chart ..."));
         QVERIFY(form.isModal());
-        // No smaller than designed, and larger when the user wants.
+        // No smaller than designed, larger when the fonts need it, and more
+        // than eight entries show where the screen has room.
         const QSize designed(qRound(6435 * form.logicalDpiX() / 1440.0),
                              qRound(2970 * form.logicalDpiY() / 1440.0));
-        QVERIFY(form.minimumSize().width() >= designed.width());
-        QVERIFY(form.minimumSize().height() >= designed.height());
-        QCOMPARE(form.minimumSize() != designed, grown);
+        QCOMPARE(form.minimumSize().expandedTo(designed), form.minimumSize());
+        QCOMPARE(form.minimumSize() != designed, pointSize > 0);
         QVERIFY(form.maximumSize().height() > form.minimumSize().height());
-        // With room on the screen, more than eight entries show.
-        if (!grown)
+        if (pointSize == 0)
             QVERIFY(listOf(form)->viewport()->height() >
                     8 * listOf(form)->fontMetrics().lineSpacing());
-        // Centred on its owner.
         const QPoint offset = form.geometry().center() - owner.geometry().center();
-        QVERIFY2(offset.manhattanLength() <= 8,
-                 qPrintable(QStringLiteral("%1,%2").arg(offset.x()).arg(offset.y())));
+        QVERIFY2(offset.manhattanLength() <= 8, "not centred on its owner");
 
-        auto* label = child<QLabel>(form, "Label1");
-        auto* filterLabel = child<QLabel>(form, "FilterLabel");
-        auto* filter = filterOf(form);
-        auto* list = listOf(form);
-        auto* ok = child<QPushButton>(form, "OK_Button");
-        auto* cancel = child<QPushButton>(form, "Cancel_Button");
-        auto* helpButton = child<QPushButton>(form, "HelpButton");
-        QCOMPARE(label->text(), QStringLiteral("&Select Node"));
-        QCOMPARE(label->buddy(), list);
-        QCOMPARE(filterLabel->buddy(), filter);
-        QCOMPARE(filter->placeholderText(), QStringLiteral("Type to filter by name or address"));
-        QCOMPARE(ok->text(), QStringLiteral("OK"));
-        QCOMPARE(cancel->text(), QStringLiteral("Cancel"));
-        QCOMPARE(helpButton->text(), QStringLiteral("Help"));
-        QVERIFY(ok->isDefault());
-
-        // Nothing is cut off.
-        const QList<QWidget*> widgets{label, filterLabel, filter, list, ok, cancel, helpButton};
-        for (QWidget* widget : widgets) {
-            QVERIFY2(form.rect().contains(widget->geometry()), qPrintable(widget->objectName()));
-            QVERIFY2(widget->width() >= widget->minimumSizeHint().width(),
-                     qPrintable(widget->objectName()));
-            QVERIFY2(widget->height() >= widget->minimumSizeHint().height(),
+        // Nothing is cut off: the list on the left under the filter, the
+        // buttons on the right, Help at the bottom.
+        for (QWidget* widget : form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            QVERIFY2(form.rect().contains(widget->geometry()) &&
+                         widget->width() >= widget->minimumSizeHint().width() &&
+                         widget->height() >= widget->minimumSizeHint().height(),
                      qPrintable(widget->objectName()));
         }
-        QVERIFY(label->width() >= label->sizeHint().width());
+        const QLineEdit* filter = filterOf(form);
         QVERIFY(filter->width() >
                 filter->fontMetrics().horizontalAdvance(filter->placeholderText()));
-        QVERIFY(list->height() >= 4 * list->fontMetrics().lineSpacing());
-
-        // The list on the left under the label and the filter; OK over Cancel
-        // at the top right; Help at the bottom right.
-        QVERIFY(label->geometry().bottom() <= filter->geometry().top());
-        QVERIFY(filter->geometry().bottom() < list->geometry().top());
-        QVERIFY(list->geometry().right() < ok->geometry().left());
-        QVERIFY(ok->geometry().bottom() < cancel->geometry().top());
-        QVERIFY(cancel->geometry().bottom() < helpButton->geometry().top());
-        QCOMPARE(ok->geometry().left(), cancel->geometry().left());
-        QCOMPARE(ok->geometry().left(), helpButton->geometry().left());
-        QVERIFY(qAbs(helpButton->geometry().bottom() - list->geometry().bottom()) <= 2);
+        const QRect list = listOf(form)->geometry();
+        const QRect ok = child(form, QStringLiteral("OK_Button"))->geometry();
+        const QRect cancel = child(form, QStringLiteral("Cancel_Button"))->geometry();
+        const QRect help = child(form, QStringLiteral("HelpButton"))->geometry();
+        QVERIFY(filter->geometry().bottom() < list.top() && list.right() < ok.left());
+        QVERIFY(ok.bottom() < cancel.top() && cancel.bottom() < help.top());
+        QVERIFY(qAbs(help.bottom() - list.bottom()) <= 2);
     }
 
-    void selectNode_data() {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("selected");
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<int>("nodeId");
-        QTest::addColumn<int>("onView");
-
-        QTest::newRow("OK on the node on view") << QString() << QString() << "OK_Button" << 3 << 3;
-        QTest::newRow("OK on a selected entry")
-            << QString() << QStringLiteral("Bravo  (10.0.0.2)") << "OK_Button" << 2 << 3;
-        QTest::newRow("OK with nothing selected")
-            << QString() << QString() << "OK_Button" << 0 << 0;
-        QTest::newRow("Cancel with an entry selected")
-            << QString() << QStringLiteral("Bravo  (10.0.0.2)") << "Cancel_Button" << 0 << 0;
-        QTest::newRow("OK on the one match of the filter")
-            << QStringLiteral("192") << QString() << "OK_Button" << 4 << 0;
-    }
-    void selectNode() {
-        QFETCH(QString, typed);
-        QFETCH(QString, selected);
-        QFETCH(QString, button);
-        QFETCH(int, nodeId);
-        QFETCH(int, onView);
-        const test::ProgramDirScope dir;
-        const test::DialogRecorderScope rec;
-        writeNodes(standardNodes());
-
-        QWidget owner;
-        owner.resize(500, 400);
-        owner.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&owner));
-
-        int entriesShown = -1;
-        const ModalAnswer answer([&](SelectNodeForm& form) {
-            QListWidget* list = listOf(form);
-            entriesShown = list->count();
-            if (!typed.isEmpty())
-                QTest::keyClicks(filterOf(form), typed);
-            if (!selected.isEmpty())
-                list->setCurrentItem(entry(*list, selected));
-            QTest::mouseClick(child<QPushButton>(form, qPrintable(button)), Qt::LeftButton);
-        });
-        QCOMPARE(SelectNodeForm::SelectNode(&owner, {}, onView), nodeId);
-        QVERIFY(answer.answered());
-        QVERIFY(!answer.leftOpen());
-        QVERIFY(!answer.gaveUp());
-        QCOMPARE(entriesShown, 4);
-        // The dialog is gone once the choice is made.
-        QVERIFY(owner.findChildren<SelectNodeForm*>().isEmpty());
-        QCOMPARE(rec->texts(), QStringList());
-    }
-
-    void keepsTheSizeTheUserGaveIt() {
-        const test::ProgramDirScope dir;
-        const test::DialogRecorderScope rec;
-        writeNodes(standardNodes());
-        QSize given;
-        const ModalAnswer grow([&](SelectNodeForm& form) {
-            form.resize(form.size() + QSize(120, 90));
-            given = form.size();
-            form.reject();
-        });
-        SelectNodeForm::SelectNode(nullptr);
-        QSize reopened;
-        const ModalAnswer look([&](SelectNodeForm& form) {
-            reopened = form.size();
-            form.reject();
-        });
-        SelectNodeForm::SelectNode(nullptr);
-        QCOMPARE(reopened, given);
-    }
-
+    // Each call reads the database again and keeps nothing of the last one
+    // but the size the user gave the dialog.
     void eachCallStartsFresh() {
         const test::ProgramDirScope dir;
         const test::DialogRecorderScope rec;
         writeNodes(standardNodes());
-
-        {
-            const ModalAnswer answer([](SelectNodeForm& form) {
-                QTest::keyClicks(filterOf(form), QStringLiteral("bravo"));
-                QTest::mouseClick(child<QPushButton>(form, "OK_Button"), Qt::LeftButton);
-            });
-            QCOMPARE(SelectNodeForm::SelectNode(nullptr), 2);
-            QVERIFY(answer.answered());
-            QVERIFY(!answer.leftOpen());
-        }
-
-        // The next call reads the database again and remembers nothing.
+        QSize given;
+        QCOMPARE(choose([&](SelectNodeForm& form) {
+                     form.resize(form.size() + QSize(120, 90));
+                     given = form.size();
+                     QTest::keyClicks(filterOf(form), QStringLiteral("bravo"));
+                     click(form, QStringLiteral("OK_Button"));
+                 }),
+                 2);
         MonitorDB::release();
-        NodeRows more = standardNodes();
-        more << QVariantList{9, QStringLiteral("delta"), QStringLiteral("10.0.0.9")};
-        writeNodes(more);
-        QString filterText = QStringLiteral("unset");
-        int shownCount = -1;
-        int selectedCount = -1;
-        int startingId = -1;
-        const ModalAnswer answer([&](SelectNodeForm& form) {
-            filterText = filterOf(form)->text();
-            shownCount = entries(*listOf(form), true).size();
-            selectedCount = int(listOf(form)->selectedItems().size());
-            startingId = form.SelectedNodeID();
-            QTest::mouseClick(child<QPushButton>(form, "OK_Button"), Qt::LeftButton);
-        });
-        QCOMPARE(SelectNodeForm::SelectNode(nullptr), 0);
-        QVERIFY(answer.answered());
-        QVERIFY(!answer.leftOpen());
-        QCOMPARE(filterText, QString());
-        QCOMPARE(shownCount, 5);
-        QCOMPARE(selectedCount, 0);
-        QCOMPARE(startingId, 0);
-    }
-
-    void selectNodeReportsALoadFailure() {
-        const test::ProgramDirScope dir;
-        const test::DialogRecorderScope rec;
-        // No database: the user is told, and the dialog still opens so the
-        // command can be cancelled.
-        bool empty = false;
-        const ModalAnswer answer([&](SelectNodeForm& form) {
-            empty = listOf(form)->count() == 0;
-            QTest::mouseClick(child<QPushButton>(form, "OK_Button"), Qt::LeftButton);
-        });
-        QCOMPARE(SelectNodeForm::SelectNode(nullptr), 0);
-        QVERIFY(answer.answered());
-        QVERIFY(empty);
-        QCOMPARE(rec->messages.size(), 1);
-        QVERIFY(
-            rec->messages.first().text.startsWith(QStringLiteral("Cannot load node list.\r\n")));
-        QVERIFY(!QFile::exists(MonitorDB::databasePath()));
+        writeNodes(standardNodes() << QVariantList{9, "delta", "10.0.0.9"});
+        QStringList seen;
+        QCOMPARE(choose([&](SelectNodeForm& form) {
+                     seen << filterOf(form)->text()
+                          << QString::number(entries(*listOf(form), true).size())
+                          << QString::number(listOf(form)->selectedItems().size())
+                          << QString::number(form.SelectedNodeID())
+                          << QString::number(form.size() == given);
+                     click(form, QStringLiteral("OK_Button"));
+                 }),
+                 0);
+        QCOMPARE(seen, (QStringList{"", "5", "0", "0", "1"}));
     }
 };
 

@@ -1,6 +1,7 @@
 #include "TestDatabase.h"
 
 #include "MonitorSchema.h"
+#include "core/Error.h"
 
 #include <QFile>
 #include <QtTest>
@@ -32,48 +33,38 @@ void TestDatabase::exec(const char* sql) {
     }
 }
 
-void TestDatabase::bind(int index, const QVariant& value) {
-    if (value.isNull())
-        sqlite3_bind_null(m_statement, index);
-    else if (value.typeId() == QMetaType::QString)
-        sqlite3_bind_text(m_statement, index, value.toString().toUtf8().constData(), -1,
-                          SQLITE_TRANSIENT);
-    else if (value.typeId() == QMetaType::QByteArray)
-        sqlite3_bind_blob(m_statement, index, value.toByteArray().constData(),
-                          static_cast<int>(value.toByteArray().size()), SQLITE_TRANSIENT);
-    else if (value.typeId() == QMetaType::Double)
-        sqlite3_bind_double(m_statement, index, value.toDouble());
-    else
-        sqlite3_bind_int64(m_statement, index, value.toLongLong());
+void TestDatabase::insert(const char* sql, const QVariantList& values) {
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(m_db, sql, -1, &statement, nullptr);
+    for (int i = 1; i <= values.size(); ++i) {
+        const QVariant& value = values.at(i - 1);
+        if (value.isNull())
+            sqlite3_bind_null(statement, i);
+        else if (value.typeId() == QMetaType::QString)
+            sqlite3_bind_text(statement, i, value.toString().toUtf8().constData(), -1,
+                              SQLITE_TRANSIENT);
+        else if (value.typeId() == QMetaType::QByteArray)
+            sqlite3_bind_blob(statement, i, value.toByteArray().constData(),
+                              static_cast<int>(value.toByteArray().size()), SQLITE_TRANSIENT);
+        else if (value.typeId() == QMetaType::Double)
+            sqlite3_bind_double(statement, i, value.toDouble());
+        else
+            sqlite3_bind_int64(statement, i, value.toLongLong());
+    }
+    const int rc = sqlite3_step(statement);
+    sqlite3_finalize(statement);
+    if (rc != SQLITE_DONE)
+        throw std::runtime_error(sqlite3_errmsg(m_db));
 }
 
 void TestDatabase::addNode(const QVariant& id, const QVariant& name, const QVariant& address) {
-    sqlite3_prepare_v2(m_db, "INSERT INTO Nodes VALUES (?, ?, ?)", -1, &m_statement, nullptr);
-    bind(1, id);
-    bind(2, name);
-    bind(3, address);
-    const int rc = sqlite3_step(m_statement);
-    sqlite3_finalize(m_statement);
-    m_statement = nullptr;
-    if (rc != SQLITE_DONE)
-        throw std::runtime_error(sqlite3_errmsg(m_db));
+    insert("INSERT INTO Nodes VALUES (?, ?, ?)", {id, name, address});
 }
 
 void TestDatabase::addSample(std::int32_t nodeId, const QVariant& time, const QVariant& response,
                              const QVariant& min, const QVariant& max, const QVariant& loss) {
-    sqlite3_prepare_v2(m_db, "INSERT INTO ResponseTime VALUES (?, ?, ?, ?, ?, ?)", -1, &m_statement,
-                       nullptr);
-    bind(1, nodeId);
-    bind(2, time);
-    bind(3, response);
-    bind(4, min);
-    bind(5, max);
-    bind(6, loss);
-    const int rc = sqlite3_step(m_statement);
-    sqlite3_finalize(m_statement);
-    m_statement = nullptr;
-    if (rc != SQLITE_DONE)
-        throw std::runtime_error(sqlite3_errmsg(m_db));
+    insert("INSERT INTO ResponseTime VALUES (?, ?, ?, ?, ?, ?)",
+           {nodeId, time, response, min, max, loss});
 }
 
 void TestDatabase::close() {
@@ -82,6 +73,34 @@ void TestDatabase::close() {
     exec("COMMIT");
     sqlite3_close(m_db);
     m_db = nullptr;
+}
+
+void writeDatabase(const QString& path, const Rows& nodes, const Rows& samples) {
+    TestDatabase db(path);
+    for (const QVariantList& row : nodes)
+        db.addNode(row.value(0), row.value(1), row.value(2));
+    for (const QVariantList& row : samples)
+        db.addSample(row.value(0).toInt(), row.value(1), row.value(2), row.value(3), row.value(4),
+                     row.value(5));
+}
+
+Rows fixtureNodes() {
+    return {{1, QStringLiteral("router1"), QStringLiteral("10.0.0.1")},
+            {2, QStringLiteral("core-switch"), QStringLiteral("10.0.0.2")},
+            {3, QVariant(), QStringLiteral("10.0.0.3")},
+            {4, QStringLiteral("no-address"), QVariant()},
+            {5, QStringLiteral("twin-a"), QStringLiteral("10.0.0.9")},
+            {6, QStringLiteral("twin-b"), QStringLiteral("10.0.0.9")},
+            {7, QStringLiteral("Büro PC"), QStringLiteral("192.168.1.20")}};
+}
+
+QString errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Error& e) {
+        return e.description().isEmpty() ? QStringLiteral("(no description)") : e.description();
+    }
+    return QString();
 }
 
 void execSql(const QString& path, const QByteArray& sql) {

@@ -1,17 +1,21 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QVariant>
 #include <cstdint>
+#include <functional>
 
 struct sqlite3;
-struct sqlite3_stmt;
 
 namespace tarnvue::test {
 
+// Rows of a table, each a list of its columns' values. Values are QVariants so
+// that a test can store nulls, text (QString) and blobs (QByteArray).
+using Rows = QList<QVariantList>;
+
 // Builds a small monitor database with the program's schema, row by row, for
-// one test. Values are QVariants so that a test can store nulls, text
-// (QString) and blobs (QByteArray).
+// one test.
 class TestDatabase {
 public:
     enum class Mode { Create, Append };
@@ -32,11 +36,23 @@ public:
     void exec(const char* sql);
 
 private:
-    void bind(int index, const QVariant& value);
+    void insert(const char* sql, const QVariantList& values);
 
     sqlite3* m_db = nullptr;
-    sqlite3_stmt* m_statement = nullptr;
 };
+
+// Writes a fresh monitor database holding these Nodes rows (identifier, name,
+// address) and ResponseTime rows (node, time, response, min, max, loss), in
+// this stored order.
+void writeDatabase(const QString& path, const Rows& nodes, const Rows& samples = {});
+
+// The Nodes rows of the Access fixtures, in their stored order: a null name, a
+// null address, two nodes that share an address and a name that is not ASCII.
+Rows fixtureNodes();
+
+// The description of the Error the action throws ("(no description)" for an
+// empty one); empty when it throws none.
+QString errorOf(const std::function<void()>& action);
 
 // Runs one statement on an existing database file, as the poller writing
 // beside a running program would; fails the test when it fails.

@@ -13,6 +13,7 @@
 #include <libpq-fe.h>
 
 using namespace tarnvue;
+using test::errorOf;
 
 namespace {
 
@@ -24,40 +25,27 @@ const double Minute = 1.0 / 1440.0;
 // the server's rows), with polls without a reply, nulls and two polls at one
 // time; node 2 every 5 minutes; node 9, which has no Nodes record.
 void writeSource(const QString& path) {
-    test::TestDatabase db(path);
-    db.addNode(1, QStringLiteral("router1"), QStringLiteral("10.0.0.1"));
-    db.addNode(2, QStringLiteral("core-switch"), QStringLiteral("10.0.0.2"));
-    db.addNode(3, QVariant(), QStringLiteral("10.0.0.3"));
-    db.addNode(4, QStringLiteral("no-address"), QVariant());
-    db.addNode(6, QStringLiteral("twin-b"), QStringLiteral("10.0.0.9"));
-    db.addNode(5, QStringLiteral("twin-a"), QStringLiteral("10.0.0.9"));
-    db.addNode(7, QStringLiteral("Büro PC"), QStringLiteral("192.168.1.20"));
+    test::Rows nodes = test::fixtureNodes();
+    nodes.swapItemsAt(4, 5); // stored out of the order of their identifiers
+    test::Rows polls;
     for (int m = -9 * 1440; m < 0; ++m) {
         if (m % 97 == 0)
-            db.addSample(1, Day + m * Minute, -1, -1, -1, 100);
+            polls << QVariantList{1, Day + m * Minute, -1, -1, -1, 100};
         else if (m % 131 == 0)
-            db.addSample(1, Day + m * Minute, QVariant(), QVariant(), 7, QVariant());
+            polls << QVariantList{1, Day + m * Minute, QVariant(), QVariant(), 7, QVariant()};
         else
-            db.addSample(1, Day + m * Minute, 10 + m % 23, 9 + m % 23, 12 + m % 29,
-                         (m % 50) ? 0 : 25);
+            polls << QVariantList{1,          Day + m * Minute, 10 + m % 23,
+                                  9 + m % 23, 12 + m % 29,      (m % 50) ? 0 : 25};
     }
-    db.addSample(1, Day - 600 * Minute, 44, 40, 48, 0); // a second poll at one time
+    polls << QVariantList{1, Day - 600 * Minute, 44, 40, 48, 0}; // a second poll at one time
     for (int m = -2 * 1440; m < 0; m += 5)
-        db.addSample(2, Day + m * Minute, 50 + m % 7, 50, 60, 0);
-    db.addSample(9, Day - Minute, 1, 1, 1, 0);
+        polls << QVariantList{2, Day + m * Minute, 50 + m % 7, 50, 60, 0};
+    polls << QVariantList{9, Day - Minute, 1, 1, 1, 0};
+    test::writeDatabase(path, nodes, polls);
 }
 
 // Polls of nodes that have a record, as the collector copies them.
 constexpr qint64 SourcePolls = 9 * 1440 + 1 + 2 * 1440 / 5;
-
-QString errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& e) {
-        return e.description();
-    }
-    return {};
-}
 
 // A copy whose failure fails the comparison after it, with the reason shown.
 CollectReport copy(const CollectOptions& o,
