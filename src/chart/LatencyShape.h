@@ -1,23 +1,12 @@
 #pragma once
 
+#include "components/chart/ChartModel.h" // BucketShape
 #include "monitordb/RecordSet.h"
 
 #include <cstdint>
 #include <vector>
 
 namespace tarnvue {
-
-// How one bucket's replies spread, beyond its minimum, maximum and average.
-// Every figure is the missing-value marker -1 where the bucket has too few
-// replied polls for it.
-struct BucketShape {
-    float p5 = -1;
-    float median = -1;
-    float p95 = -1;
-    float jitter = -1;
-    std::int32_t polls = 0;   // rows of the bucket
-    std::int32_t replied = 0; // polls with a reply (Response not negative)
-};
 
 // The mean of the absolute differences of consecutive values in single
 // precision, or -1 for fewer than two values.
