@@ -71,9 +71,12 @@ QString valueText(const ChartModel& model, int series, int point) {
     return model.isMissing(value) ? QString() : shortestFloatText(value);
 }
 
-const char* const ExtendedHeadings[] = {
-    "Median Response Time", "5th Percentile Response Time", "95th Percentile Response Time",
-    "Jitter", "Polls", "Replied Polls"};
+const char* const ExtendedHeadings[] = {"Median Response Time",
+                                        "5th Percentile Response Time",
+                                        "95th Percentile Response Time",
+                                        "Jitter",
+                                        "Polls",
+                                        "Replied Polls"};
 
 QString figureText(float value) {
     return value < 0 || !std::isfinite(value) ? QString() : shortestFloatText(value);
