@@ -787,7 +787,8 @@ bool ChartControl::showClippedValue(const QPoint& position, const QPoint& global
     const double at = m_plot->xAxis->pixelToCoord(position.x());
     for (const LeftScale::Clipped& c : m_plotter->clippedPoints()) {
         if (std::fabs(at - c.point) <= 0.5) {
-            const QLocale locale;
+            QLocale locale;
+            locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
             QToolTip::showText(global,
                                QStringLiteral("%1: %2 ms, above the scale")
                                    .arg(tableTimeText(m_model, c.point, locale),

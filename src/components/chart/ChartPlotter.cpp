@@ -697,10 +697,9 @@ void ChartPlotter::applyData(const ChartModel& model) {
     for (int s = 0; s < model.seriesCount && s < static_cast<int>(m_graphs.size()); ++s)
         setPath(*m_graphs[static_cast<std::size_t>(s)], seriesPath(model, s));
     // Figures switched off cost no path.
-    for (QCPGraph* graph : m_shapeGraphs) {
-        if (graph)
-            setPath(*graph, graph->visible() ? shapePath(model, ShapeLine(&graph - m_shapeGraphs))
-                                             : QVector<QPointF>());
+    for (ShapeLine line : AllShapeLines) {
+        if (QCPGraph* graph = m_shapeGraphs[int(line)])
+            setPath(*graph, graph->visible() ? shapePath(model, line) : QVector<QPointF>());
     }
 }
 
