@@ -1,4 +1,10 @@
+#include "TestDatabase.h"
+#include "TestEnvironment.h"
 #include "chart/LatencyShape.h"
+#include "chart/TarnvueChart.h"
+#include "components/chart/ChartControl.h"
+#include "components/chart/ChartDataText.h"
+#include "monitordb/MonitorDB.h"
 
 #include <QtTest>
 
@@ -84,7 +90,41 @@ private slots:
         QCOMPARE(shapes[2].polls, 0);
         QCOMPARE(shapes[2].median, -1.0f);
     }
+
+    // A chart's refresh hands each bucket's figures to the chart, from the
+    // rows the fold reads, with every figure switched off.
+    void aChartKeepsItsBucketsFigures() {
+        test::ProgramDirScope dir;
+        {
+            test::TestDatabase db(MonitorDB::databasePath());
+            db.addNode(1, QStringLiteral("router"), QStringLiteral("10.0.0.1"));
+            // An hour of 10, 20, 30, 40 ms in turn, then an hour unanswered.
+            for (int m = 0; m < 120; ++m)
+                db.addSample(1, Begin + m * Hour / 60, m < 60 ? 10 + m % 4 * 10 : -1, 0, 0, 0);
+        }
+        MonitorDB::shared().open();
+        TarnvueChart chart;
+        chart.setDB(&MonitorDB::shared());
+        chart.setNodeID(1);
+        chart.setPlotBegin(Begin);
+        chart.setPlotEnd(Begin + 2 * Hour);
+        chart.setPeriodSize(Hour);
+        chart.Plot();
+        const ChartModel& model = chart.ChartObject()->model();
+        MonitorDB::release();
+        QVERIFY(!model.latency.any());
+        QCOMPARE(model.shapes.size(), std::size_t(2));
+        // Ranks 3, 30 and 57 of fifteen each of 10, 20, 30, 40; steps of
+        // 10, 10, 10, 30 in turn, 59 of them.
+        QCOMPARE(model.shapes[0], (BucketShape{10, 20, 40, 870.0f / 59.0f, 60, 60}));
+        QCOMPARE(model.shapes[1], (BucketShape{-1, -1, -1, -1, 60, 0}));
+        const QStringList lines =
+            chartDataCsv(model, DataColumns::Extended).split(QStringLiteral("\r\n"));
+        QVERIFY2(lines[1].endsWith(QStringLiteral(",20,10,40,14.745763,60,60")),
+                 qPrintable(lines[1]));
+        QVERIFY2(lines[2].endsWith(QStringLiteral(",,,,,60,0")), qPrintable(lines[2]));
+    }
 };
 
-QTEST_GUILESS_MAIN(TestLatencyShape)
+QTEST_MAIN(TestLatencyShape)
 #include "test_latencyshape.moc"
