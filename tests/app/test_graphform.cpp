@@ -234,7 +234,9 @@ private slots:
             chart << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
         QCOMPARE(chart,
                  (QStringList{"RefreshSelection", "-", "MoreDetailSelection", "LessDetailSelection",
-                              "-", "TableSelection", "-", "ZoomOutSelection"}));
+                              "-", "TableSelection", "-", "MedianSelection",
+                              "Percentile95Selection", "SpreadBandSelection", "JitterSelection",
+                              "ClipSpikesSelection", "-", "ZoomOutSelection"}));
         QCOMPARE(command(w, "RefreshSelection")->shortcut(), QKeySequence(Qt::Key_F5));
         QCOMPARE(command(w, "BuildNewSelection")->shortcut(), QKeySequence(QKeySequence::New));
         QCOMPARE(command(w, "ExportMethod")->text(), QStringLiteral("no export methods installed"));
