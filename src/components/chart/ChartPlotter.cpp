@@ -190,6 +190,18 @@ float shapeFigure(const BucketShape& shape, ShapeLine line) {
     return shape.p5;
 }
 
+// A figure's pen. Dense lines are drawn one pixel wide and solid, as dense
+// series are: a dash pattern along a jagged line cannot be seen, and costs
+// the painter many times a plain line.
+QPen shapePen(const ChartModel& model, ShapeLine line) {
+    const ShapeLineLook& look = ShapeLines[int(line)];
+    const bool dense = model.visiblePointCount > DenseSeriesPoints;
+    QPen pen(look.color, dense ? 1.0 : 1.5,
+             dense && look.pen != Qt::NoPen ? Qt::SolidLine : look.pen);
+    pen.setCapStyle(Qt::FlatCap);
+    return pen;
+}
+
 constexpr ShapeLine AllShapeLines[] = {ShapeLine::Median, ShapeLine::P95, ShapeLine::Jitter,
                                        ShapeLine::BandLow, ShapeLine::BandHigh};
 
@@ -381,6 +393,9 @@ void ChartPlotter::layoutRows(const ChartModel& model) {
     if (model.legend == LegendPosition::Right)
         rect->insetLayout()->addElement(legend, Qt::AlignRight | Qt::AlignTop);
     legend->setVisible(model.legend != LegendPosition::Hidden);
+    // Above or below the plot, four names a row: the chart's own series, then
+    // the spread figures shown on a row of their own.
+    legend->setWrap(model.legend == LegendPosition::Right ? 0 : 4);
     legend->setFillOrder(model.legend == LegendPosition::Right ? QCPLayoutGrid::foRowsFirst
                                                                : QCPLayoutGrid::foColumnsFirst);
     legend->setMargins(QMargins(4, 2, 4, 2));
@@ -594,9 +609,7 @@ void ChartPlotter::applyShapeLook(const ChartModel& model) {
         const bool shown = scanned && shapeLineShown(model.latency, line);
         graph->setVisible(shown);
         graph->setName(QString::fromUtf8(look.name));
-        QPen pen(look.color, 1.5, look.pen);
-        pen.setCapStyle(Qt::FlatCap);
-        graph->setPen(pen);
+        graph->setPen(shapePen(model, line));
         if (line == ShapeLine::BandHigh)
             graph->setBrush(QColor(0, 150, 150, 45));
         if (shown && line != ShapeLine::BandLow)
@@ -713,6 +726,12 @@ void ChartPlotter::applyView(const ChartModel& model) {
         QPen pen = graph->pen();
         pen.setWidthF(seriesPenWidth(model, model.series[static_cast<std::size_t>(s)]));
         graph->setPen(pen);
+    }
+    for (ShapeLine line : AllShapeLines) {
+        if (QCPGraph* graph = m_shapeGraphs[int(line)]) {
+            graph->setPen(shapePen(model, line));
+            graph->setAntialiasedFill(model.visiblePointCount <= DenseSeriesPoints);
+        }
     }
 
     // Left axis: from zero to a round value above the highest visible point,
