@@ -252,10 +252,9 @@ LeftScale automaticLeftScale(const ChartModel& model) {
     }
     // The 99th percentile by nearest rank, ceil(0.99 n), picked without
     // sorting every bucket.
-    std::vector<double> sorted = tops;
-    const auto rank = static_cast<std::ptrdiff_t>((99 * sorted.size() + 99) / 100);
-    std::nth_element(sorted.begin(), sorted.begin() + (rank - 1), sorted.end());
-    scale.top = niceCeiling(std::max(sorted[static_cast<std::size_t>(rank - 1)] * 1.1, reference));
+    const auto rank = static_cast<std::ptrdiff_t>((99 * tops.size() + 99) / 100);
+    std::nth_element(tops.begin(), tops.begin() + (rank - 1), tops.end());
+    scale.top = niceCeiling(std::max(tops[static_cast<std::size_t>(rank - 1)] * 1.1, reference));
     for (int p = first; p < end; ++p) {
         if (const double top = bucketTop(model, p); top > scale.top)
             scale.clipped.push_back({p, static_cast<float>(top)});
