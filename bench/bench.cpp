@@ -9,6 +9,7 @@
 //   tarnvue-bench [--database FILE] [--postgres URI] [--runs N]
 //   tarnvue-bench --jet FILE [--runs N]
 //   tarnvue-bench --hostile [--runs N]
+//   tarnvue-bench --spread [--database FILE] [--runs N]
 //
 // The database is made on first use (about 10.5 million rows) and reused.
 // With --jet it times an Access (Jet 4) file instead: the scan per table
@@ -16,20 +17,24 @@
 // With --hostile it times chart files that are legal but huge (a 60 MB
 // footer, 16 series of 32,767 points) from loading to a PNG, as
 // tarnvue-render writes them.
+// With --spread it times 12-month charts with every response time spread
+// figure shown and spikes clipped against the same charts with all of them
+// off, and the spread scan alone over the year's rows.
 // With --postgres the first 12-month chart is built from that PostgreSQL
 // database (filled from the same file by tarnvue-collect), against the same
 // SQLite floor.
 
 #include "DemoData.h"
+#include "chart/LatencyShape.h"
 #include "chart/Periods.h"
 #include "chart/SampleFold.h"
 #include "chart/SampleSizes.h"
 #include "chart/TarnvueChart.h"
 #include "components/chart/ChartControl.h"
+#include "components/chart/ChartDataText.h"
 #include "components/chart/ChartFile.h"
 #include "components/chart/ChartModel.h"
 #include "components/chart/ChartOutput.h"
-#include "components/chart/ChartDataText.h"
 #include "core/DateValue.h"
 #include "core/Error.h"
 #include "core/Numeric.h"
@@ -62,6 +67,14 @@ namespace {
 const QDateTime End(QDate(2026, 11, 30), QTime(23, 59));
 constexpr int Node = 1;
 int failures = 0;
+
+// "1.23 1.50 1.61" from /proc/loadavg, or "unknown".
+QString loadAverage() {
+    QFile file(QStringLiteral("/proc/loadavg"));
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("unknown");
+    return QString::fromLatin1(file.readLine()).section(QLatin1Char(' '), 0, 2);
+}
 
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
@@ -452,6 +465,97 @@ int sqliteBench(const QString& path, int runs) {
     return 0;
 }
 
+// Every spread figure on, or all off: the window's Chart menu switches.
+void showSpread(bool on) {
+    sharedChart().ChartObject()->setLatencyLook({on, on, on, on, on});
+}
+
+// 12-month charts with every spread figure shown and spikes clipped against
+// the same with all off (the figures are found in both, as the window always
+// finds them), first with nothing kept and then from memory, at day and at
+// hour buckets; the runs alternate which goes first. Then the spread scan
+// alone against a bare pass over the same rows.
+int spreadBench(const QString& path, int runs) {
+    SampleStore& store = SampleStore::shared();
+    MonitorDB::shared().open(path);
+    const PeriodSpan year = *periodSpan(Last12MonthsPeriod, End);
+    const double hour = DateValue::fromMinutes(60);
+    std::printf("cores: %d, runs: %d (medians), load average at start: %s\n",
+                QThread::idealThreadCount(), runs, qUtf8Printable(loadAverage()));
+    plot(year); // warm the file cache alike for all
+    struct Case {
+        const char* name;
+        std::function<double()> run;
+        std::vector<double> off, on, offCpu, onCpu;
+    };
+    std::vector<Case> cases{
+        {"first chart (366 day buckets, nothing kept)",
+         [&] {
+             store.clear();
+             return plot(year);
+         },
+         {},
+         {},
+         {},
+         {}},
+        {"from memory (366 day buckets)", [&] { return plot(year); }, {}, {}, {}, {}},
+        {"from memory (8,784 hour buckets)",
+         [&] { return plot(year.begin, year.end, hour); },
+         {},
+         {},
+         {},
+         {}},
+    };
+    for (int i = 0; i < runs; ++i) {
+        for (Case& c : cases) {
+            for (int k = 0; k < 2; ++k) {
+                const bool on = (i + k) % 2 == 1;
+                showSpread(on);
+                c.run(); // the rows of this case are where the case expects them
+                const double cpu = threadMilliseconds();
+                const double wall = c.run();
+                (on ? c.on : c.off).push_back(wall);
+                (on ? c.onCpu : c.offCpu).push_back(threadMilliseconds() - cpu);
+            }
+        }
+    }
+    std::printf("12-month charts, everything on against everything off (wall; window "
+                "thread's processor time):\n");
+    for (const Case& c : cases)
+        std::printf("  %-44s off %7.1f ms, on %7.1f ms: ratio %.3f (processor %.1f / %.1f ms: "
+                    "%.3f)\n",
+                    c.name, median(c.off), median(c.on), median(c.on) / median(c.off),
+                    median(c.offCpu), median(c.onCpu), median(c.onCpu) / median(c.offCpu));
+
+    // The scan alone: what every chart pays for its figures, on or off.
+    const SampleRows rows = store.rows(MonitorDB::shared(), Node, year.begin, year.end, year.size);
+    std::vector<double> bare, scanned;
+    for (int i = 0; i < runs; ++i) {
+        double at = threadMilliseconds();
+        SampleRowsReader plain(rows);
+        std::int64_t count = 0;
+        for (Sample row; plain.next(row);)
+            ++count;
+        bare.push_back(threadMilliseconds() - at);
+        at = threadMilliseconds();
+        SampleRowsReader read(rows);
+        LatencyShapeScan scan(year.begin, year.size, pointsOf(year));
+        LatencyShapeTap tap(read, scan);
+        for (Sample row; tap.next(row);) {
+        }
+        const std::vector<BucketShape> shapes = scan.finish();
+        scanned.push_back(threadMilliseconds() - at);
+        if (i == 0)
+            std::printf("spread scan over %lld rows into %zu buckets: ",
+                        static_cast<long long>(count), shapes.size());
+    }
+    std::printf("%.1f ms against %.1f ms for a bare pass (processor time)\n", median(scanned),
+                median(bare));
+    showSpread(false);
+    std::printf("load average at end: %s\n", qUtf8Printable(loadAverage()));
+    return 0;
+}
+
 // Times the samples query of node 1 over all time on a Jet file: each query
 // scans the whole ResponseTime table. Small files are scanned repeatedly
 // so that one measurement lasts long enough to time.
@@ -598,7 +702,9 @@ int main(int argc, char* argv[]) {
           QStringLiteral("uri")},
          {QStringLiteral("jet"), QStringLiteral("Time an Access (Jet 4) file instead."),
           QStringLiteral("file")},
-         {QStringLiteral("hostile"), QStringLiteral("Time huge but legal chart files to PNG.")}});
+         {QStringLiteral("hostile"), QStringLiteral("Time huge but legal chart files to PNG.")},
+         {QStringLiteral("spread"),
+          QStringLiteral("Time 12-month charts with every spread figure on against off.")}});
     parser.process(app);
     const QString path = parser.value(QStringLiteral("database"));
     const int runs = std::max(1, parser.value(QStringLiteral("runs")).toInt());
@@ -625,7 +731,10 @@ int main(int argc, char* argv[]) {
                 const DemoSummary made = writeDemoDatabase(options);
                 std::printf("%lld rows\n", static_cast<long long>(made.rows));
             }
-            sqliteBench(path, runs);
+            if (parser.isSet(QStringLiteral("spread")))
+                spreadBench(path, runs);
+            else
+                sqliteBench(path, runs);
         }
         std::printf("peak memory: %ld MB\n", peakMegabytes());
         delete &sharedChart();

@@ -2,6 +2,8 @@
 
 #include "WindowState.h"
 #include "chart/TarnvueChart.h"
+#include "components/chart/ChartModel.h"
+#include "core/UserSettings.h"
 
 #include <QMainWindow>
 #include <QMap>
@@ -19,6 +21,17 @@ namespace tarnvue {
 
 class CustomPeriodForm;
 class OutagesPanel;
+
+// A Chart menu command that switches a response time spread figure:
+// "MedianSelection", "Percentile95Selection", "SpreadBandSelection",
+// "JitterSelection", "ClipSpikesSelection".
+struct SpreadCommand {
+    const char* caption;
+    const char* name;
+    bool LatencyLook::*field;
+    UserSettings::Spread setting;
+};
+const std::vector<SpreadCommand>& spreadCommands();
 
 // The program's main window: one chart of one node (or of a chart file), the
 // period tabs below it, and the commands around it (menus and toolbar). It
@@ -123,6 +136,10 @@ public:
     void OpenDatabaseSelection_Click();
     void RecentChart_Click(int Index);
 
+    // Switches one of the chart's response time spread figures (a field of
+    // LatencyLook) on or off; the choice is kept for the next runs.
+    void SpreadSelection_Click(bool LatencyLook::*field);
+
     // What the Chart, Edit and Period menus adjust when they open.
     void ChartMenu_Click();
     void EditMenu_Click();
@@ -170,6 +187,7 @@ private:
     QString chartStem() const;
     template <typename Call> void runOutputCommand(const QString& failure, Call&& call);
     void showTableState();
+    void showSpreadState();
     // The Zoom Out button is enabled only while a node chart is zoomed.
     void showZoomState();
     void createOutagesPanel();

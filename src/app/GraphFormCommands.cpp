@@ -188,6 +188,16 @@ void GraphForm::createMenus() {
                &GraphForm::TableSelection_Click)
         ->setCheckable(true);
     m_chartMenu->addSeparator();
+    // The spread of each bucket's replies, drawn over the chart's own series.
+    for (const SpreadCommand& command : spreadCommands()) {
+        QAction* item = m_chartMenu->addAction(QString::fromUtf8(command.caption));
+        item->setObjectName(QLatin1String(command.name));
+        item->setCheckable(true);
+        m_commands.insert(item->objectName(), item);
+        bool LatencyLook::*field = command.field;
+        connectCommand(item, [this, field] { SpreadSelection_Click(field); });
+    }
+    m_chartMenu->addSeparator();
     addCommand(m_chartMenu, QStringLiteral("&Zoom Out"), "ZoomOutSelection",
                &GraphForm::ZoomOutSelection_Click);
     connect(m_chartMenu, &QMenu::aboutToShow, this, &GraphForm::ChartMenu_Click);
@@ -359,6 +369,22 @@ void GraphForm::ChartMenu_Click() {
     m_commands.value(QStringLiteral("MoreDetailSelection"))->setEnabled(detail.moreDetail);
     m_commands.value(QStringLiteral("LessDetailSelection"))->setEnabled(detail.lessDetail);
     m_commands.value(QStringLiteral("TableSelection"))->setChecked(m_chart->Table());
+    showSpreadState();
+}
+
+void GraphForm::showSpreadState() {
+    const LatencyLook& look = m_chart->ChartObject()->latencyLook();
+    for (const SpreadCommand& command : spreadCommands())
+        m_commands.value(QLatin1String(command.name))->setChecked(look.*command.field);
+}
+
+void GraphForm::SpreadSelection_Click(bool LatencyLook::*field) {
+    ChartControl& control = *m_chart->ChartObject();
+    LatencyLook look = control.latencyLook();
+    look.*field = !(look.*field);
+    control.setLatencyLook(look);
+    showSpreadState();
+    saveChartChoices();
 }
 
 void GraphForm::EditMenu_Click() {

@@ -19,6 +19,19 @@
 
 namespace tarnvue {
 
+const std::vector<SpreadCommand>& spreadCommands() {
+    static const std::vector<SpreadCommand> commands = {
+        {"M&edian", "MedianSelection", &LatencyLook::median, UserSettings::Spread::Median},
+        {"&95th Percentile", "Percentile95Selection", &LatencyLook::p95, UserSettings::Spread::P95},
+        {"Spread &Band (5th\u201395th)", "SpreadBandSelection", &LatencyLook::band,
+         UserSettings::Spread::Band},
+        {"&Jitter", "JitterSelection", &LatencyLook::jitter, UserSettings::Spread::Jitter},
+        {"&Clip Spikes", "ClipSpikesSelection", &LatencyLook::clipSpikes,
+         UserSettings::Spread::ClipSpikes},
+    };
+    return commands;
+}
+
 void GraphForm::createUserCommands() {
     // Open Database sits with Build New Chart, whose node list it feeds.
     QAction* openDatabase = new QAction(QStringLiteral("Open &Database ..."), m_fileMenu);
@@ -70,6 +83,12 @@ void GraphForm::restoreUserSettings() {
         control.setGridLines(*grid);
     if (const auto legend = settings.legend())
         control.setLegendPosition(static_cast<LegendPosition>(*legend));
+    LatencyLook look = control.latencyLook();
+    for (const SpreadCommand& command : spreadCommands()) {
+        if (const auto on = settings.spread(command.setting))
+            look.*command.field = *on;
+    }
+    control.setLatencyLook(look);
     if (const auto period = settings.lastPeriod()) {
         m_currentPeriod = static_cast<std::int16_t>(*period);
         const QSignalBlocker quiet(m_periodButtons);
@@ -89,6 +108,8 @@ void GraphForm::saveChartChoices() {
     const ChartModel& model = m_chart->ChartObject()->model();
     settings.setGridLines(model.gridLines);
     settings.setLegend(static_cast<int>(model.legend));
+    for (const SpreadCommand& command : spreadCommands())
+        settings.setSpread(command.setting, model.latency.*command.field);
 }
 
 void GraphForm::saveUserSettings() {

@@ -1,5 +1,6 @@
 #include "TarnvueChart.h"
 
+#include "LatencyShape.h"
 #include "Outages.h"
 #include "Periods.h"
 #include "SampleFold.h"
@@ -298,7 +299,10 @@ void TarnvueChart::Refresh() {
     sinceYield.start();
     // Outages are found in the same pass, from the rows as the fold reads them.
     OutageScan outages(m_minimumLost);
-    OutageTap tapped(rows, outages);
+    OutageTap outageTap(rows, outages);
+    // So are each bucket's percentiles and jitter, cut as the fold cuts them.
+    LatencyShapeScan shapes(m_plotBegin, m_periodSize, m_pointCount);
+    LatencyShapeTap tapped(outageTap, shapes);
     const FoldTotals totals = fold.run(
         tapped,
         [&chart](int series, int point, float value) { chart.setValue(series, point, value); },
@@ -321,6 +325,7 @@ void TarnvueChart::Refresh() {
     *m_totals = totals;
     *m_outages = outages.finish();
     chart.setShading(shadedStretches(*m_outages), availabilityText(*m_outages));
+    chart.setShapes(shapes.finish());
     annotate(totals);
     // The chart as the program sets it up; then what the user customised.
     *m_programLook = chart.model();

@@ -6,6 +6,22 @@ namespace tarnvue {
 
 namespace {
 
+QString spreadKey(UserSettings::Spread which) {
+    switch (which) {
+    case UserSettings::Spread::Median:
+        return QStringLiteral("Chart/Median");
+    case UserSettings::Spread::P95:
+        return QStringLiteral("Chart/Percentile95");
+    case UserSettings::Spread::Band:
+        return QStringLiteral("Chart/SpreadBand");
+    case UserSettings::Spread::Jitter:
+        return QStringLiteral("Chart/Jitter");
+    case UserSettings::Spread::ClipSpikes:
+        break;
+    }
+    return QStringLiteral("Chart/ClipSpikes");
+}
+
 QString& storageFile() {
     static QString file;
     return file;
@@ -85,6 +101,16 @@ std::optional<int> UserSettings::legend() const {
 
 void UserSettings::setLegend(int legend) {
     m_store->setValue(QStringLiteral("Chart/Legend"), legend);
+}
+
+std::optional<bool> UserSettings::spread(Spread which) const {
+    if (const auto value = number(spreadKey(which).toLatin1().constData(), 0, 1))
+        return *value == 1;
+    return std::nullopt;
+}
+
+void UserSettings::setSpread(Spread which, bool on) {
+    m_store->setValue(spreadKey(which), on ? 1 : 0);
 }
 
 std::optional<int> UserSettings::lastPeriod() const {

@@ -11,7 +11,8 @@ class QSettings;
 namespace tarnvue {
 
 // The choices a user keeps from one run to the next: the window's size and
-// place, the chart's font size, table, grid lines and legend, the last named
+// place, the chart's font size, table, grid lines, legend and response time
+// spread switches, the last named
 // period, the database chosen with Open Database and the recent charts. They
 // are kept with QSettings under the program's own names (organisation
 // "Norvane", application "Tarnvue"), apart from the product family's shared
@@ -39,6 +40,10 @@ public:
     // The legend's place (0 hidden, 1 top, 2 bottom, 3 right).
     std::optional<int> legend() const;
     void setLegend(int legend);
+    // The chart's response time spread switches, each on or off.
+    enum class Spread { Median, P95, Band, Jitter, ClipSpikes };
+    std::optional<bool> spread(Spread which) const;
+    void setSpread(Spread which, bool on);
     // The last named period (1 to 7); the custom period is not kept.
     std::optional<int> lastPeriod() const;
     void setLastPeriod(int period);

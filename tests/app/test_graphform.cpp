@@ -244,7 +244,10 @@ private slots:
             chart << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
         QCOMPARE(chart,
                  (QStringList{"RefreshSelection", "-", "MoreDetailSelection", "LessDetailSelection",
-                              "-", "TableSelection", "-", "ZoomOutSelection", "-", "OutagesSelection"}));
+                              "-", "TableSelection", "-", "MedianSelection",
+                              "Percentile95Selection", "SpreadBandSelection", "JitterSelection",
+                              "ClipSpikesSelection", "-", "ZoomOutSelection", "-",
+                              "OutagesSelection"}));
         QCOMPARE(command(w, "RefreshSelection")->shortcut(), QKeySequence(Qt::Key_F5));
         QCOMPARE(command(w, "BuildNewSelection")->shortcut(), QKeySequence(QKeySequence::New));
         QCOMPARE(command(w, "ExportMethod")->text(), QStringLiteral("no export methods installed"));

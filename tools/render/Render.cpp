@@ -83,14 +83,14 @@ QString formatPath(const RenderOptions& o) {
 // Writes the chart to standard output: through a file in a private
 // temporary folder (the writers work on files), then copied.
 bool writeToStandardOutput(ChartControl& control, const ExportFormat& format, int width, int height,
-                           QIODevice* standardOutput, QString* reason) {
+                           DataColumns columns, QIODevice* standardOutput, QString* reason) {
     QTemporaryDir dir;
     if (!dir.isValid()) {
         *reason = dir.errorString();
         return false;
     }
     const QString path = dir.filePath(QStringLiteral("output.") + format.extension());
-    if (!writeChartOutput(control, format, path, width, height, reason))
+    if (!writeChartOutput(control, format, path, width, height, reason, columns))
         return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -137,7 +137,8 @@ QString renderUsage() {
         "                      [--from \"YYYY-MM-DD HH:MM\" --to \"YYYY-MM-DD HH:MM\" "
         "--width MINUTES]\n"
         "                      [--database FILE|URI] [--size WIDTHxHEIGHT] [--table]\n"
-        "                      [--font small|medium|large] [--verbose] [--format EXT]\n"
+        "                      [--font small|medium|large] [--verbose] [--format EXT] "
+        "[--extended]\n"
         "                      [--outages FILE.csv [--min-lost POLLS]] -o OUTPUT\n"
         "OUTPUT's extension (or --format) picks the format: png, jpg, bmp, svg, pdf, csv, txt,\n"
         "html, nvc. \"-o -\" writes to standard output and needs --format.\n");
@@ -254,6 +255,8 @@ RenderArguments parseRenderArguments(const QStringList& arguments) {
             if (!ok || o.minimumLost < 1 || o.minimumLost > OutageScan::MaximumMinimumLost)
                 return fail(QStringLiteral("--min-lost needs a number of polls from 1 to %1.")
                                 .arg(OutageScan::MaximumMinimumLost));
+        } else if (arg == QLatin1String("--extended")) {
+            o.extended = true;
         } else if (arg == QLatin1String("--verbose") || arg == QLatin1String("-v")) {
             o.verbose = true;
         } else if (arg.startsWith(QLatin1String("-o")) || arg == QLatin1String("--output")) {
@@ -275,6 +278,10 @@ RenderArguments parseRenderArguments(const QStringList& arguments) {
     if (!o.output.isEmpty() && !outputFormatForPath(formatPath(o)))
         return fail(QStringLiteral("The output's extension must be one of png, jpg, bmp, svg, "
                                    "pdf, csv, txt, html, nvc."));
+    if (o.extended &&
+        (o.output.isEmpty() || outputFormatForPath(formatPath(o))->kind != ExportKind::Data))
+        return fail(QStringLiteral("--extended adds columns to data output: name a csv or txt "
+                                   "output."));
     if (o.source == RenderOptions::Source::ChartFile && !o.outages.isEmpty())
         return fail(QStringLiteral("A chart file holds no polls: --outages needs -N or -IP."));
     if (o.source == RenderOptions::Source::ChartFile && chartOnlyOptions)
@@ -411,12 +418,13 @@ int runRender(const RenderOptions& o, QTextStream& progress, QTextStream& errors
         return RenderFailed;
     }
     const bool toStandardOutput = o.output == QLatin1String("-");
+    const DataColumns columns = o.extended ? DataColumns::Extended : DataColumns::Fixed;
     const bool written =
-        !format || (toStandardOutput
-                        ? writeToStandardOutput(*chart.ChartObject(), *format, o.size.width(),
-                                                o.size.height(), standardOutput, &reason)
-                        : writeChartOutput(*chart.ChartObject(), *format, o.output,
-                                           o.size.width(), o.size.height(), &reason));
+        !format ||
+        (toStandardOutput ? writeToStandardOutput(*chart.ChartObject(), *format, o.size.width(),
+                                                  o.size.height(), columns, standardOutput, &reason)
+                          : writeChartOutput(*chart.ChartObject(), *format, o.output,
+                                             o.size.width(), o.size.height(), &reason, columns));
     if (!written) {
         report(errors, failureText(QStringLiteral("Cannot write ") +
                                        (toStandardOutput ? QStringLiteral("to standard output")

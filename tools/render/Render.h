@@ -33,6 +33,7 @@ struct RenderOptions {
     QString format;  // the output's extension when not taken from its name
     QString outages; // the outage list as CSV, or empty
     int minimumLost = 2;
+    bool extended = false; // data output: the buckets' spread and poll counts too
     bool verbose = false;
 };
 

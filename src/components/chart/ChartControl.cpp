@@ -15,6 +15,7 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLocale>
 #include <QMenu>
 #include <QMimeData>
@@ -27,6 +28,7 @@
 #include <QSplitter>
 #include <QSvgGenerator>
 #include <QTableWidget>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <cmath>
@@ -89,6 +91,7 @@ void ChartControl::reset() {
     fresh.gridLines = m_model.gridLines;
     fresh.legend = m_model.legend;
     fresh.showShading = m_model.showShading;
+    fresh.latency = m_model.latency;
     m_model = fresh;
     changed(AllChanged);
 }
@@ -205,6 +208,7 @@ void ChartControl::fillTable() {
     }
     table();
     const QStringList headers = tableHeadings(m_model);
+    const std::vector<ShapeFigure> figures = tableShapeFigures(m_model);
     m_table->setUpdatesEnabled(false);
     m_table->setSortingEnabled(false);
     m_table->clear();
@@ -221,6 +225,13 @@ void ChartControl::fillTable() {
                                         m_model.isMissing(v) ? -HUGE_VAL : double(v));
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             m_table->setItem(p, s + 1, item);
+        }
+        for (std::size_t c = 0; c < figures.size(); ++c) {
+            const float v = shapeFigureValue(m_model, figures[c], p);
+            auto* item = new SortedItem(tableShapeText(m_model, figures[c], p, locale),
+                                        v < 0 ? -HUGE_VAL : double(v));
+            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            m_table->setItem(p, m_model.seriesCount + 1 + static_cast<int>(c), item);
         }
     }
     // A click on a heading sorts by it; a new fill starts in time order.
@@ -431,6 +442,18 @@ void ChartControl::setShading(const std::vector<ShadedStretch>& stretches,
 void ChartControl::setShowShading(bool show) {
     m_model.showShading = show;
     changed(LookChanged);
+}
+
+void ChartControl::setShapes(std::vector<BucketShape> shapes) {
+    m_model.shapes = std::move(shapes);
+    changed(LookChanged | DataChanged | TableChanged);
+}
+
+void ChartControl::setLatencyLook(const LatencyLook& look) {
+    if (look == m_model.latency)
+        return;
+    m_model.latency = look;
+    changed(LookChanged | TableChanged);
 }
 
 void ChartControl::setFontSize(int size) {
@@ -676,6 +699,11 @@ bool ChartControl::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Show && m_replotOnShow)
         changed(0);
     switch (event->type()) {
+    case QEvent::ToolTip: {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        showClippedValue(help->pos(), help->globalPos());
+        return true;
+    }
     case QEvent::MouseButtonPress: {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton &&
@@ -753,6 +781,24 @@ bool ChartControl::eventFilter(QObject* watched, QEvent* event) {
         break;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool ChartControl::showClippedValue(const QPoint& position, const QPoint& global) {
+    const double at = m_plot->xAxis->pixelToCoord(position.x());
+    for (const LeftScale::Clipped& c : m_plotter->clippedPoints()) {
+        if (std::fabs(at - c.point) <= 0.5) {
+            QLocale locale;
+            locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
+            QToolTip::showText(global,
+                               QStringLiteral("%1: %2 ms, above the scale")
+                                   .arg(tableTimeText(m_model, c.point, locale),
+                                        locale.toString(double(c.value), 'f', 0)),
+                               m_plot);
+            return true;
+        }
+    }
+    QToolTip::hideText();
+    return false;
 }
 
 void ChartControl::showContextMenu(const QPoint& position) {

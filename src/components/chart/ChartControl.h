@@ -119,6 +119,12 @@ public:
     void setShowShading(bool show);
     bool showShading() const { return m_model.showShading; }
 
+    // Each bucket's percentiles, jitter and poll counts (one per point, or
+    // none), and which figures are drawn and whether spikes are clipped.
+    void setShapes(std::vector<BucketShape> shapes);
+    void setLatencyLook(const LatencyLook& look);
+    const LatencyLook& latencyLook() const { return m_model.latency; }
+
     // 0 large, 1 medium, 2 small; applied to every text at once.
     void setFontSize(int size);
     int fontSize() const { return m_model.fontSize; }
@@ -215,6 +221,8 @@ private:
     void showTable(bool show);
     void applyTableFont() const;
     void showContextMenu(const QPoint& position);
+    // The true value of a clipped bucket under the mouse, as a tool tip.
+    bool showClippedValue(const QPoint& position, const QPoint& global);
     // Runs a drawing of the plot at another size than the screen's, with
     // the reference texts placed for that size.
     template <typename Draw> auto atSize(int width, int height, Draw&& draw);

@@ -293,6 +293,35 @@ QWidget* ChartCustomizeDialog::buildDisplayPage() {
     m_showShading->setObjectName(QStringLiteral("showShading"));
     m_showShading->setChecked(m_original.showShading);
 
+    // What each bucket's replies look like beyond minimum, maximum and average.
+    const LatencyLook& look = m_original.latency;
+    const struct {
+        QCheckBox** box;
+        const char* caption;
+        const char* name;
+        bool on;
+    } latencyBoxes[] = {
+        {&m_showMedian, "&Median", "showMedian", look.median},
+        {&m_showP95, "&95th percentile", "showP95", look.p95},
+        {&m_showBand, "Spread ba&nd (5th\u201395th percentile)", "showSpreadBand", look.band},
+        {&m_showJitter, "&Jitter (left axis, ms)", "showJitter", look.jitter},
+        {&m_clipSpikes, "Clip spi&kes (scale the left axis to most buckets)", "clipSpikes",
+         look.clipSpikes},
+    };
+    auto* latencyGroup = new QGroupBox(QStringLiteral("Response time spread"));
+    auto* latencyLayout = new QVBoxLayout(latencyGroup);
+    for (const auto& entry : latencyBoxes) {
+        *entry.box = new QCheckBox(QString::fromUtf8(entry.caption));
+        (*entry.box)->setObjectName(QLatin1String(entry.name));
+        (*entry.box)->setChecked(entry.on);
+        latencyLayout->addWidget(*entry.box);
+        connect(*entry.box, &QCheckBox::toggled, this, [this] {
+            m_control.setLatencyLook({m_showMedian->isChecked(), m_showP95->isChecked(),
+                                      m_showBand->isChecked(), m_showJitter->isChecked(),
+                                      m_clipSpikes->isChecked()});
+        });
+    }
+
     auto* form = new QFormLayout(page);
     form->addRow(buddyLabel(QStringLiteral("&Plot style:"), m_plotStyle), m_plotStyle);
     form->addRow(buddyLabel(QStringLiteral("&Legend:"), m_legend), m_legend);
@@ -301,6 +330,7 @@ QWidget* ChartCustomizeDialog::buildDisplayPage() {
     form->addRow(m_showTable);
     form->addRow(m_showAnnotations);
     form->addRow(m_showShading);
+    form->addRow(latencyGroup);
 
     connect(m_plotStyle, &QComboBox::currentIndexChanged, this, [this] {
         m_control.setPlotStyle(static_cast<PlotStyle>(m_plotStyle->currentData().toInt()));
@@ -395,6 +425,7 @@ void ChartCustomizeDialog::restoreOriginal() {
     restored.firstPointTime = now.firstPointTime;
     restored.shading = now.shading;
     restored.availability = now.availability;
+    restored.shapes = now.shapes;
     restored.series = now.series;
     for (std::size_t s = 0; s < restored.series.size() && s < m_original.series.size(); ++s) {
         const QString label = restored.series[s].label;

@@ -28,8 +28,9 @@ class ChartControl;
 // "seriesVisible<N>", "seriesColor<N>", "seriesWidth<N>", "seriesStyle<N>",
 // "leftScaleAutomatic", "leftScaleFixed", "leftMinimum", "leftMaximum",
 // "leftScaleHint", "plotStyle", "legendPosition", "fontSize", "gridLines",
-// "showTable", "showReferenceLines", "showShading"; the color chooser a color button opens is
-// "seriesColorDialog".
+// "showTable", "showReferenceLines", "showShading", "showMedian", "showP95",
+// "showSpreadBand", "showJitter", "clipSpikes"; the color chooser a color
+// button opens is "seriesColorDialog".
 class ChartCustomizeDialog : public QDialog {
     Q_OBJECT
 
@@ -83,6 +84,11 @@ private:
     QCheckBox* m_showTable = nullptr;
     QCheckBox* m_showAnnotations = nullptr;
     QCheckBox* m_showShading = nullptr;
+    QCheckBox* m_showMedian = nullptr;
+    QCheckBox* m_showP95 = nullptr;
+    QCheckBox* m_showBand = nullptr;
+    QCheckBox* m_showJitter = nullptr;
+    QCheckBox* m_clipSpikes = nullptr;
     QPushButton* m_ok = nullptr;
 };
 

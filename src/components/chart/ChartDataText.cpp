@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <iterator>
 
 namespace tarnvue {
 
@@ -70,16 +71,48 @@ QString valueText(const ChartModel& model, int series, int point) {
     return model.isMissing(value) ? QString() : shortestFloatText(value);
 }
 
-template <typename Field> QString dataText(const ChartModel& model, QChar separator, Field field) {
+const char* const ExtendedHeadings[] = {"Median Response Time",
+                                        "5th Percentile Response Time",
+                                        "95th Percentile Response Time",
+                                        "Jitter",
+                                        "Polls",
+                                        "Replied Polls"};
+
+QString figureText(float value) {
+    return value < 0 || !std::isfinite(value) ? QString() : shortestFloatText(value);
+}
+
+// A point's extended fields, each after a separator.
+void appendExtended(QString& text, const ChartModel& model, int point, QChar separator) {
+    if (model.shapes.size() != static_cast<std::size_t>(model.pointCount)) {
+        for (std::size_t i = 0; i < std::size(ExtendedHeadings); ++i)
+            text += separator;
+        return;
+    }
+    const BucketShape& b = model.shapes[static_cast<std::size_t>(point)];
+    for (float figure : {b.median, b.p5, b.p95, b.jitter})
+        text += separator + figureText(figure);
+    text += separator + QString::number(b.polls) + separator + QString::number(b.replied);
+}
+
+template <typename Field>
+QString dataText(const ChartModel& model, DataColumns columns, QChar separator, Field field) {
     const QLatin1String lineEnd("\r\n");
+    const bool extended = columns == DataColumns::Extended;
     QString text = field(QStringLiteral("Time"));
     for (int s = 0; s < model.seriesCount; ++s)
         text += separator + field(seriesLabel(model, s));
+    if (extended) {
+        for (const char* heading : ExtendedHeadings)
+            text += separator + QLatin1String(heading);
+    }
     text += lineEnd;
     for (int p = 0; p < model.pointCount; ++p) {
         text += timeText(model.pointTime(p));
         for (int s = 0; s < model.seriesCount; ++s)
             text += separator + valueText(model, s, p);
+        if (extended)
+            appendExtended(text, model, p, separator);
         text += lineEnd;
     }
     return text;
@@ -87,12 +120,12 @@ template <typename Field> QString dataText(const ChartModel& model, QChar separa
 
 } // namespace
 
-QString chartDataCsv(const ChartModel& model) {
-    return dataText(model, QLatin1Char(','), csvField);
+QString chartDataCsv(const ChartModel& model, DataColumns columns) {
+    return dataText(model, columns, QLatin1Char(','), csvField);
 }
 
-QString chartDataTsv(const ChartModel& model) {
-    return dataText(model, QLatin1Char('\t'), tsvField);
+QString chartDataTsv(const ChartModel& model, DataColumns columns) {
+    return dataText(model, columns, QLatin1Char('\t'), tsvField);
 }
 
 QString shortestFloatText(float value) {
@@ -111,6 +144,22 @@ QStringList tableHeadings(const ChartModel& model) {
     QStringList headings{QStringLiteral("Time")};
     for (const SeriesStyle& s : model.series)
         headings << s.tableHeading();
+    for (ShapeFigure figure : tableShapeFigures(model)) {
+        switch (figure) {
+        case ShapeFigure::Median:
+            headings << QStringLiteral("Median (ms)");
+            break;
+        case ShapeFigure::P5:
+            headings << QStringLiteral("5th Percentile (ms)");
+            break;
+        case ShapeFigure::P95:
+            headings << QStringLiteral("95th Percentile (ms)");
+            break;
+        case ShapeFigure::Jitter:
+            headings << QStringLiteral("Jitter (ms)");
+            break;
+        }
+    }
     return headings;
 }
 
@@ -136,6 +185,54 @@ QString tableValueText(const ChartModel& model, int series, int point, const QLo
     QLocale plain = locale;
     plain.setNumberOptions(plain.numberOptions() | QLocale::OmitGroupSeparator);
     return plain.toString(double(v), 'f', decimals);
+}
+
+} // namespace tarnvue
+
+namespace tarnvue {
+
+float shapeFigureValue(const ChartModel& model, ShapeFigure figure, int point) {
+    if (model.shapes.size() != static_cast<std::size_t>(model.pointCount) || point < 0 ||
+        point >= model.pointCount)
+        return -1;
+    const BucketShape& b = model.shapes[static_cast<std::size_t>(point)];
+    switch (figure) {
+    case ShapeFigure::Median:
+        return b.median;
+    case ShapeFigure::P5:
+        return b.p5;
+    case ShapeFigure::P95:
+        return b.p95;
+    case ShapeFigure::Jitter:
+        break;
+    }
+    return b.jitter;
+}
+
+std::vector<ShapeFigure> tableShapeFigures(const ChartModel& model) {
+    std::vector<ShapeFigure> figures;
+    if (model.shapes.size() != static_cast<std::size_t>(model.pointCount))
+        return figures;
+    const LatencyLook& look = model.latency;
+    if (look.median)
+        figures.push_back(ShapeFigure::Median);
+    if (look.band)
+        figures.push_back(ShapeFigure::P5);
+    if (look.band || look.p95)
+        figures.push_back(ShapeFigure::P95);
+    if (look.jitter)
+        figures.push_back(ShapeFigure::Jitter);
+    return figures;
+}
+
+QString tableShapeText(const ChartModel& model, ShapeFigure figure, int point,
+                       const QLocale& locale) {
+    const float v = shapeFigureValue(model, figure, point);
+    if (v < 0 || !std::isfinite(v))
+        return {};
+    QLocale plain = locale;
+    plain.setNumberOptions(plain.numberOptions() | QLocale::OmitGroupSeparator);
+    return plain.toString(double(v), 'f', figure == ShapeFigure::Jitter ? 1 : 0);
 }
 
 } // namespace tarnvue

@@ -8,6 +8,7 @@
 #include "core/ProgramInfo.h"
 #include "core/SafeFileName.h"
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -36,8 +37,8 @@ bool fitsExportSize(int pixels) {
     return pixels >= MinimumExportSize && pixels <= MaximumExportSize;
 }
 
-QString dataText(const ExportFormat& format, const ChartModel& model) {
-    return format.tabSeparated ? chartDataTsv(model) : chartDataCsv(model);
+QString dataText(const ExportFormat& format, const ChartModel& model, DataColumns columns) {
+    return format.tabSeparated ? chartDataTsv(model, columns) : chartDataCsv(model, columns);
 }
 
 } // namespace
@@ -102,6 +103,13 @@ ChartExportDialog::ChartExportDialog(ChartControl& control, QWidget* parent)
     sizeForm->addRow(m_widthLabel, m_width);
     sizeForm->addRow(m_heightLabel, m_height);
 
+    m_extended =
+        new QCheckBox(QStringLiteral("E&xtended data: median, percentiles, jitter, polls"));
+    m_extended->setObjectName(QStringLiteral("extendedData"));
+    m_extended->setToolTip(QStringLiteral("Adds the columns Median Response Time, 5th and 95th "
+                                          "Percentile Response Time, Jitter, Polls and Replied "
+                                          "Polls after the chart's own"));
+
     auto* destinationGroup = new QGroupBox(QStringLiteral("Destination"));
     auto* destinationLayout = new QVBoxLayout(destinationGroup);
     destinationLayout->addWidget(m_toFile);
@@ -117,6 +125,7 @@ ChartExportDialog::ChartExportDialog(ChartControl& control, QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(formatRow);
+    layout->addWidget(m_extended);
     layout->addWidget(sizeGroup);
     layout->addWidget(destinationGroup);
     layout->addStretch(1);
@@ -135,6 +144,10 @@ const ExportFormat& ChartExportDialog::currentFormat() const {
     return formats.at(index >= 0 && index < formats.size() ? index : 0);
 }
 
+DataColumns ChartExportDialog::dataColumns() const {
+    return m_extended->isChecked() ? DataColumns::Extended : DataColumns::Fixed;
+}
+
 ExportDestination ChartExportDialog::destination() const {
     return m_toClipboard->isChecked() && currentFormat().allows(ExportDestination::Clipboard)
                ? ExportDestination::Clipboard
@@ -147,6 +160,7 @@ void ChartExportDialog::updateControls() {
          {static_cast<QWidget*>(m_width), static_cast<QWidget*>(m_height),
           static_cast<QWidget*>(m_widthLabel), static_cast<QWidget*>(m_heightLabel)})
         widget->setEnabled(format.isImage());
+    m_extended->setEnabled(format.kind == ExportKind::Data);
 
     const bool clipboard = format.allows(ExportDestination::Clipboard);
     if (!clipboard && m_toClipboard->isChecked())
@@ -212,7 +226,8 @@ bool ChartExportDialog::writeFile(const ExportFormat& format, const QString& pat
     }
 
     const BusyCursor busy;
-    return writeChartOutput(m_control, format, path, m_width->value(), m_height->value(), reason);
+    return writeChartOutput(m_control, format, path, m_width->value(), m_height->value(), reason,
+                            dataColumns());
 }
 
 bool ChartExportDialog::copyToClipboard(const ExportFormat& format) {
@@ -230,7 +245,8 @@ bool ChartExportDialog::copyToClipboard(const ExportFormat& format) {
             copied = m_control.vectorToClipboard(width, height);
             break;
         case ExportKind::Data:
-            QGuiApplication::clipboard()->setText(dataText(format, m_control.model()));
+            QGuiApplication::clipboard()->setText(
+                dataText(format, m_control.model(), dataColumns()));
             copied = true;
             break;
         case ExportKind::Pdf:

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -35,7 +36,8 @@ inline constexpr int MaximumExportSize = 10000;
 // "Export..." asks for the file through the program's dialogs (title "Export
 // Chart") and writes it; "Copy" puts the chart on the clipboard. The dialog
 // closes after a successful export and stays open after a failure, which is
-// reported in a message box. Widgets carry object names for tests: "format",
+// reported in a message box. Data formats may add the extended columns.
+// Widgets carry object names for tests: "format", "extendedData",
 // "imageWidth", "imageHeight", "toFile", "toClipboard", "exportButton".
 class ChartExportDialog : public QDialog {
     Q_OBJECT
@@ -46,6 +48,8 @@ public:
 
     const ExportFormat& currentFormat() const;
     ExportDestination destination() const;
+    // The data columns the data formats write.
+    DataColumns dataColumns() const;
 
     // Exports with the current selections. True when the export was written;
     // false after a failure (reported to the user) or a cancelled file
@@ -61,6 +65,7 @@ private:
 
     ChartControl& m_control;
     QComboBox* m_format = nullptr;
+    QCheckBox* m_extended = nullptr;
     QSpinBox* m_width = nullptr;
     QSpinBox* m_height = nullptr;
     QLabel* m_widthLabel = nullptr;

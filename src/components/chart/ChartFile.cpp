@@ -46,6 +46,14 @@ namespace tarnvue {
 //           "ongoing", "seconds" (a whole number as text) and "lostPolls".
 //           Written only when there is something to keep; a file without
 //           it has no shading, and shading on.
+//   "latn"  the buckets' response time spread: which figures are shown, as
+//           bits of a uint32 (1 median, 2 95th percentile, 4 the 5th to 95th
+//           percentile band, 8 jitter, 16 spikes clipped; others are
+//           ignored), the bucket count (uint32, 0 or the point count), then
+//           per bucket its 5th percentile, median, 95th percentile and
+//           jitter as single-precision bits (-1 where missing) and its polls
+//           and replied polls (uint32 each). Written only when a figure is
+//           shown or known; a file without it shows none and knows none.
 //
 // A later writer may add sections. One whose tag starts with a lower-case
 // letter carries extras an older reader may skip; any other unknown tag
@@ -62,6 +70,8 @@ constexpr qsizetype ChecksumSize = 4;
 constexpr std::array<char, 4> ConfigTag = {'C', 'O', 'N', 'F'};
 constexpr std::array<char, 4> DataTag = {'D', 'A', 'T', 'A'};
 constexpr std::array<char, 4> ShadingTag = {'s', 'h', 'a', 'd'};
+constexpr std::array<char, 4> LatencyTag = {'l', 'a', 't', 'n'};
+constexpr qsizetype LatencyBucketSize = 6 * 4;
 
 // The widest pen a chart line may have, in pixels.
 constexpr double MaxLineWidth = 100;
@@ -282,6 +292,23 @@ QJsonObject shadingToJson(const ChartModel& m) {
     return QJsonObject{{QStringLiteral("showShading"), m.showShading},
                        {QStringLiteral("availability"), m.availability},
                        {QStringLiteral("stretches"), stretches}};
+}
+
+QByteArray latencySection(const ChartModel& m) {
+    const LatencyLook& look = m.latency;
+    const quint32 flags = (look.median ? 1u : 0u) | (look.p95 ? 2u : 0u) | (look.band ? 4u : 0u) |
+                          (look.jitter ? 8u : 0u) | (look.clipSpikes ? 16u : 0u);
+    QByteArray out;
+    out.reserve(8 + LatencyBucketSize * qsizetype(m.shapes.size()));
+    appendU32(out, flags);
+    appendU32(out, static_cast<quint32>(m.shapes.size()));
+    for (const BucketShape& b : m.shapes) {
+        for (float figure : {b.p5, b.median, b.p95, b.jitter})
+            appendU32(out, std::bit_cast<quint32>(figure));
+        appendU32(out, static_cast<quint32>(b.polls));
+        appendU32(out, static_cast<quint32>(b.replied));
+    }
+    return out;
 }
 
 Error damaged(const QString& why) {
@@ -552,6 +579,36 @@ void readShading(ChartModel& m, QByteArrayView section) {
     }
 }
 
+// The spread section into a model read from the other sections; its
+// figures are checked with the rest of the model.
+void readLatency(ChartModel& m, QByteArrayView section) {
+    if (section.size() < 8)
+        throw damaged(QStringLiteral("its response time spread section is cut short"));
+    const quint32 flags = readU32(section.data());
+    const quint32 count = readU32(section.data() + 4);
+    if (count != 0 && count != quint32(m.pointCount))
+        throw damaged(QStringLiteral("its response time spread holds %1 buckets for %2 points")
+                          .arg(count)
+                          .arg(m.pointCount));
+    if (section.size() - 8 != qsizetype(count) * LatencyBucketSize)
+        throw damaged(QStringLiteral("its response time spread section has the wrong length"));
+    m.latency = {(flags & 1u) != 0, (flags & 2u) != 0, (flags & 4u) != 0, (flags & 8u) != 0,
+                 (flags & 16u) != 0};
+    m.shapes.resize(count);
+    const char* at = section.data() + 8;
+    const auto next = [&at] {
+        const quint32 value = readU32(at);
+        at += 4;
+        return value;
+    };
+    for (BucketShape& b : m.shapes) {
+        for (float* figure : {&b.p5, &b.median, &b.p95, &b.jitter})
+            *figure = std::bit_cast<float>(next());
+        b.polls = static_cast<std::int32_t>(next());
+        b.replied = static_cast<std::int32_t>(next());
+    }
+}
+
 ChartModel decode(const QByteArray& bytes) {
     const qsizetype size = bytes.size();
     if (size == 0)
@@ -598,6 +655,7 @@ ChartModel decode(const QByteArray& bytes) {
     std::optional<QByteArrayView> config;
     std::optional<QByteArrayView> data;
     std::optional<QByteArrayView> shading;
+    std::optional<QByteArrayView> latency;
     for (qsizetype pos = HeaderSize; pos < end;) {
         if (end - pos < SectionHeaderSize)
             throw damaged(QStringLiteral("a section header is cut short"));
@@ -620,6 +678,10 @@ ChartModel decode(const QByteArray& bytes) {
             if (shading)
                 throw damaged(QStringLiteral("it holds two shading sections"));
             shading = payload;
+        } else if (std::memcmp(tag, LatencyTag.data(), 4) == 0) {
+            if (latency)
+                throw damaged(QStringLiteral("it holds two response time spread sections"));
+            latency = payload;
         } else if (!(tag[0] >= 'a' && tag[0] <= 'z')) {
             throw Error(QStringLiteral("The chart file was written by a newer version of Tarnvue: "
                                        "it holds parts this version does not know."));
@@ -630,8 +692,11 @@ ChartModel decode(const QByteArray& bytes) {
     if (!data)
         throw damaged(QStringLiteral("it has no data section"));
     ChartModel model = modelFromSections(*config, *data);
-    if (shading) {
+    if (shading)
         readShading(model, *shading);
+    if (latency)
+        readLatency(model, *latency);
+    if (shading || latency) {
         const QString problem = chartFileProblem(model);
         if (!problem.isEmpty())
             throw Error(QStringLiteral("The chart file holds an invalid chart: %1.").arg(problem));
@@ -800,6 +865,25 @@ QString chartFileProblem(const ChartModel& m) {
         if (s.seconds < 0 || s.lostPolls < 0)
             return QStringLiteral("shaded stretch %1 has a negative duration or count").arg(i + 1);
     }
+
+    if (!m.shapes.empty() && m.shapes.size() != std::size_t(m.pointCount))
+        return QStringLiteral("it holds the spread of %1 buckets for %2 points")
+            .arg(m.shapes.size())
+            .arg(m.pointCount);
+    for (std::size_t i = 0; i < m.shapes.size(); ++i) {
+        const BucketShape& b = m.shapes[i];
+        for (float figure : {b.p5, b.median, b.p95, b.jitter}) {
+            if (!std::isfinite(figure) || (figure < 0 && figure != -1))
+                return QStringLiteral("a spread figure of bucket %1 is neither -1 nor a "
+                                      "finite number from 0")
+                    .arg(i + 1);
+        }
+        if (b.replied < 0 || b.polls < b.replied)
+            return QStringLiteral("bucket %1 has %2 replied of %3 polls")
+                .arg(i + 1)
+                .arg(b.replied)
+                .arg(b.polls);
+    }
     return {};
 }
 
@@ -823,6 +907,9 @@ QByteArray encodeChartFile(const ChartModel& model) {
     if (!model.shading.empty() || !model.showShading || !model.availability.isEmpty())
         appendSection(out, ShadingTag,
                       QJsonDocument(shadingToJson(model)).toJson(QJsonDocument::Compact));
+    // So is a chart that neither knows nor shows the spread.
+    if (model.latency.any() || !model.shapes.empty())
+        appendSection(out, LatencyTag, latencySection(model));
 
     writeU32(out, 12, static_cast<quint32>(out.size() + ChecksumSize));
     appendU32(out, crc32(out.constData(), out.size()));

@@ -14,6 +14,7 @@ void ChartModel::resize(int newSeriesCount, int newPointCount) {
     values.assign(static_cast<std::size_t>(seriesCount) * static_cast<std::size_t>(pointCount),
                   missingValue);
     series.resize(static_cast<std::size_t>(seriesCount));
+    shapes.clear();
     visiblePointCount = pointCount;
     firstVisiblePoint = 1;
 }

@@ -74,6 +74,34 @@ struct ShadedStretch {
     bool operator==(const ShadedStretch&) const = default;
 };
 
+// How one bucket's replies spread, beyond its minimum, maximum and average.
+// Every figure is the missing-value marker -1 where the bucket has too few
+// replied polls for it.
+struct BucketShape {
+    float p5 = -1;
+    float median = -1;
+    float p95 = -1;
+    float jitter = -1;
+    std::int32_t polls = 0;   // rows of the bucket
+    std::int32_t replied = 0; // polls with a reply (Response not negative)
+
+    bool operator==(const BucketShape&) const = default;
+};
+
+// Which of the buckets' spread figures the chart draws, and whether the left
+// axis leaves rare spikes above its scale. All off unless the user switches
+// them on.
+struct LatencyLook {
+    bool median = false;
+    bool p95 = false;
+    bool band = false; // the 5th to 95th percentile, as a light fill
+    bool jitter = false;
+    bool clipSpikes = false;
+
+    bool any() const { return median || p95 || band || jitter || clipSpikes; }
+    bool operator==(const LatencyLook&) const = default;
+};
+
 // Everything the chart control shows: configuration and data. The control
 // draws from it, the chart file stores it, the data export reads it. Plain
 // data: no widget is needed to build, compare or store one.
@@ -129,6 +157,11 @@ struct ChartModel {
     std::vector<ShadedStretch> shading;
     bool showShading = true;
     QString availability;
+
+    // Each bucket's percentiles, jitter and poll counts (one per point; empty
+    // when the chart's polls were not scanned), and which of them are shown.
+    std::vector<BucketShape> shapes;
+    LatencyLook latency;
 
     int fontSize = FontMedium;
     int tableMode = TableGraphOnly;

@@ -165,11 +165,14 @@ QString chartReportHtml(const ChartModel& model, const QImage& chart, const QStr
         html += QStringLiteral("<th>%1</th>").arg(heading.toHtmlEscaped());
     html += QStringLiteral("</tr></thead>\n<tbody>\n");
     const int rows = tableRowCount(model, DateValue::fromDateTime(currentDateTime()));
+    const std::vector<ShapeFigure> spread = tableShapeFigures(model);
     for (int p = 0; p < rows; ++p) {
         html +=
             QStringLiteral("<tr><td>%1</td>").arg(tableTimeText(model, p, locale).toHtmlEscaped());
         for (int s = 0; s < model.seriesCount; ++s)
             html += QStringLiteral("<td>%1</td>").arg(tableValueText(model, s, p, locale));
+        for (ShapeFigure figure : spread)
+            html += QStringLiteral("<td>%1</td>").arg(tableShapeText(model, figure, p, locale));
         html += QStringLiteral("</tr>\n");
     }
     html += QStringLiteral("</tbody>\n</table>\n");
@@ -182,7 +185,7 @@ QString chartReportHtml(const ChartModel& model, const QImage& chart, const QStr
 }
 
 bool writeChartOutput(ChartControl& control, const ExportFormat& format, const QString& path,
-                      int width, int height, QString* reason) {
+                      int width, int height, QString* reason, DataColumns columns) {
     // The image writers only say whether they wrote; a refused path is
     // explained here first.
     if (const QString refusal = outputRefusal(path); !refusal.isEmpty()) {
@@ -202,8 +205,8 @@ bool writeChartOutput(ChartControl& control, const ExportFormat& format, const Q
             written = control.pdfToFile(width, height, path, reason);
             break;
         case ExportKind::Data: {
-            const QString text =
-                format.tabSeparated ? chartDataTsv(control.model()) : chartDataCsv(control.model());
+            const QString text = format.tabSeparated ? chartDataTsv(control.model(), columns)
+                                                     : chartDataCsv(control.model(), columns);
             return saveFileContents(path, text.toUtf8(), reason);
         }
         case ExportKind::Report: {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ChartDataText.h" // DataColumns
+
 #include <QImage>
 #include <QList>
 #include <QString>
@@ -52,9 +54,11 @@ const ExportFormat* outputFormatForPath(const QString& path);
 // Writes the chart in a format to a file, images at width x height pixels.
 // Every file goes through writeOutputFile, so a failure leaves no partial
 // file and any earlier file intact, and a link, a non-regular file or the
-// monitor database is refused. On failure *reason says why.
+// monitor database is refused. On failure *reason says why. Data formats
+// write the columns asked for.
 bool writeChartOutput(ChartControl& control, const ExportFormat& format, const QString& path,
-                      int width, int height, QString* reason);
+                      int width, int height, QString* reason,
+                      DataColumns columns = DataColumns::Fixed);
 
 // The report's section on availability and outages: the availability, the
 // number of outages with their summed duration, and every stretch in time

@@ -4,6 +4,7 @@
 #include "core/DateValue.h"
 
 #include <QLocale>
+#include <algorithm>
 #include <cmath>
 #include <qcustomplot.h>
 
@@ -130,7 +131,148 @@ QPen gridPen() {
     return pen;
 }
 
+// Markers straddle the top edge of the plot: drawn beyond the axis rectangle
+// by a few pixels, where a plain graph is cut off.
+class EdgeMarkers : public QCPGraph {
+public:
+    using QCPGraph::QCPGraph;
+
+protected:
+    QRect clipRect() const override { return QCPGraph::clipRect().adjusted(0, -MarkerSize, 0, 0); }
+
+public:
+    static constexpr int MarkerSize = 9;
+};
+
+struct ShapeLineLook {
+    const char* name;
+    QColor color;
+    Qt::PenStyle pen;
+};
+
+// In the order of ShapeLine. The band's low edge has no name: the band is
+// named once, by its high edge, which holds the fill.
+const ShapeLineLook ShapeLines[] = {
+    {"Median Response Time", QColor(230, 120, 0), Qt::SolidLine},
+    {"95th Percentile Response Time", QColor(150, 0, 170), Qt::DashLine},
+    {"Jitter", QColor(120, 80, 40), Qt::DotLine},
+    {"", QColor(0, 150, 150, 0), Qt::NoPen},
+    {"Spread (5th-95th percentile)", QColor(0, 150, 150, 0), Qt::NoPen},
+};
+
+bool shapeLineShown(const LatencyLook& look, ShapeLine line) {
+    switch (line) {
+    case ShapeLine::Median:
+        return look.median;
+    case ShapeLine::P95:
+        return look.p95;
+    case ShapeLine::Jitter:
+        return look.jitter;
+    case ShapeLine::BandLow:
+    case ShapeLine::BandHigh:
+        break;
+    }
+    return look.band;
+}
+
+float shapeFigure(const BucketShape& shape, ShapeLine line) {
+    switch (line) {
+    case ShapeLine::Median:
+        return shape.median;
+    case ShapeLine::P95:
+    case ShapeLine::BandHigh:
+        return shape.p95;
+    case ShapeLine::Jitter:
+        return shape.jitter;
+    case ShapeLine::BandLow:
+        break;
+    }
+    return shape.p5;
+}
+
+// A figure's pen. Dense lines are drawn one pixel wide and solid, as dense
+// series are: a dash pattern along a jagged line cannot be seen, and costs
+// the painter many times a plain line.
+QPen shapePen(const ChartModel& model, ShapeLine line) {
+    const ShapeLineLook& look = ShapeLines[int(line)];
+    const bool dense = model.visiblePointCount > DenseSeriesPoints;
+    QPen pen(look.color, dense ? 1.0 : 1.5,
+             dense && look.pen != Qt::NoPen ? Qt::SolidLine : look.pen);
+    pen.setCapStyle(Qt::FlatCap);
+    return pen;
+}
+
+constexpr ShapeLine AllShapeLines[] = {ShapeLine::Median, ShapeLine::P95, ShapeLine::Jitter,
+                                       ShapeLine::BandLow, ShapeLine::BandHigh};
+
+// The highest value a bucket shows on the left axis: its visible left-axis
+// series and its shown figures. Negative when it shows none.
+double bucketTop(const ChartModel& model, int point) {
+    double top = -1;
+    for (int s = 0; s < model.seriesCount - model.rightAxisSeries; ++s) {
+        if (!model.series[static_cast<std::size_t>(s)].visible)
+            continue;
+        const float v = model.value(s, point);
+        if (!model.isMissing(v) && std::isfinite(v))
+            top = std::max(top, double(v));
+    }
+    if (model.shapes.size() == static_cast<std::size_t>(model.pointCount)) {
+        const BucketShape& shape = model.shapes[static_cast<std::size_t>(point)];
+        for (ShapeLine line : AllShapeLines) {
+            const float v = shapeFigure(shape, line);
+            if (shapeLineShown(model.latency, line) && v >= 0 && std::isfinite(v))
+                top = std::max(top, double(v));
+        }
+    }
+    return top;
+}
+
 } // namespace
+
+LeftScale automaticLeftScale(const ChartModel& model) {
+    const int first = std::max(1, model.firstVisiblePoint) - 1;
+    const int end = std::min(model.pointCount, first + std::max(1, model.visiblePointCount));
+    std::vector<double> tops;
+    tops.reserve(static_cast<std::size_t>(std::max(0, end - first)));
+    for (int p = first; p < end; ++p) {
+        if (const double top = bucketTop(model, p); top >= 0)
+            tops.push_back(top);
+    }
+    double reference = 0;
+    for (const Annotation& a : model.annotations) {
+        if (model.showAnnotations && a.defined && a.axis == 0)
+            reference = std::max(reference, a.value);
+    }
+    LeftScale scale;
+    if (!model.latency.clipSpikes || tops.empty()) {
+        const double highest = tops.empty() ? 0 : *std::max_element(tops.begin(), tops.end());
+        // A little headroom over the highest value, then the next round value.
+        scale.top = niceCeiling(std::max(highest, reference) * 1.05);
+        return scale;
+    }
+    // The 99th percentile by nearest rank, ceil(0.99 n), picked without
+    // sorting every bucket.
+    const auto rank = static_cast<std::ptrdiff_t>((99 * tops.size() + 99) / 100);
+    std::nth_element(tops.begin(), tops.begin() + (rank - 1), tops.end());
+    scale.top = niceCeiling(std::max(tops[static_cast<std::size_t>(rank - 1)] * 1.1, reference));
+    for (int p = first; p < end; ++p) {
+        if (const double top = bucketTop(model, p); top > scale.top)
+            scale.clipped.push_back({p, static_cast<float>(top)});
+    }
+    return scale;
+}
+
+QVector<QPointF> shapePath(const ChartModel& model, ShapeLine line) {
+    QVector<QPointF> path;
+    if (model.shapes.size() != static_cast<std::size_t>(model.pointCount))
+        return path;
+    path.reserve(model.pointCount);
+    for (int p = 0; p < model.pointCount; ++p) {
+        const float v = shapeFigure(model.shapes[static_cast<std::size_t>(p)], line);
+        path.append(QPointF(p, v < 0 || !std::isfinite(v) ? qQNaN() : double(v)));
+    }
+    return path;
+}
 
 ChartPlotter::ChartPlotter(QCustomPlot& plot) : m_plot(plot) {
     m_title = new QCPTextElement(&m_plot);
@@ -157,6 +299,11 @@ ChartPlotter::ChartPlotter(QCustomPlot& plot) : m_plot(plot) {
     // Shading lies under the grid, which lies under the series.
     m_plot.addLayer(QStringLiteral("shading"), m_plot.layer(QStringLiteral("grid")),
                     QCustomPlot::limBelow);
+    // The spread band lies under the series; clip markers over them.
+    m_plot.addLayer(QStringLiteral("spread"), m_plot.layer(QStringLiteral("main")),
+                    QCustomPlot::limBelow);
+    m_plot.addLayer(QStringLiteral("markers"), m_plot.layer(QStringLiteral("main")),
+                    QCustomPlot::limAbove);
     QObject::connect(&m_plot, &QCustomPlot::beforeReplot, &m_plot,
                      [this] { placeReferenceTexts(); });
 }
@@ -245,6 +392,9 @@ void ChartPlotter::layoutRows(const ChartModel& model) {
     if (model.legend == LegendPosition::Right)
         rect->insetLayout()->addElement(legend, Qt::AlignRight | Qt::AlignTop);
     legend->setVisible(model.legend != LegendPosition::Hidden);
+    // Above or below the plot, four names a row: the chart's own series, then
+    // the spread figures shown on a row of their own.
+    legend->setWrap(model.legend == LegendPosition::Right ? 0 : 4);
     legend->setFillOrder(model.legend == LegendPosition::Right ? QCPLayoutGrid::foRowsFirst
                                                                : QCPLayoutGrid::foColumnsFirst);
     legend->setMargins(QMargins(4, 2, 4, 2));
@@ -404,8 +554,68 @@ void ChartPlotter::applyLook(const ChartModel& model) {
                                          Qt::AlignBottom);
     }
 
+    applyShapeLook(model);
     applyShading(model);
     layoutRows(model);
+}
+
+void ChartPlotter::dropShapeGraphs() {
+    for (QCPGraph*& graph : m_shapeGraphs) {
+        if (graph)
+            m_plot.removeGraph(graph);
+        graph = nullptr;
+    }
+    if (m_clipMarkers)
+        m_plot.removeGraph(m_clipMarkers);
+    m_clipMarkers = nullptr;
+}
+
+void ChartPlotter::applyShapeLook(const ChartModel& model) {
+    // The figures' graphs exist only while the chart shows one, and always
+    // come after the series' graphs.
+    const bool scanned = model.shapes.size() == static_cast<std::size_t>(model.pointCount);
+    const bool wanted = model.latency.clipSpikes || (scanned && model.latency.any());
+    // The markers are made last: a series graph after them came later.
+    const bool afterSeries =
+        m_clipMarkers && m_plot.graph(m_plot.graphCount() - 1) == m_clipMarkers;
+    if (!wanted || !afterSeries)
+        dropShapeGraphs();
+    if (!wanted)
+        return;
+    if (!m_clipMarkers) {
+        for (ShapeLine line : AllShapeLines) {
+            QCPGraph* graph = m_plot.addGraph(m_plot.xAxis, m_plot.yAxis);
+            graph->setAdaptiveSampling(true);
+            if (line == ShapeLine::BandLow || line == ShapeLine::BandHigh)
+                graph->setLayer(QStringLiteral("spread"));
+            m_shapeGraphs[int(line)] = graph;
+        }
+        m_shapeGraphs[int(ShapeLine::BandHigh)]->setChannelFillGraph(
+            m_shapeGraphs[int(ShapeLine::BandLow)]);
+        m_clipMarkers = new EdgeMarkers(m_plot.xAxis, m_plot.yAxis);
+        m_clipMarkers->setLayer(QStringLiteral("markers"));
+        m_clipMarkers->setLineStyle(QCPGraph::lsNone);
+        m_clipMarkers->setPen(QPen(QColor(200, 0, 0)));
+        m_clipMarkers->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssTriangleInverted,
+                                                       QColor(200, 0, 0), QColor(255, 90, 90),
+                                                       EdgeMarkers::MarkerSize));
+        m_clipMarkers->removeFromLegend();
+        m_clipMarkers->setVisible(false);
+    }
+    for (ShapeLine line : AllShapeLines) {
+        QCPGraph* graph = m_shapeGraphs[int(line)];
+        const ShapeLineLook& look = ShapeLines[int(line)];
+        const bool shown = scanned && shapeLineShown(model.latency, line);
+        graph->setVisible(shown);
+        graph->setName(QString::fromUtf8(look.name));
+        graph->setPen(shapePen(model, line));
+        if (line == ShapeLine::BandHigh)
+            graph->setBrush(QColor(0, 150, 150, 45));
+        if (shown && line != ShapeLine::BandLow)
+            graph->addToLegend();
+        else
+            graph->removeFromLegend();
+    }
 }
 
 std::vector<ShadingBand> shadingBands(const ChartModel& model) {
@@ -483,14 +693,25 @@ QVector<QPointF> seriesPath(const ChartModel& model, int series) {
     return path;
 }
 
+namespace {
+
+void setPath(QCPGraph& graph, const QVector<QPointF>& path) {
+    QVector<QCPGraphData> data;
+    data.reserve(path.size());
+    for (const QPointF& at : path)
+        data.append(QCPGraphData(at.x(), at.y()));
+    graph.data()->set(data, true);
+}
+
+} // namespace
+
 void ChartPlotter::applyData(const ChartModel& model) {
-    for (int s = 0; s < model.seriesCount && s < static_cast<int>(m_graphs.size()); ++s) {
-        const QVector<QPointF> path = seriesPath(model, s);
-        QVector<QCPGraphData> data;
-        data.reserve(path.size());
-        for (const QPointF& at : path)
-            data.append(QCPGraphData(at.x(), at.y()));
-        m_graphs[static_cast<std::size_t>(s)]->data()->set(data, true);
+    for (int s = 0; s < model.seriesCount && s < static_cast<int>(m_graphs.size()); ++s)
+        setPath(*m_graphs[static_cast<std::size_t>(s)], seriesPath(model, s));
+    // Figures switched off cost no path.
+    for (ShapeLine line : AllShapeLines) {
+        if (QCPGraph* graph = m_shapeGraphs[int(line)])
+            setPath(*graph, graph->visible() ? shapePath(model, line) : QVector<QPointF>());
     }
 }
 
@@ -505,28 +726,30 @@ void ChartPlotter::applyView(const ChartModel& model) {
         pen.setWidthF(seriesPenWidth(model, model.series[static_cast<std::size_t>(s)]));
         graph->setPen(pen);
     }
+    for (ShapeLine line : AllShapeLines) {
+        if (QCPGraph* graph = m_shapeGraphs[int(line)]) {
+            graph->setPen(shapePen(model, line));
+            graph->setAntialiasedFill(model.visiblePointCount <= DenseSeriesPoints);
+        }
+    }
 
-    // Left axis: from zero to a round value above the highest visible point.
+    // Left axis: from zero to a round value above the highest visible point,
+    // or above most of them when spikes are clipped.
+    m_clipped.clear();
     if (model.leftManual) {
         m_plot.yAxis->setRange(model.leftMin, model.leftMax);
     } else {
-        double top = 0;
-        for (int s = 0; s < model.seriesCount - model.rightAxisSeries; ++s) {
-            if (!model.series[static_cast<std::size_t>(s)].visible)
-                continue;
-            for (int p = first; p < std::min(model.pointCount, first + count); ++p) {
-                const float v = model.value(s, p);
-                if (!model.isMissing(v) && std::isfinite(v))
-                    top = std::max(top, double(v));
-            }
-        }
-        for (int i = 0; i < 2; ++i) {
-            const Annotation& a = model.annotations[static_cast<std::size_t>(i)];
-            if (model.showAnnotations && a.defined && a.axis == 0)
-                top = std::max(top, a.value);
-        }
-        // A little headroom over the highest value, then the next round value.
-        m_plot.yAxis->setRange(0, niceCeiling(top * 1.05));
+        LeftScale scale = automaticLeftScale(model);
+        m_plot.yAxis->setRange(0, scale.top);
+        m_clipped = std::move(scale.clipped);
+    }
+    if (m_clipMarkers) {
+        QVector<QCPGraphData> marks;
+        marks.reserve(static_cast<qsizetype>(m_clipped.size()));
+        for (const LeftScale::Clipped& c : m_clipped)
+            marks.append(QCPGraphData(c.point, m_plot.yAxis->range().upper));
+        m_clipMarkers->data()->set(marks, true);
+        m_clipMarkers->setVisible(!m_clipped.empty());
     }
     if (model.rightManual)
         m_plot.yAxis2->setRange(model.rightMin, model.rightMax);

@@ -35,6 +35,27 @@ struct ShadingBand {
 // The bands the chart shades: none when shading is off.
 std::vector<ShadingBand> shadingBands(const ChartModel& model);
 
+// The left axis's automatic scale over the points on view: from 0 to `top`.
+// Without clipping, `top` is a round value a little above the highest value
+// drawn on the left axis. With spikes clipped it is 1.1 times the 99th
+// percentile (nearest rank) of the buckets' highest values, rounded up to a
+// round value, and `clipped` lists the points on view whose highest value
+// lies above it, in order, with that value.
+struct LeftScale {
+    double top = 10;
+    struct Clipped {
+        int point = 0;
+        float value = 0;
+    };
+    std::vector<Clipped> clipped;
+};
+LeftScale automaticLeftScale(const ChartModel& model);
+
+// A bucket figure drawn as a line of its own on the left axis.
+enum class ShapeLine { Median, P95, Jitter, BandLow, BandHigh };
+// The line's path, as seriesPath's (NaN for a bucket without the figure).
+QVector<QPointF> shapePath(const ChartModel& model, ShapeLine line);
+
 // Draws a ChartModel on a QCustomPlot: titles, series, axes, the time axis,
 // the reference lines, the legend and the footer. It holds no state of the
 // chart's own; every call reads the model it is given.
@@ -61,6 +82,14 @@ public:
 
     QCPAxis* timeAxis() const;
 
+    // The line drawn for a bucket figure, shown or not, and the markers on
+    // top of clipped buckets, and the buckets they mark. The graphs exist
+    // (after the series' own) only while a figure is shown or spikes are
+    // clipped.
+    QCPGraph* shapeGraph(ShapeLine line) const { return m_shapeGraphs[int(line)]; }
+    QCPGraph* clipMarkers() const { return m_clipMarkers; }
+    const std::vector<LeftScale::Clipped>& clippedPoints() const { return m_clipped; }
+
     // The shaded bands as drawn, behind the series and the grid.
     const std::vector<QCPItemRect*>& bands() const { return m_bands; }
 
@@ -74,6 +103,8 @@ private:
     QCPAxis* seriesAxis(const ChartModel& model, int series) const;
     void layoutRows(const ChartModel& model);
     void applyShading(const ChartModel& model);
+    void applyShapeLook(const ChartModel& model);
+    void dropShapeGraphs();
 
     QCustomPlot& m_plot;
     QCPTextElement* m_title = nullptr;
@@ -84,6 +115,9 @@ private:
     QString m_madeAt;
     std::vector<QCPGraph*> m_graphs;
     std::vector<QCPItemRect*> m_bands;
+    QCPGraph* m_shapeGraphs[5] = {};
+    QCPGraph* m_clipMarkers = nullptr;
+    std::vector<LeftScale::Clipped> m_clipped;
     QCPItemStraightLine* m_lines[2] = {nullptr, nullptr};
     QCPItemText* m_texts[2] = {nullptr, nullptr};
     QFont m_textFont;
