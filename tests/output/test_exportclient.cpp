@@ -1,5 +1,4 @@
 #include "RecordingDialogs.h"
-#include "TestEnvironment.h"
 #include "components/ComponentIds.h"
 #include "core/ComponentRegistry.h"
 #include "core/Error.h"
@@ -17,100 +16,58 @@ using namespace tarnvue;
 
 namespace {
 
-// A stand-in export engine that keeps, in order, every setting written and
-// every operation called. It has no "Paragraph": that write is refused.
+// A stand-in export engine that logs every call with the settings it held
+// at the time. It declares no "Paragraph", so that setting is refused.
 class FakeEngine : public QObject {
     Q_OBJECT
-#define FAKE_SETTING(Type, Name)                                                                   \
-    Q_PROPERTY(Type Name READ get##Name WRITE set##Name)                                           \
-public:                                                                                            \
-    Type get##Name() const {                                                                       \
-        return m_##Name;                                                                           \
-    }                                                                                              \
-    void set##Name(const Type& value) {                                                            \
-        m_##Name = value;                                                                          \
-        log() << QStringLiteral(#Name "=") + QVariant::fromValue(value).toString();                \
-    }                                                                                              \
-                                                                                                   \
-private:                                                                                           \
-    Type m_##Name{};
-
-    FAKE_SETTING(QString, ProgramName)
-    FAKE_SETTING(QString, ProgramVersion)
-    FAKE_SETTING(QString, Title)
-    FAKE_SETTING(QString, SubTitle)
-    FAKE_SETTING(QString, Footer)
-    FAKE_SETTING(int, ImageHeight)
-    FAKE_SETTING(int, ImageWidth)
-    FAKE_SETTING(QString, ImageFormat)
-    FAKE_SETTING(QString, FileFormat)
-    FAKE_SETTING(int, Orientation)
-    FAKE_SETTING(QString, TargetFilename)
-    FAKE_SETTING(QString, InitDir)
-    FAKE_SETTING(QString, ColumnList)
-    FAKE_SETTING(bool, SelectMethod)
-    FAKE_SETTING(bool, SkipFieldSelection)
-    FAKE_SETTING(bool, SkipFilenameSelection)
-    FAKE_SETTING(bool, Quiet)
-    FAKE_SETTING(QString, DefaultPrinter)
-#undef FAKE_SETTING
+    Q_PROPERTY(QString ProgramName MEMBER programName)
+    Q_PROPERTY(QString Title MEMBER title)
+    Q_PROPERTY(QString FileFormat MEMBER fileFormat)
+    Q_PROPERTY(QString TargetFilename MEMBER targetFilename)
+    Q_PROPERTY(bool SelectMethod MEMBER selectMethod)
+    Q_PROPERTY(bool SkipFilenameSelection MEMBER skipFilenameSelection)
+    Q_PROPERTY(bool Quiet MEMBER quiet)
 
 public:
-    static QStringList& log() {
-        static QStringList entries;
-        return entries;
-    }
-    static inline bool exportResult = true;
+    QString programName, title, fileFormat, targetFilename;
+    bool selectMethod = false, skipFilenameSelection = false, quiet = false;
+    static inline QStringList calls;
+    static inline bool result = true;
     static inline QVariantList methods;
-    static inline QVariantList sendTo;
 
+    QString settings() const {
+        return QStringLiteral("%1|%2|%3|select=%4 skip=%5 quiet=%6")
+            .arg(programName, title, fileFormat)
+            .arg(QVariant(selectMethod).toString(), QVariant(skipFilenameSelection).toString(),
+                 QVariant(quiet).toString());
+    }
     Q_INVOKABLE bool ExportChart(QObject*, const QString& method, const QString& folder) {
-        log() << QStringLiteral("ExportChart(%1,%2)").arg(method, folder);
-        setTargetFilename(m_TargetFilename + QStringLiteral(".written"));
-        return exportResult;
+        calls << QStringLiteral("ExportChart(%1,%2) ").arg(method, folder) + settings();
+        targetFilename += QStringLiteral(".written");
+        return result;
     }
     Q_INVOKABLE bool ExportText(const QString& text, const QString& method, const QString&) {
-        log() << QStringLiteral("ExportText(%1,%2)").arg(text, method);
-        return exportResult;
+        calls << QStringLiteral("ExportText(%1,%2)").arg(text, method);
+        return result;
     }
     Q_INVOKABLE bool SendTo(const QString& file, const QString& key) {
-        log() << QStringLiteral("SendTo(%1,%2)").arg(file, key);
+        calls << QStringLiteral("SendTo(%1,%2)").arg(file, key);
         return true;
     }
     Q_INVOKABLE QVariantList ExportMethods(int type) {
-        log() << QStringLiteral("ExportMethods(%1)").arg(type);
+        calls << QStringLiteral("ExportMethods(%1)").arg(type);
         return methods;
     }
-    Q_INVOKABLE QVariantList SendToMethods() {
-        return sendTo;
-    }
-    Q_INVOKABLE QString MethodName(const QString& key) {
-        return key + QStringLiteral(" name");
-    }
+    Q_INVOKABLE QVariantList SendToMethods() { return {}; }
+    Q_INVOKABLE QString MethodName(const QString& key) { return key + QStringLiteral(" name"); }
 };
 
-QStringList settingsWritten() {
-    QStringList names;
-    for (const QString& entry : FakeEngine::log()) {
-        if (entry.contains(QLatin1Char('=')))
-            names << entry.section(QLatin1Char('='), 0, 0);
-    }
-    return names;
-}
-
-QString logged(const QString& prefix) {
-    for (const QString& entry : FakeEngine::log()) {
-        if (entry.startsWith(prefix))
-            return entry;
+QString called(const QString& prefix) {
+    for (const QString& call : FakeEngine::calls) {
+        if (call.startsWith(prefix))
+            return call;
     }
     return {};
-}
-
-QVariantList pairs(std::initializer_list<std::pair<const char*, const char*>> list) {
-    QVariantList result;
-    for (const auto& [key, name] : list)
-        result.append(QVariant(QVariantList{QLatin1String(key), QLatin1String(name)}));
-    return result;
 }
 
 } // namespace
@@ -118,103 +75,71 @@ QVariantList pairs(std::initializer_list<std::pair<const char*, const char*>> li
 class TestExportClient : public QObject {
     Q_OBJECT
 
-    void useFake() {
+private slots:
+    void init() {
+        FakeEngine::calls.clear();
+        FakeEngine::result = true;
         ComponentRegistry::instance().add(ComponentIds::exportEngine(),
                                           [] { return std::make_unique<FakeEngine>(); });
     }
-
-private slots:
-    void init() {
-        FakeEngine::log().clear();
-        FakeEngine::exportResult = true;
-        useFake();
-    }
     void cleanup() { ComponentRegistry::instance().remove(ComponentIds::exportEngine()); }
 
-    void settingsArePushedInOrderAndReset() {
+    // The engine gets the job's settings (a refused one is skipped), and the
+    // client is back at its defaults afterwards but for the file written.
+    void settingsReachTheEngineAndReset() {
         ExportEngine engine;
         engine.Title = QStringLiteral("router1");
+        engine.Paragraph = QStringLiteral("refused");
         engine.TargetFilename = QStringLiteral("router1");
         QObject chart;
         QVERIFY(engine.ExportChart(&chart, QStringLiteral("HTML")));
-        // Paragraph is refused by this engine and skipped; the rest in order.
-        QCOMPARE(settingsWritten().mid(0, 18),
-                 (QStringList{"ProgramName", "ProgramVersion", "Title", "SubTitle", "Footer",
-                              "ImageHeight", "ImageWidth", "ImageFormat", "FileFormat",
-                              "Orientation", "TargetFilename", "InitDir", "ColumnList",
-                              "SelectMethod", "SkipFieldSelection", "SkipFilenameSelection",
-                              "Quiet", "DefaultPrinter"}));
-        QCOMPARE(logged(QStringLiteral("ProgramName=")),
-                 QStringLiteral("ProgramName=Norvane Tarnvue"));
-        QCOMPARE(logged(QStringLiteral("FileFormat=")), QStringLiteral("FileFormat=HTML"));
-        QCOMPARE(logged(QStringLiteral("ImageFormat=")), QStringLiteral("ImageFormat=GIF"));
-        QCOMPARE(logged(QStringLiteral("ExportChart(")),
-                 QStringLiteral("ExportChart(HTML,%1)").arg(programDirectory()));
-        // Back at the defaults, but for the file the engine wrote.
+        QCOMPARE(FakeEngine::calls,
+                 QStringList{QStringLiteral("ExportChart(HTML,%1) Norvane Tarnvue|router1|HTML|"
+                                            "select=false skip=false quiet=false")
+                                 .arg(programDirectory())});
         QCOMPARE(engine.TargetFilename, QStringLiteral("router1.written"));
         QCOMPARE(engine.Title, QString());
-        QCOMPARE(engine.ImageFormat, QStringLiteral("GIF"));
+        QCOMPARE(engine.Paragraph, QString());
 
-        // A second export without a title goes out with an empty title.
-        FakeEngine::log().clear();
-        engine.ExportChart(&chart, QStringLiteral("PDF"));
-        QCOMPARE(logged(QStringLiteral("Title=")), QStringLiteral("Title="));
-        QCOMPARE(logged(QStringLiteral("FileFormat=")), QStringLiteral("FileFormat=PDF"));
-    }
-
-    void printUsesThePrinterMethods() {
-        ExportEngine engine;
-        QObject chart;
+        FakeEngine::calls.clear();
+        QVERIFY(engine.ExportChart(&chart, QStringLiteral("PDF")));
         engine.PrintChart(&chart, true);
-        QVERIFY(logged(QStringLiteral("ExportChart("))
-                    .startsWith(QStringLiteral("ExportChart(PREVIEW,")));
-        FakeEngine::log().clear();
         engine.PrintChart(&chart);
-        QVERIFY(logged(QStringLiteral("ExportChart("))
-                    .startsWith(QStringLiteral("ExportChart(PRINTER,")));
+        QCOMPARE(FakeEngine::calls.value(0),
+                 QStringLiteral("ExportChart(PDF,%1) Norvane Tarnvue||PDF|"
+                                "select=false skip=false quiet=false")
+                     .arg(programDirectory()));
+        QVERIFY(FakeEngine::calls.value(1).startsWith(QStringLiteral("ExportChart(PREVIEW,")));
+        QVERIFY(FakeEngine::calls.value(2).startsWith(QStringLiteral("ExportChart(PRINTER,")));
     }
 
-    void sendToMail_data() {
+    // Mail gets a web archive, a folder the page; either is written quietly
+    // into a folder of its own under the temporary location and sent from
+    // there.
+    void exportAndSend_data() {
         QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("method");
-        QTest::addColumn<QString>("fileFormat");
-        QTest::addColumn<QString>("selectMethod");
+        QTest::addColumn<QString>("call");
         QTest::newRow("MailContent") << "MailContent"
-                                     << "HTML"
-                                     << "MHTML"
-                                     << "false";
-        QTest::newRow("mailcontent in lower case") << "mailcontent"
-                                                   << "HTML"
-                                                   << "MHTML"
-                                                   << "false";
-        QTest::newRow("a MAPI mail target") << "Outlook.MAPIMail"
-                                            << "MHTML"
-                                            << "MHTML"
-                                            << "true";
+                                     << "ExportChart(HTML,";
+        QTest::newRow("mailcontent") << "mailcontent"
+                                     << "ExportChart(HTML,";
+        QTest::newRow("MAPI mail") << "Outlook.MAPIMail"
+                                   << "ExportChart(MHTML,";
         QTest::newRow("a folder") << "MyDocuments"
-                                  << "HTML"
-                                  << "HTML"
-                                  << "true";
+                                  << "ExportChart(HTML,";
     }
-    void sendToMail() {
+    void exportAndSend() {
         QFETCH(QString, key);
-        QFETCH(QString, method);
-        QFETCH(QString, fileFormat);
-        QFETCH(QString, selectMethod);
+        QFETCH(QString, call);
         ExportEngine engine;
         QObject chart;
         QVERIFY(engine.ExportAndSendChart(&chart, key));
-        QVERIFY(logged(QStringLiteral("ExportChart("))
-                    .startsWith(QStringLiteral("ExportChart(%1,").arg(method)));
-        QCOMPARE(logged(QStringLiteral("FileFormat=")), QStringLiteral("FileFormat=") + fileFormat);
-        QCOMPARE(logged(QStringLiteral("SelectMethod=")),
-                 QStringLiteral("SelectMethod=") + selectMethod);
-        QCOMPARE(logged(QStringLiteral("SkipFilenameSelection=")),
-                 QStringLiteral("SkipFilenameSelection=true"));
-        QCOMPARE(logged(QStringLiteral("Quiet=")), QStringLiteral("Quiet=true"));
-        // The file the engine wrote is what is sent, from a folder of its own
-        // under the temporary location, not the program's.
-        const QString sent = logged(QStringLiteral("SendTo("));
+        const bool mail = key.contains(QLatin1String("mail"), Qt::CaseInsensitive);
+        QVERIFY2(called(call).endsWith(QStringLiteral("|%1|select=%2 skip=true quiet=true")
+                                           .arg(mail ? "MHTML" : "HTML")
+                                           .arg(QVariant(key.contains(u'.') || !mail).toString())),
+                 qPrintable(FakeEngine::calls.join(u'\n')));
+        const QString sent = called(QStringLiteral("SendTo("));
         QVERIFY2(sent.startsWith(
                      QStringLiteral("SendTo(%1/%2").arg(QDir::tempPath(), SendFolder::prefix())) &&
                      sent.endsWith(QStringLiteral("Export.written,%1)").arg(key)),
@@ -224,24 +149,23 @@ private slots:
     }
 
     void failedExportIsNotSent() {
-        FakeEngine::exportResult = false;
+        FakeEngine::result = false;
         ExportEngine engine;
         QObject chart;
         // Quiet as a send is, its failure reaches the command.
         QVERIFY_THROWS_EXCEPTION(Error,
                                  engine.ExportAndSendChart(&chart, QStringLiteral("MailContent")));
-        QVERIFY(logged(QStringLiteral("SendTo(")).isEmpty());
+        QVERIFY(called(QStringLiteral("SendTo(")).isEmpty());
         QVERIFY(!engine.SkipFilenameSelection);
     }
 
     void textGoesOutAsText() {
         ExportEngine engine;
         engine.ExportAndSendText(QStringLiteral("hello"), QStringLiteral("Desktop"));
-        QCOMPARE(logged(QStringLiteral("ExportText(")), QStringLiteral("ExportText(hello,txt)"));
-        FakeEngine::log().clear();
         engine.FileFormat = QStringLiteral("html");
         engine.ExportAndSendText(QStringLiteral("hello"), QStringLiteral("x.MapiMail"));
-        QCOMPARE(logged(QStringLiteral("ExportText(")), QStringLiteral("ExportText(hello,MHTML)"));
+        QCOMPARE(FakeEngine::calls.filter(QStringLiteral("ExportText")),
+                 (QStringList{"ExportText(hello,txt)", "ExportText(hello,MHTML)"}));
     }
 
     void bestExportMethod_data() {
@@ -266,57 +190,41 @@ private slots:
     void bestExportMethod() {
         QFETCH(int, type);
         QFETCH(QString, key);
-        QFETCH(QString, method);
-        QCOMPARE(ExportEngine::BestExportMethod(type, key), method);
-    }
-
-    void fileNamePart() {
-        QCOMPARE(ExportEngine::FileNamePart(QStringLiteral("C:\\Program Files\\Excel.exe"), false),
-                 QStringLiteral("Excel.exe"));
-        QCOMPARE(ExportEngine::FileNamePart(QStringLiteral("/usr/bin/mail.sh"), true),
-                 QStringLiteral("mail"));
-        QCOMPARE(ExportEngine::FileNamePart(QStringLiteral("SendTo:MailContent"), false),
-                 QStringLiteral("MailContent"));
+        QTEST(ExportEngine::BestExportMethod(type, key), "method");
     }
 
     void menus() {
         QMenu menu;
         QAction* placeholder = menu.addAction(QStringLiteral("no export methods installed"));
-        placeholder->setEnabled(false);
         menu.addSeparator();
         menu.addAction(QStringLiteral("Export Data from Chart ..."));
         ExportEngine engine;
-
         // No methods: only the placeholder.
         FakeEngine::methods.clear();
         QVERIFY(engine.LoadExportsMenu(&menu, placeholder, {}, 3).empty());
         QVERIFY(placeholder->isVisible());
-        QCOMPARE(logged(QStringLiteral("ExportMethods(")), QStringLiteral("ExportMethods(3)"));
+        QCOMPARE(called(QStringLiteral("ExportMethods(")), QStringLiteral("ExportMethods(3)"));
 
-        FakeEngine::methods = pairs({{"HTML", "Web Page"}, {"PDF", "PDF Document"}});
-        const auto added = engine.LoadExportsMenu(&menu, placeholder, {}, 3);
-        QCOMPARE(added.size(), std::size_t(2));
+        FakeEngine::methods = {QVariantList{"HTML", "Web Page"}, QVariantList{"PDF", "PDF File"}};
+        QCOMPARE(engine.LoadExportsMenu(&menu, placeholder, {}, 3).size(), std::size_t(2));
         QVERIFY(!placeholder->isVisible());
         QCOMPARE(menu.actions().at(1)->text(), QStringLiteral("Web Page"));
         QCOMPARE(menu.actions().at(2)->data().toString(), QStringLiteral("PDF"));
-        QCOMPARE(menu.actions().at(2)->objectName(), QStringLiteral("Export:PDF"));
         QVERIFY(menu.actions().at(3)->isSeparator());
-        QCOMPARE(engine.MethodName(QStringLiteral("PDF")), QStringLiteral("PDF name"));
     }
 
+    // Without an engine menus and queries stay silent; a command says so
+    // once and keeps its settings.
     void missingEngine() {
         ComponentRegistry::instance().remove(ComponentIds::exportEngine());
         const test::DialogRecorderScope dialogs;
         ExportEngine engine;
         QMenu menu;
         QAction* placeholder = menu.addAction(QStringLiteral("no export methods installed"));
-        // Menus and queries stay silent.
         QVERIFY(engine.LoadExportsMenu(&menu, placeholder, {}, 3).empty());
         QVERIFY(engine.LoadSendToMenu(&menu, placeholder).empty());
         QVERIFY(engine.ExportMethods(3).isEmpty());
-        QVERIFY(placeholder->isVisible());
         QVERIFY(dialogs->messages.isEmpty());
-        // A command says so once, and keeps its settings.
         engine.Title = QStringLiteral("kept");
         QObject chart;
         QVERIFY(!engine.ExportChart(&chart, QStringLiteral("HTML")));
@@ -327,7 +235,6 @@ private slots:
         QCOMPARE(engine.Title, QStringLiteral("kept"));
         QVERIFY(!engine.ExportAndSendChart(&chart, QStringLiteral("MailContent")));
         QCOMPARE(dialogs->messages.size(), 2);
-        QVERIFY(!engine.SendTo(QStringLiteral("a"), QStringLiteral("b")).isValid());
     }
 
     void safeFileNames_data() {
@@ -351,8 +258,7 @@ private slots:
     }
     void safeFileNames() {
         QFETCH(QString, title);
-        QFETCH(QString, stem);
-        QCOMPARE(SafeFileName(title, QStringLiteral("fallback")), stem);
+        QTEST(SafeFileName(title, QStringLiteral("fallback")), "stem");
     }
 };
 
