@@ -13,6 +13,7 @@
 #include <qcustomplot.h>
 
 using namespace tarnvue;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -128,15 +129,15 @@ private slots:
         ChartControl c;
         fill(c, 6);
         c.setValue(0, 0, 9.0f);
-        c.setSeriesTableColumn(0, QStringLiteral("Minimum (ms)"), 0);
+        c.setSeriesTableColumn(0, u"Minimum (ms)"_s, 0);
         QVERIFY(c.table()->isHidden());
         c.setTableMode(TableGraphWithTable);
         QVERIFY(!c.table()->isHidden());
         QCOMPARE(c.table()->rowCount(), 4);
         QCOMPARE(c.table()->columnCount(), 5);
-        QCOMPARE(c.table()->horizontalHeaderItem(1)->text(), QStringLiteral("Minimum (ms)"));
-        QCOMPARE(c.table()->horizontalHeaderItem(3)->text(), QStringLiteral("Average"));
-        QVERIFY(c.table()->item(1, 0)->text().contains(QStringLiteral("00:15")));
+        QCOMPARE(c.table()->horizontalHeaderItem(1)->text(), u"Minimum (ms)"_s);
+        QCOMPARE(c.table()->horizontalHeaderItem(3)->text(), u"Average"_s);
+        QVERIFY(c.table()->item(1, 0)->text().contains(u"00:15"_s));
         QCOMPARE(c.table()->item(1, 3)->text(), QLocale().toString(31.0, 'f', 1));
         // A click on a heading sorts by the numbers, gaps last.
         c.table()->sortByColumn(1, Qt::DescendingOrder);
@@ -145,7 +146,7 @@ private slots:
             column << c.table()->item(row, 1)->text();
         QCOMPARE(column, (QStringList{"12", "11", "9", ""}));
         // The data export keeps a line per bucket.
-        QCOMPARE(chartDataCsv(c.model()).count(QStringLiteral("\r\n")), 7);
+        QCOMPARE(chartDataCsv(c.model()).count(u"\r\n"_s), 7);
         c.setTableMode(TableGraphOnly);
         QVERIFY(c.table()->isHidden());
         setClock(nullptr);
@@ -175,7 +176,7 @@ private slots:
         QTest::addColumn<QString>("labels"); // the count, the first two and the last
         const double day = DateValue::fromDateTime(QDate(2026, 11, 30));
         const double year = DateValue::fromDateTime(QDate(2025, 12, 6));
-        const QString dayEnds = QStringLiteral("|00:00\n30 Nov 2026|%1|00:00\n1 Dec 2026");
+        const QString dayEnds = u"|00:00\n30 Nov 2026|%1|00:00\n1 Dec 2026"_s;
         QTest::newRow("day, 600 px") << 15 << 96 << day << 600 << "7" + dayEnds.arg("04:00");
         QTest::newRow("day, 1600 px") << 15 << 96 << day << 1600 << "13" + dayEnds.arg("02:00");
         QTest::newRow("week, 600 px")
@@ -214,13 +215,13 @@ private slots:
         fill(c, 12);
         QTemporaryDir dir;
         c.setImageSize(300, 150);
-        c.setJpegFileName(dir.filePath(QStringLiteral("action.jpg")));
+        c.setJpegFileName(dir.filePath(u"action.jpg"_s));
         QVERIFY(c.action(ChartControl::ActionWriteJpeg));
-        const QImageReader jpeg(dir.filePath(QStringLiteral("action.jpg")));
+        const QImageReader jpeg(dir.filePath(u"action.jpg"_s));
         QCOMPARE(jpeg.format(), QByteArray("jpeg"));
         QCOMPARE(jpeg.size(), QSize(300, 150));
-        QVERIFY(!c.bitmapToFile(640, 480, dir.filePath(QStringLiteral("no/such/dir/a.png"))));
-        QVERIFY(!c.bitmapToFile(0, 480, dir.filePath(QStringLiteral("a.png"))));
+        QVERIFY(!c.bitmapToFile(640, 480, dir.filePath(u"no/such/dir/a.png"_s)));
+        QVERIFY(!c.bitmapToFile(0, 480, dir.filePath(u"a.png"_s)));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"action.jpg"});
     }
 
@@ -231,7 +232,7 @@ private slots:
         c.setVisiblePointCount(10);
         c.setFirstVisiblePoint(5);
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("a.nvc"));
+        const QString path = dir.filePath(u"a.nvc"_s);
         QString error;
         QVERIFY2(c.saveChart(path, &error), qPrintable(error));
         ChartControl other;
@@ -241,11 +242,11 @@ private slots:
         QCOMPARE(other.plot()->xAxis->range().lower, 3.5);
 
         // A file that is not a chart leaves the chart as it was.
-        QFile junk(dir.filePath(QStringLiteral("junk.nvc")));
+        QFile junk(dir.filePath(u"junk.nvc"_s));
         QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("not a chart") > 0);
         junk.close();
         QVERIFY(!other.loadChart(junk.fileName(), &error));
-        QCOMPARE(error, QStringLiteral("The file is not a Tarnvue chart file."));
+        QCOMPARE(error, u"The file is not a Tarnvue chart file."_s);
         QVERIFY(other.model() == c.model());
     }
 
@@ -268,7 +269,7 @@ private slots:
         c.setLeftAxisScale(true, 0, 50);
         Annotation line = c.annotation(0);
         line.value = value;
-        line.text = QStringLiteral("Overall Average Response Time is 1234.5 ms");
+        line.text = u"Overall Average Response Time is 1234.5 ms"_s;
         c.setAnnotation(0, line);
         c.setFontSize(FontLarge);
         c.resize(width, 300);

@@ -9,6 +9,7 @@
 #include <random>
 
 using namespace tarnvue;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -22,10 +23,10 @@ ChartModel labelled(const QStringList& labels, int points = 0) {
 
 // The significant digits of a decimal text ("0.0120" has two, "4000" one).
 qsizetype significantDigits(QString text) {
-    text.remove(QLatin1Char('-')).remove(QLatin1Char('.'));
-    while (text.startsWith(QLatin1Char('0')))
+    text.remove(u'-').remove(u'.');
+    while (text.startsWith(u'0'))
         text.remove(0, 1);
-    while (text.endsWith(QLatin1Char('0')))
+    while (text.endsWith(u'0'))
         text.chop(1);
     return text.size();
 }
@@ -108,7 +109,7 @@ private slots:
         QFETCH(int, point);
         QFETCH(QString, expected);
         ChartModel model = test::chartOf({QList<float>(point + 1, 12.5f)}, minutes, first);
-        const QStringList lines = chartDataCsv(model).split(QLatin1String("\r\n"));
+        const QStringList lines = chartDataCsv(model).split("\r\n"_L1);
         QCOMPARE(lines.size(), point + 3); // header, points, nothing after the last CR LF
         QCOMPARE(lines[point + 1], expected + ",12.5");
     }
@@ -118,7 +119,7 @@ private slots:
         ChartModel model =
             test::chartOf({{1.5f, -1.0f, 0.1f}, {-1.0000001f, 100.0f, -1.0f}}, 30,
                           DateValue::fromDateTime(QDate(2024, 12, 31), QTime(23, 0)));
-        model.series[0].label = QStringLiteral("Min, ms");
+        model.series[0].label = u"Min, ms"_s;
         QCOMPARE(chartDataCsv(model), QStringLiteral("Time,\"Min, ms\",Maximum\r\n"
                                                      "2024-12-31 23:00,1.5,-1.0000001\r\n"
                                                      "2024-12-31 23:30,,100\r\n"
@@ -142,7 +143,7 @@ private slots:
                           DateValue::fromDateTime(QDate(2024, 3, 9), QTime(8, 5)));
         QLocale::setDefault(locale);
         QCOMPARE(chartDataCsv(model),
-                 QStringLiteral("Time,Minimum,Maximum\r\n2024-03-09 08:05,65535.5,1234567\r\n"));
+                 u"Time,Minimum,Maximum\r\n2024-03-09 08:05,65535.5,1234567\r\n"_s);
     }
 
     // Fixed notation with the fewest digits that read back exactly; an empty
@@ -168,7 +169,7 @@ private slots:
         const QString text = tarnvue::shortestFloatText(value);
         if (!expected.isEmpty())
             QCOMPARE(text, expected);
-        QVERIFY(!text.contains(QLatin1Char('e')) && text.size() < 50);
+        QVERIFY(!text.contains(u'e') && text.size() < 50);
         QCOMPARE(std::strtof(text.toLatin1().constData(), nullptr), value);
     }
 
@@ -189,7 +190,7 @@ private slots:
             const QString text = tarnvue::shortestFloatText(value);
             const QByteArray message =
                 QByteArray::number(value, 'g', 9) + " gave " + text.toLatin1();
-            QVERIFY2(!text.contains(QLatin1Char('e')), message);
+            QVERIFY2(!text.contains(u'e'), message);
             QVERIFY2(std::strtof(text.toLatin1().constData(), nullptr) == value, message);
             QVERIFY2(significantDigits(text) == fewestDigits(value), message);
         }

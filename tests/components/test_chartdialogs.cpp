@@ -28,6 +28,7 @@
 #include <qcustomplot.h>
 
 using namespace tarnvue;
+using namespace Qt::StringLiterals;
 
 using ModelEdit = std::function<void(ChartModel&)>;
 Q_DECLARE_METATYPE(ModelEdit)
@@ -37,8 +38,8 @@ namespace {
 // A day of hourly buckets for one node, with an outage shaded.
 void fillChart(ChartControl& control) {
     ChartModel model = test::chartOf(test::sampleValues(24), 60, 46328.0);
-    model.mainTitle = QStringLiteral("router5: uplink");
-    model.series[2].label = QStringLiteral("Mittel \"ø\"");
+    model.mainTitle = u"router5: uplink"_s;
+    model.series[2].label = u"Mittel \"ø\""_s;
     model.showAnnotations = false;
     model.shading = {{ShadedStretch::Outage, 46328.25, 46328.3, false, 4320, 72}};
     control.setModel(model);
@@ -88,8 +89,7 @@ QStringList drawing(ChartControl& control) {
         shown << text->text() + QString::number(text->font().pointSizeF());
     for (int g = 0; g < plot->graphCount(); ++g) {
         const QPen pen = plot->graph(g)->pen();
-        shown << QStringLiteral("graph %1 %2 %3 %4 %5 %6")
-                     .arg(g)
+        shown << u"graph %1 %2 %3 %4 %5 %6"_s.arg(g)
                      .arg(plot->graph(g)->visible())
                      .arg(pen.color().name())
                      .arg(pen.widthF())
@@ -99,8 +99,7 @@ QStringList drawing(ChartControl& control) {
     int items = 0;
     for (int i = 0; i < plot->itemCount(); ++i)
         items += plot->item(i)->visible() ? 1 : 0;
-    shown << QStringLiteral("legend %1 grid %2 table %3 items %4 left %5")
-                 .arg(plot->legend->visible())
+    shown << u"legend %1 grid %2 table %3 items %4 left %5"_s.arg(plot->legend->visible())
                  .arg(plot->yAxis->grid()->visible())
                  .arg(control.table()->isVisibleTo(&control))
                  .arg(items)
@@ -109,18 +108,18 @@ QStringList drawing(ChartControl& control) {
 }
 
 void cancel(ChartCustomizeDialog& dialog, const QString& how) {
-    if (how == QLatin1String("reject"))
+    if (how == "reject"_L1)
         dialog.reject();
-    else if (how == QLatin1String("Cancel"))
-        find<QPushButton>(dialog, QStringLiteral("cancelButton"))->click();
-    else if (how == QLatin1String("Escape"))
+    else if (how == "Cancel"_L1)
+        find<QPushButton>(dialog, u"cancelButton"_s)->click();
+    else if (how == "Escape"_L1)
         QTest::keyClick(&dialog, Qt::Key_Escape);
     else
         dialog.close();
 }
 
 QChar accessKey(QString text) {
-    text.replace(QLatin1String("&&"), QString());
+    text.replace("&&"_L1, QString());
     const qsizetype at = text.indexOf(u'&');
     return at >= 0 && at + 1 < text.size() ? text[at + 1].toLower() : QChar();
 }
@@ -260,7 +259,7 @@ private slots:
         ChartCustomizeDialog kept(control);
         kept.show();
         putAll(kept, settings);
-        find<QPushButton>(kept, QStringLiteral("okButton"))->click();
+        find<QPushButton>(kept, u"okButton"_s)->click();
         QCOMPARE(kept.result(), int(QDialog::Accepted));
         QCOMPARE(control.model(), expected);
         QCOMPARE(drawing(control), changedDrawing);
@@ -272,10 +271,10 @@ private slots:
         const QColor before = control.seriesColor(2);
         ChartCustomizeDialog dialog(control);
         dialog.show();
-        auto* swatch = find<QToolButton>(dialog, QStringLiteral("seriesColor2"));
+        auto* swatch = find<QToolButton>(dialog, u"seriesColor2"_s);
         // A chooser closed with Cancel changes nothing.
         swatch->click();
-        auto* chooser = find<QColorDialog>(dialog, QStringLiteral("seriesColorDialog"));
+        auto* chooser = find<QColorDialog>(dialog, u"seriesColorDialog"_s);
         QCOMPARE(chooser->currentColor(), before);
         chooser->setCurrentColor(QColor(0x12, 0x34, 0x56));
         chooser->reject();
@@ -283,13 +282,13 @@ private slots:
 
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         swatch->click();
-        chooser = find<QColorDialog>(dialog, QStringLiteral("seriesColorDialog"));
+        chooser = find<QColorDialog>(dialog, u"seriesColorDialog"_s);
         chooser->setCurrentColor(QColor(0x12, 0x34, 0x56));
         chooser->accept();
         QCOMPARE(control.seriesColor(2), QColor(0x12, 0x34, 0x56));
         QCoreApplication::processEvents();
         QCOMPARE(control.plot()->graph(2)->pen().color(), QColor(0x12, 0x34, 0x56));
-        QCOMPARE(swatch->toolTip(), QStringLiteral("#123456"));
+        QCOMPARE(swatch->toolTip(), u"#123456"_s);
         dialog.reject();
         QCOMPARE(control.seriesColor(2), before);
     }
@@ -299,14 +298,14 @@ private slots:
         fillChart(control);
         ChartCustomizeDialog dialog(control);
         dialog.show();
-        auto* maximum = find<QDoubleSpinBox>(dialog, QStringLiteral("leftMaximum"));
-        auto* hint = find<QLabel>(dialog, QStringLiteral("leftScaleHint"));
-        auto* ok = find<QPushButton>(dialog, QStringLiteral("okButton"));
+        auto* maximum = find<QDoubleSpinBox>(dialog, u"leftMaximum"_s);
+        auto* hint = find<QLabel>(dialog, u"leftScaleHint"_s);
+        auto* ok = find<QPushButton>(dialog, u"okButton"_s);
         const double automatic = control.leftAxisMaximum();
         // A fixed scale starts from the scale drawn now.
         QCOMPARE(maximum->value(), control.leftAxisMaximum());
-        find<QRadioButton>(dialog, QStringLiteral("leftScaleFixed"))->setChecked(true);
-        find<QDoubleSpinBox>(dialog, QStringLiteral("leftMinimum"))->setValue(10);
+        find<QRadioButton>(dialog, u"leftScaleFixed"_s)->setChecked(true);
+        find<QDoubleSpinBox>(dialog, u"leftMinimum"_s)->setValue(10);
         maximum->setValue(250);
         QCOMPARE(control.leftAxisMaximum(), 250.0);
         // An upside-down or empty scale never reaches the chart, and OK waits.
@@ -320,7 +319,7 @@ private slots:
         QCOMPARE(control.model().leftMax, 300.0);
         // Back to automatic: whatever the limits say, OK is fine again.
         maximum->setValue(1);
-        find<QRadioButton>(dialog, QStringLiteral("leftScaleAutomatic"))->setChecked(true);
+        find<QRadioButton>(dialog, u"leftScaleAutomatic"_s)->setChecked(true);
         QVERIFY(hint->isHidden() && ok->isEnabled() && !maximum->isEnabled());
         QVERIFY(!control.model().leftManual);
         QCOMPARE(control.leftAxisMaximum(), automatic);
@@ -332,7 +331,7 @@ private slots:
         ChartModel expected = control.model();
         ChartCustomizeDialog dialog(control);
         dialog.show();
-        find<QLineEdit>(dialog, QStringLiteral("mainTitle"))->setText(QStringLiteral("changed"));
+        find<QLineEdit>(dialog, u"mainTitle"_s)->setText(u"changed"_s);
         // A refresh hands over a new value while the dialog is open.
         control.setValue(1, 3, 999.0f);
         control.action(ChartControl::ActionRebuild);
@@ -343,12 +342,12 @@ private slots:
 
     void customizeWithoutSeries() {
         ChartControl control;
-        control.setMainTitle(QStringLiteral("empty"));
+        control.setMainTitle(u"empty"_s);
         ChartCustomizeDialog dialog(control);
-        QVERIFY(!dialog.findChild<QCheckBox*>(QStringLiteral("seriesVisible0")));
-        find<QLineEdit>(dialog, QStringLiteral("mainTitle"))->setText(QStringLiteral("x"));
+        QVERIFY(!dialog.findChild<QCheckBox*>(u"seriesVisible0"_s));
+        find<QLineEdit>(dialog, u"mainTitle"_s)->setText(u"x"_s);
         dialog.reject();
-        QCOMPARE(control.mainTitle(), QStringLiteral("empty"));
+        QCOMPARE(control.mainTitle(), u"empty"_s);
     }
 
     void keyboardAccess() {
@@ -363,8 +362,7 @@ private slots:
         for (int i = 0; i < tabs->count(); ++i)
             checkAccessKeys(*tabs->widget(i), tabKeys);
         // Series rows are reached by their number.
-        QCOMPARE(find<QCheckBox>(customize, QStringLiteral("seriesVisible2"))->text(),
-                 QStringLiteral("&3 Mittel \"ø\""));
+        QCOMPARE(find<QCheckBox>(customize, u"seriesVisible2"_s)->text(), u"&3 Mittel \"ø\""_s);
         checkAccessKeys(ChartExportDialog(control), {});
     }
 
@@ -374,29 +372,28 @@ private slots:
         ChartControl control;
         fillChart(control);
         // A chart that is not on screen gets the usual size, one on screen its own.
-        QCOMPARE(find<QSpinBox>(ChartExportDialog(control), QStringLiteral("imageWidth"))->value(),
-                 1200);
+        QCOMPARE(find<QSpinBox>(ChartExportDialog(control), u"imageWidth"_s)->value(), 1200);
         control.resize(900, 600);
         control.show();
         ChartExportDialog dialog(control);
-        auto* format = find<QComboBox>(dialog, QStringLiteral("format"));
-        auto* width = find<QSpinBox>(dialog, QStringLiteral("imageWidth"));
-        auto* toClipboard = find<QRadioButton>(dialog, QStringLiteral("toClipboard"));
-        auto* button = find<QPushButton>(dialog, QStringLiteral("exportButton"));
+        auto* format = find<QComboBox>(dialog, u"format"_s);
+        auto* width = find<QSpinBox>(dialog, u"imageWidth"_s);
+        auto* toClipboard = find<QRadioButton>(dialog, u"toClipboard"_s);
+        auto* button = find<QPushButton>(dialog, u"exportButton"_s);
         QCOMPARE(width->value(), 900);
-        QCOMPARE(find<QSpinBox>(dialog, QStringLiteral("imageHeight"))->value(), 600);
+        QCOMPARE(find<QSpinBox>(dialog, u"imageHeight"_s)->value(), 600);
         // Data has no size.
-        format->setCurrentIndex(formatIndex(QStringLiteral("CSV data")));
+        format->setCurrentIndex(formatIndex(u"CSV data"_s));
         QVERIFY(!width->isEnabled());
-        format->setCurrentIndex(formatIndex(QStringLiteral("SVG drawing")));
+        format->setCurrentIndex(formatIndex(u"SVG drawing"_s));
         QVERIFY(width->isEnabled());
         // A PDF only goes to a file.
         toClipboard->setChecked(true);
-        QCOMPARE(button->text(), QStringLiteral("Co&py"));
-        format->setCurrentIndex(formatIndex(QStringLiteral("PDF document")));
+        QCOMPARE(button->text(), u"Co&py"_s);
+        format->setCurrentIndex(formatIndex(u"PDF document"_s));
         QVERIFY(!toClipboard->isEnabled());
         QCOMPARE(dialog.destination(), ExportDestination::File);
-        QCOMPARE(button->text(), QStringLiteral("&Export..."));
+        QCOMPARE(button->text(), u"&Export..."_s);
     }
 
     // The format, size and destination chosen are what comes out.
@@ -425,7 +422,7 @@ private slots:
         QFETCH(QByteArray, readAs);
         const QTemporaryDir dir;
         const ExportFormat& chosen = exportFormats()[formatIndex(format)];
-        const QString path = dir.filePath(QStringLiteral("chart.") + chosen.extension());
+        const QString path = dir.filePath(u"chart."_s + chosen.extension());
         ChartControl control;
         fillChart(control);
         const test::DialogRecorderScope rec;
@@ -433,19 +430,19 @@ private slots:
         QGuiApplication::clipboard()->clear();
 
         ChartExportDialog dialog(control);
-        find<QComboBox>(dialog, QStringLiteral("format"))->setCurrentIndex(formatIndex(format));
-        find<QRadioButton>(dialog, QStringLiteral("toClipboard"))->setChecked(clipboard);
+        find<QComboBox>(dialog, u"format"_s)->setCurrentIndex(formatIndex(format));
+        find<QRadioButton>(dialog, u"toClipboard"_s)->setChecked(clipboard);
         if (size.isValid()) {
-            find<QSpinBox>(dialog, QStringLiteral("imageWidth"))->setValue(size.width());
-            find<QSpinBox>(dialog, QStringLiteral("imageHeight"))->setValue(size.height());
+            find<QSpinBox>(dialog, u"imageWidth"_s)->setValue(size.width());
+            find<QSpinBox>(dialog, u"imageHeight"_s)->setValue(size.height());
         }
         QVERIFY(dialog.exportNow());
         QVERIFY2(rec->messages.isEmpty(), qPrintable(rec->texts().join(u'|')));
         QCOMPARE(rec->fileRequests.size(), clipboard ? 0 : 1);
         if (!clipboard) {
             const FileDialogRequest& request = rec->fileRequests[0];
-            QCOMPARE(request.title, QStringLiteral("Export Chart"));
-            QCOMPARE(request.fileName, QStringLiteral("router5__uplink.") + chosen.extension());
+            QCOMPARE(request.title, u"Export Chart"_s);
+            QCOMPARE(request.fileName, u"router5__uplink."_s + chosen.extension());
             QCOMPARE(request.filters, QStringList{chosen.filter()});
             QCOMPARE(request.defaultSuffix, chosen.extension());
         }
@@ -453,11 +450,11 @@ private slots:
         const QString text =
             readAs == "tsv" ? chartDataTsv(control.model()) : chartDataCsv(control.model());
         if (readAs == "csv" || readAs == "tsv") {
-            QVERIFY(text.contains(QStringLiteral("ø")));
+            QVERIFY(text.contains(u"ø"_s));
             QCOMPARE(clipboard ? copied->text().toUtf8() : readAll(path), text.toUtf8());
         } else if (readAs == "svg") {
-            QVERIFY((clipboard ? copied->data(QStringLiteral("image/svg+xml")) : readAll(path))
-                        .contains("<svg"));
+            QVERIFY(
+                (clipboard ? copied->data(u"image/svg+xml"_s) : readAll(path)).contains("<svg"));
         } else if (readAs == "pdf") {
             QVERIFY(readAll(path).startsWith("%PDF"));
         } else if (clipboard) {
@@ -483,20 +480,20 @@ private slots:
         QFETCH(QString, name);
         const QTemporaryDir dir;
         const QString path = dir.filePath(name);
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("taken.csv")));
+        QVERIFY(QDir(dir.path()).mkdir(u"taken.csv"_s));
         ChartControl control;
         fillChart(control);
         const test::DialogRecorderScope rec;
         rec->fileAnswers.push_back(path);
         ChartExportDialog dialog(control);
         dialog.show();
-        find<QComboBox>(dialog, QStringLiteral("format"))->setCurrentIndex(formatIndex(format));
-        find<QPushButton>(dialog, QStringLiteral("exportButton"))->click();
+        find<QComboBox>(dialog, u"format"_s)->setCurrentIndex(formatIndex(format));
+        find<QPushButton>(dialog, u"exportButton"_s)->click();
         // The dialog stays for another try, and the message says why.
         QVERIFY(dialog.isVisible());
         QCOMPARE(rec->messages.size(), 1);
         const QString start =
-            QStringLiteral("Cannot export the chart to ") + QDir::toNativeSeparators(path) + "\r\n";
+            u"Cannot export the chart to "_s + QDir::toNativeSeparators(path) + "\r\n";
         QVERIFY2(rec->messages[0].text.startsWith(start), qPrintable(rec->messages[0].text));
         QVERIFY(rec->messages[0].text.size() > start.size());
         QCOMPARE(rec->messages[0].icon, MessageIcon::Exclamation);
@@ -510,20 +507,19 @@ private slots:
         ChartControl control;
         fillChart(control);
         const test::DialogRecorderScope rec;
-        rec->fileAnswers = {QString(), dir.filePath(QStringLiteral("chart.png"))};
-        QGuiApplication::clipboard()->setText(QStringLiteral("untouched"));
+        rec->fileAnswers = {QString(), dir.filePath(u"chart.png"_s)};
+        QGuiApplication::clipboard()->setText(u"untouched"_s);
         ChartExportDialog dialog(control);
         dialog.show();
-        auto* button = find<QPushButton>(dialog, QStringLiteral("exportButton"));
+        auto* button = find<QPushButton>(dialog, u"exportButton"_s);
         button->click();
         QVERIFY(dialog.isVisible());
         QVERIFY(QDir(dir.path()).isEmpty() && rec->messages.isEmpty());
-        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("untouched"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"untouched"_s);
         button->click();
         QVERIFY(!dialog.isVisible());
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(QImageReader(dir.filePath(QStringLiteral("chart.png"))).format(),
-                 QByteArray("png"));
+        QCOMPARE(QImageReader(dir.filePath(u"chart.png"_s)).format(), QByteArray("png"));
     }
 
     void withFormatSuffix_data() {
@@ -562,19 +558,19 @@ private slots:
     // so replacing a file of that name is asked here.
     void addedSuffixAsksBeforeReplacing() {
         const QTemporaryDir dir;
-        const QString png = dir.filePath(QStringLiteral("report.png"));
+        const QString png = dir.filePath(u"report.png"_s);
         ChartControl control;
         fillChart(control);
         const test::DialogRecorderScope rec;
         ChartExportDialog dialog(control);
-        rec->fileAnswers.push_back(dir.filePath(QStringLiteral("report")));
+        rec->fileAnswers.push_back(dir.filePath(u"report"_s));
         QVERIFY(dialog.exportNow());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"report.png"});
 
         QFile old(png);
         QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
         old.close();
-        rec->fileAnswers.push_back(dir.filePath(QStringLiteral("report")));
+        rec->fileAnswers.push_back(dir.filePath(u"report"_s));
         rec->replies.push_back(MessageReply::No);
         QVERIFY(!dialog.exportNow());
         QCOMPARE(rec->messages.size(), 1);
@@ -582,7 +578,7 @@ private slots:
         QVERIFY(rec->messages[0].text.startsWith(QDir::toNativeSeparators(png)));
         QCOMPARE(readAll(png), QByteArray("old"));
 
-        rec->fileAnswers.push_back(dir.filePath(QStringLiteral("report")));
+        rec->fileAnswers.push_back(dir.filePath(u"report"_s));
         rec->replies.push_back(MessageReply::Yes);
         QVERIFY(dialog.exportNow());
         QCOMPARE(QImageReader(png).format(), QByteArray("png"));

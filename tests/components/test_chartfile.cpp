@@ -16,6 +16,7 @@
 #include <random>
 
 using namespace tarnvue;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -135,30 +136,26 @@ ChartModel richModel() {
     }
     m.series[1].visible = false;
     m.series[3].plotStyle = PlotStyle::Steps;
-    m.series[3].heading = QStringLiteral("Loss (%)");
+    m.series[3].heading = u"Loss (%)"_s;
     m.series[3].decimals = 0;
     m.plotStyle = PlotStyle::Bars;
-    m.mainTitle = QStringLiteral("||router1");
+    m.mainTitle = u"||router1"_s;
     m.subTitle.clear();
-    m.xAxisLabel = QStringLiteral("x, \"axis\"\r\nsecond line");
-    m.footer = QStringLiteral("Tarnvue 1.0 – ünïcode");
-    m.leftLabel = QStringLiteral("ms");
+    m.xAxisLabel = u"x, \"axis\"\r\nsecond line"_s;
+    m.footer = u"Tarnvue 1.0 – ünïcode"_s;
+    m.leftLabel = u"ms"_s;
     m.leftColor = QColor::fromCmyk(10, 20, 30, 40, 50);
     m.leftManual = true;
     m.leftMin = -0.0;
     m.leftMax = 0.1;
-    m.rightLabel = QStringLiteral("%");
+    m.rightLabel = u"%"_s;
     m.rightColor = QColor::fromRgbF(1.5f, -0.25f, 0.5f); // extended range
-    m.rightTickFormat = QStringLiteral("||%");
+    m.rightTickFormat = u"||%"_s;
     m.rightMin = 5e-324;
-    m.annotations[0] = {true,
-                        12.345678901234567,
-                        0,
-                        QColor::fromHsl(120, 50, 60, 70),
-                        LineType::Dash,
-                        QStringLiteral("|lAverage 12.3 ms")};
+    m.annotations[0] = {true,           12.345678901234567,    0, QColor::fromHsl(120, 50, 60, 70),
+                        LineType::Dash, u"|lAverage 12.3 ms"_s};
     m.annotations[1] = {
-        true, 1e-300, 1, QColor(Qt::transparent), LineType::DashDot, QStringLiteral("Loss, \"%\"")};
+        true, 1e-300, 1, QColor(Qt::transparent), LineType::DashDot, u"Loss, \"%\""_s};
     m.fontSize = FontSmall;
     m.tableMode = TableGraphWithTable;
     m.gridLines = false;
@@ -174,7 +171,7 @@ ChartModel shadedModel() {
                  {ShadedStretch::NoData, 46000.5, 46000.75, false, 21600, 0},
                  {ShadedStretch::Outage, 46001.1, 46001.1 + 1.0 / 3, true, 28800, 480}};
     m.showShading = false;
-    m.availability = QStringLiteral("97.250 %");
+    m.availability = u"97.250 %"_s;
     return m;
 }
 
@@ -224,11 +221,11 @@ QByteArray encodedWith(const std::function<void(ChartModel&)>& change) {
 }
 
 QString damaged(const QString& why) {
-    return QStringLiteral("The chart file is damaged: ") + why + QLatin1Char('.');
+    return u"The chart file is damaged: "_s + why + u'.';
 }
 
 QString invalid(const QString& why) {
-    return QStringLiteral("The chart file holds an invalid chart: ") + why + QLatin1Char('.');
+    return u"The chart file holds an invalid chart: "_s + why + u'.';
 }
 
 } // namespace
@@ -256,7 +253,7 @@ private slots:
         compareExactly(*decoded, model);
 
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("chart.nvc"));
+        const QString path = dir.filePath(u"chart.nvc"_s);
         QVERIFY(saveChartFile(shadedModel(), path, nullptr));
         QVERIFY2(saveChartFile(model, path, &error), qPrintable(error));
         const std::optional<ChartModel> loaded = loadChartFile(path, &error);
@@ -277,7 +274,7 @@ private slots:
         QCOMPARE(sections[1].payload.left(8), le32Bytes(4) + le32Bytes(96));
         const QJsonObject config = QJsonDocument::fromJson(sections[0].payload).object();
         QCOMPARE(sections[0].tag, QByteArray("CONF"));
-        QCOMPARE(config.value(QLatin1String("leftMin")).toString(), QStringLiteral("-0"));
+        QCOMPARE(config.value("leftMin"_L1).toString(), u"-0"_s);
     }
 
     void readerAccepts_data() {
@@ -297,9 +294,9 @@ private slots:
         QTest::newRow("colour in capitals")
             << withSetting(file, "leftColor", "#FF0A141E") << opaque;
         ChartModel longFooter = rich;
-        longFooter.footer = QString(4095, QLatin1Char('f')) + QChar(0x2026);
+        longFooter.footer = QString(4095, u'f') + QChar(0x2026);
         QTest::newRow("huge footer is cut")
-            << withSetting(file, "footer", QString(5000000, QLatin1Char('f'))) << longFooter;
+            << withSetting(file, "footer", QString(5000000, u'f')) << longFooter;
         QTest::newRow("file from before shading")
             << withSections(encodeChartFile(shadedModel()),
                             [](QList<Section>& s) { s.removeLast(); })
@@ -314,15 +311,15 @@ private slots:
         }
         earlier.minutesPerPoint = 1439;
         QTest::newRow("file from before series styles") << withConfig(file, [](QJsonObject& c) {
-            QJsonArray series = c.value(QLatin1String("series")).toArray();
+            QJsonArray series = c.value("series"_L1).toArray();
             for (QJsonValueRef entry : series) {
                 QJsonObject style = entry.toObject();
                 for (const char* key : {"plotStyle", "heading", "decimals"})
                     style.remove(QLatin1String(key));
                 entry = style;
             }
-            c.insert(QLatin1String("series"), series);
-            c.insert(QLatin1String("minutesPerPoint"), 1439);
+            c.insert("series"_L1, series);
+            c.insert("minutesPerPoint"_L1, 1439);
         }) << earlier;
     }
     void readerAccepts() {
@@ -346,26 +343,25 @@ private slots:
             return bytes;
         };
         const auto cut = [&](qsizetype at) {
-            return QStringLiteral("The chart file is incomplete: it ends after %1 of its %2 bytes.")
-                .arg(at)
-                .arg(size);
+            return u"The chart file is incomplete: it ends after %1 of its %2 bytes."_s.arg(at).arg(
+                size);
         };
         const QString newer =
             QStringLiteral("The chart file was written by a newer version of "
                            "Tarnvue (file format 2; this version reads format 1).");
         const QString checksum = damaged("its contents do not match their checksum");
-        const QString notChart = QStringLiteral("The file is not a Tarnvue chart file.");
+        const QString notChart = u"The file is not a Tarnvue chart file."_s;
         const auto series = [](QJsonObject& c) {
-            QJsonArray list = c.value(QLatin1String("series")).toArray();
+            QJsonArray list = c.value("series"_L1).toArray();
             list.append(list[0]);
-            c.insert(QLatin1String("series"), list);
+            c.insert("series"_L1, list);
         };
         const auto unlabelled = [](QJsonObject& c) {
-            QJsonArray list = c.value(QLatin1String("series")).toArray();
+            QJsonArray list = c.value("series"_L1).toArray();
             QJsonObject first = list[0].toObject();
-            first.remove(QLatin1String("label"));
+            first.remove("label"_L1);
             list[0] = first;
-            c.insert(QLatin1String("series"), list);
+            c.insert("series"_L1, list);
         };
         const auto hsv =
             QJsonObject{{"model", int(QColor::Hsv)}, {"fields", QJsonArray{65535, 40000, 0, 0, 0}}};
@@ -386,8 +382,7 @@ private slots:
         QTest::newRow("cut before the last byte") << file.chopped(1) << cut(size - 1);
         QTest::newRow("a byte more")
             << file + 'x'
-            << damaged(
-                   QStringLiteral("it is %1 bytes long but should be %2").arg(size + 1).arg(size));
+            << damaged(u"it is %1 bytes long but should be %2"_s.arg(size + 1).arg(size));
         QTest::newRow("flipped configuration byte") << flipped(40) << checksum;
         QTest::newRow("newer version") << assemble(2, sectionsOf(file)) << newer;
         QTest::newRow("newer version, own checksum") << [&] {
@@ -579,9 +574,8 @@ private slots:
                     decodeChartFile(encodeChartFile(*decoded), nullptr);
                 QVERIFY2(again && *again == *decoded, context.constData());
             } else {
-                QVERIFY2(error.endsWith(QLatin1Char('.')), context.constData());
-                if (resealed && !error.contains(QLatin1String("checksum")) &&
-                    !error.contains(QLatin1String("incomplete")))
+                QVERIFY2(error.endsWith(u'.'), context.constData());
+                if (resealed && !error.contains("checksum"_L1) && !error.contains("incomplete"_L1))
                     ++parsedAndRefused;
             }
         }
@@ -600,7 +594,7 @@ private slots:
         // The temporary copy beside the file gets a longer name than the
         // file system allows, which stops root as well as anyone.
         QTest::newRow("no room for the temporary copy's name")
-            << QString(250, QLatin1Char('n')) + ".nvc" << true << "cannot be written";
+            << QString(250, u'n') + ".nvc" << true << "cannot be written";
         QTest::newRow("chart breaks the rules") << "chart.nvc" << false
                                                 << "The chart cannot be saved: the font size 7 is "
                                                    "not 0, 1 or 2.";
@@ -611,13 +605,13 @@ private slots:
         QFETCH(bool, validChart);
         QFETCH(QString, reason);
         QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+        QVERIFY(QDir(dir.path()).mkdir(u"folder"_s));
         const QString path = dir.filePath(name);
-        const bool existing = !name.contains(QLatin1Char('/')) && name != QLatin1String("folder");
+        const bool existing = !name.contains(u'/') && name != "folder"_L1;
         const QByteArray before = existing ? encodeChartFile(richModel()) : QByteArray();
         if (existing) {
-            const bool link = name.startsWith(QLatin1String("link"));
-            QFile file(link ? dir.filePath(QStringLiteral("target.nvc")) : path);
+            const bool link = name.startsWith("link"_L1);
+            QFile file(link ? dir.filePath(u"target.nvc"_s) : path);
             QVERIFY(file.open(QIODevice::WriteOnly));
             QCOMPARE(file.write(before), before.size());
             if (link)
@@ -657,9 +651,9 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, description);
         QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+        QVERIFY(QDir(dir.path()).mkdir(u"folder"_s));
         // A sparse file: its size is over the limit, its blocks are not.
-        QFile huge(dir.filePath(QStringLiteral("huge.nvc")));
+        QFile huge(dir.filePath(u"huge.nvc"_s));
         QVERIFY(huge.open(QIODevice::WriteOnly) && huge.write(encodeChartFile(richModel())) > 0);
         QVERIFY(huge.resize(ChartFileMaxBytes + 1));
 

@@ -16,6 +16,7 @@
 #include <memory>
 
 using namespace tarnvue;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -72,7 +73,7 @@ struct MimePart {
 // The parts of a multipart message, by the boundary its Content-Type names.
 QList<MimePart> mimeParts(const QByteArray& message) {
     const QByteArray header = message.left(message.indexOf("\r\n\r\n")).replace("\r\n\t", " ");
-    const QRegularExpression boundaryIn(QStringLiteral("boundary=\"([^\"]+)\""));
+    const QRegularExpression boundaryIn(u"boundary=\"([^\"]+)\""_s);
     const QByteArray delimiter =
         "\r\n--" + boundaryIn.match(QString::fromLatin1(header)).captured(1).toLatin1();
     QList<MimePart> parts;
@@ -109,7 +110,7 @@ QString subjectOf(const QByteArray& message) {
         const bool mailSafe = std::all_of(line.cbegin(), line.cend(),
                                           [](char c) { return c == '\t' || (c >= 32 && c < 127); });
         if (line.size() > 78 || !mailSafe)
-            return QStringLiteral("bad line: ") + QString::fromUtf8(line);
+            return u"bad line: "_s + QString::fromUtf8(line);
         field += folded ? line : line.mid(9);
     }
     static const QRegularExpression word(QStringLiteral(R"(=\?([^?]+)\?([BbQq])\?([^?]*)\?=)"));
@@ -126,7 +127,7 @@ QString subjectOf(const QByteArray& message) {
                     : QByteArray::fromPercentEncoding(bytes.replace('_', ' '), '=');
         if (m.capturedLength() > 75 || m.captured(1).toLower() != u"utf-8" ||
             QString::fromUtf8(bytes).toUtf8() != bytes)
-            return QStringLiteral("bad word: ") + m.captured();
+            return u"bad word: "_s + m.captured();
         text += QString::fromUtf8(bytes);
         at = m.capturedEnd();
     }
@@ -152,9 +153,9 @@ private slots:
     // The client skips the settings an engine refuses.
     void onlyDeclaredSettingsCanBeWritten() {
         const auto engine = createEngine();
-        QVERIFY(engine->setProperty("Title", QStringLiteral("Uplink")));
-        QCOMPARE(engine->property("Title").toString(), QStringLiteral("Uplink"));
-        QVERIFY(!engine->setProperty("PaperColour", QStringLiteral("red")));
+        QVERIFY(engine->setProperty("Title", u"Uplink"_s));
+        QCOMPARE(engine->property("Title").toString(), u"Uplink"_s);
+        QVERIFY(!engine->setProperty("PaperColour", u"red"_s));
         QVERIFY(engine->dynamicPropertyNames().isEmpty());
     }
 
@@ -219,8 +220,8 @@ private slots:
     void writesHtmlPageWithImageAndTable() {
         QTemporaryDir dir;
         const auto engine = quietEngine(dir.filePath("report"));
-        engine->setProperty("Title", QStringLiteral("Gateway <7>"));
-        engine->setProperty("Paragraph", QStringLiteral("Polled every minute."));
+        engine->setProperty("Title", u"Gateway <7>"_s);
+        engine->setProperty("Paragraph", u"Polled every minute."_s);
         QVERIFY(exportChart(engine.get(), &m_chart, "HTML"));
         const QString html = QString::fromUtf8(readAll(dir.filePath("report.html")));
         QVERIFY(html.contains("<h1>Gateway &lt;7&gt;</h1>"));
@@ -230,7 +231,7 @@ private slots:
         QVERIFY(html.contains("Average 30.0 ms"));
         QCOMPARE(html.count("<tr><td>"), Points);
         // The page stands alone: the chart is inside it.
-        const QRegularExpression image(QStringLiteral("src=\"data:image/png;base64,([^\"]+)\""));
+        const QRegularExpression image(u"src=\"data:image/png;base64,([^\"]+)\""_s);
         const QByteArray png = QByteArray::fromBase64(image.match(html).captured(1).toLatin1());
         QCOMPARE(QImage::fromData(png, "PNG").size(), QSize(500, 300));
     }
@@ -241,13 +242,13 @@ private slots:
         QTemporaryDir dir;
         ChartControl chart;
         ChartModel model = test::chartOf(test::sampleValues(Points));
-        model.mainTitle = QStringLiteral("||Zürich – 東京 🙂");
+        model.mainTitle = u"||Zürich – 東京 🙂"_s;
         chart.setModel(model);
         const auto engine = quietEngine(dir.filePath("archive"));
         QVERIFY(exportChart(engine.get(), &chart, "MHTML"));
         const QByteArray message = readAll(dir.filePath("archive.mhtml"));
         QVERIFY(message.contains("\r\nMIME-Version: 1.0\r\nContent-Type: multipart/related;"));
-        QCOMPARE(subjectOf(message), QStringLiteral("Zürich – 東京 🙂"));
+        QCOMPARE(subjectOf(message), u"Zürich – 東京 🙂"_s);
         const QList<MimePart> parts = mimeParts(message);
         QCOMPARE(parts.size(), 2);
         QCOMPARE(parts[0].headers.value("content-type"),
@@ -261,7 +262,7 @@ private slots:
         QVERIFY(id.startsWith('<') && id.endsWith('>'));
         const QString html = QString::fromUtf8(QByteArray::fromBase64(parts[0].body));
         QVERIFY(html.contains("src=\"cid:" + QString::fromLatin1(id.mid(1, id.size() - 2)) + "\""));
-        QVERIFY(html.contains(QStringLiteral("<h1>Zürich – 東京 🙂</h1>")));
+        QVERIFY(html.contains(u"<h1>Zürich – 東京 🙂</h1>"_s));
         QCOMPARE(html.count("<tr><td>"), Points);
     }
 
@@ -271,8 +272,8 @@ private slots:
     void webArchiveSubject_data() {
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("shown");
-        const QString long8bit = QStringLiteral("Zürich – 東京 🙂 ").repeated(40);
-        const QString longAscii = QStringLiteral("core router ").repeated(100);
+        const QString long8bit = u"Zürich – 東京 🙂 "_s.repeated(40);
+        const QString longAscii = u"core router "_s.repeated(100);
         QTest::newRow("ASCII") << "gateway-7"
                                << "gateway-7";
         QTest::newRow("empty") << ""
@@ -294,10 +295,10 @@ private slots:
         QFETCH(QString, title);
         WebArchive archive;
         archive.subject = title;
-        archive.html = QStringLiteral("<p>x</p>");
+        archive.html = u"<p>x</p>"_s;
         const QByteArray bytes = archive.toBytes();
         QTEST(subjectOf(bytes), "shown");
-        if (title == QLatin1String("gateway-7")) // plain ASCII stays readable as it is
+        if (title == "gateway-7"_L1) // plain ASCII stays readable as it is
             QVERIFY(bytes.contains("\r\nSubject: gateway-7\r\n"));
         QCOMPARE(mimeParts(bytes).size(), 2);
     }
@@ -306,16 +307,16 @@ private slots:
         QTemporaryDir dir;
         test::DialogRecorderScope rec;
         const auto engine = createEngine();
-        engine->setProperty("TargetFilename", QStringLiteral("gateway-7"));
+        engine->setProperty("TargetFilename", u"gateway-7"_s);
         engine->setProperty("InitDir", dir.path());
         engine->setProperty("SelectMethod", true);
         rec->fileAnswers.push_back(dir.filePath("chosen"));
         QVERIFY(exportChart(engine.get(), &m_chart, "CSV"));
         const FileDialogRequest& request = rec->fileRequests.constFirst();
         QCOMPARE(request.directory, dir.path());
-        QCOMPARE(request.fileName, QStringLiteral("gateway-7.csv"));
+        QCOMPARE(request.fileName, u"gateway-7.csv"_s);
         QCOMPARE(request.filters.size(), 1);
-        QCOMPARE(request.defaultSuffix, QStringLiteral("csv"));
+        QCOMPARE(request.defaultSuffix, u"csv"_s);
         QCOMPARE(engine->property("TargetFilename").toString(), dir.filePath("chosen.csv"));
         QVERIFY(QFileInfo::exists(dir.filePath("chosen.csv")));
 
@@ -369,7 +370,7 @@ private slots:
 
         // The title once, above the chart: the chart leaves its own out.
         QProcess text;
-        text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+        text.start(u"pdftotext"_s, {pdf, u"-"_s});
         QVERIFY(text.waitForFinished());
         QCOMPARE(QString::fromUtf8(text.readAllStandardOutput()).count("gateway-7"), 1);
 
@@ -377,7 +378,7 @@ private slots:
         // gridline is a hairline, not a stretched screen pixel) and fills
         // the portrait page down to its footer.
         QProcess raster;
-        raster.start(QStringLiteral("pdftoppm"),
+        raster.start(u"pdftoppm"_s,
                      {"-r", "300", "-png", "-singlefile", pdf, dir.filePath("page")});
         QVERIFY(raster.waitForFinished());
         const QImage page(dir.filePath("page.png"));

@@ -13,6 +13,7 @@
 #include <QtTest>
 
 using namespace tarnvue;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -36,30 +37,29 @@ public:
     static inline QVariantList methods;
 
     QString settings() const {
-        return QStringLiteral("%1|%2|%3|select=%4 skip=%5 quiet=%6")
-            .arg(programName, title, fileFormat)
+        return u"%1|%2|%3|select=%4 skip=%5 quiet=%6"_s.arg(programName, title, fileFormat)
             .arg(QVariant(selectMethod).toString(), QVariant(skipFilenameSelection).toString(),
                  QVariant(quiet).toString());
     }
     Q_INVOKABLE bool ExportChart(QObject*, const QString& method, const QString& folder) {
-        calls << QStringLiteral("ExportChart(%1,%2) ").arg(method, folder) + settings();
-        targetFilename += QStringLiteral(".written");
+        calls << u"ExportChart(%1,%2) "_s.arg(method, folder) + settings();
+        targetFilename += u".written"_s;
         return result;
     }
     Q_INVOKABLE bool ExportText(const QString& text, const QString& method, const QString&) {
-        calls << QStringLiteral("ExportText(%1,%2)").arg(text, method);
+        calls << u"ExportText(%1,%2)"_s.arg(text, method);
         return result;
     }
     Q_INVOKABLE bool SendTo(const QString& file, const QString& key) {
-        calls << QStringLiteral("SendTo(%1,%2)").arg(file, key);
+        calls << u"SendTo(%1,%2)"_s.arg(file, key);
         return true;
     }
     Q_INVOKABLE QVariantList ExportMethods(int type) {
-        calls << QStringLiteral("ExportMethods(%1)").arg(type);
+        calls << u"ExportMethods(%1)"_s.arg(type);
         return methods;
     }
     Q_INVOKABLE QVariantList SendToMethods() { return {}; }
-    Q_INVOKABLE QString MethodName(const QString& key) { return key + QStringLiteral(" name"); }
+    Q_INVOKABLE QString MethodName(const QString& key) { return key + u" name"_s; }
 };
 
 QString called(const QString& prefix) {
@@ -88,29 +88,29 @@ private slots:
     // client is back at its defaults afterwards but for the file written.
     void settingsReachTheEngineAndReset() {
         ExportEngine engine;
-        engine.Title = QStringLiteral("router1");
-        engine.Paragraph = QStringLiteral("refused");
-        engine.TargetFilename = QStringLiteral("router1");
+        engine.Title = u"router1"_s;
+        engine.Paragraph = u"refused"_s;
+        engine.TargetFilename = u"router1"_s;
         QObject chart;
-        QVERIFY(engine.ExportChart(&chart, QStringLiteral("HTML")));
+        QVERIFY(engine.ExportChart(&chart, u"HTML"_s));
         QCOMPARE(FakeEngine::calls,
                  QStringList{QStringLiteral("ExportChart(HTML,%1) Norvane Tarnvue|router1|HTML|"
                                             "select=false skip=false quiet=false")
                                  .arg(programDirectory())});
-        QCOMPARE(engine.TargetFilename, QStringLiteral("router1.written"));
+        QCOMPARE(engine.TargetFilename, u"router1.written"_s);
         QCOMPARE(engine.Title, QString());
         QCOMPARE(engine.Paragraph, QString());
 
         FakeEngine::calls.clear();
-        QVERIFY(engine.ExportChart(&chart, QStringLiteral("PDF")));
+        QVERIFY(engine.ExportChart(&chart, u"PDF"_s));
         engine.PrintChart(&chart, true);
         engine.PrintChart(&chart);
         QCOMPARE(FakeEngine::calls.value(0),
                  QStringLiteral("ExportChart(PDF,%1) Norvane Tarnvue||PDF|"
                                 "select=false skip=false quiet=false")
                      .arg(programDirectory()));
-        QVERIFY(FakeEngine::calls.value(1).startsWith(QStringLiteral("ExportChart(PREVIEW,")));
-        QVERIFY(FakeEngine::calls.value(2).startsWith(QStringLiteral("ExportChart(PRINTER,")));
+        QVERIFY(FakeEngine::calls.value(1).startsWith(u"ExportChart(PREVIEW,"_s));
+        QVERIFY(FakeEngine::calls.value(2).startsWith(u"ExportChart(PRINTER,"_s));
     }
 
     // Mail gets a web archive, a folder the page; either is written quietly
@@ -134,15 +134,14 @@ private slots:
         ExportEngine engine;
         QObject chart;
         QVERIFY(engine.ExportAndSendChart(&chart, key));
-        const bool mail = key.contains(QLatin1String("mail"), Qt::CaseInsensitive);
-        QVERIFY2(called(call).endsWith(QStringLiteral("|%1|select=%2 skip=true quiet=true")
-                                           .arg(mail ? "MHTML" : "HTML")
-                                           .arg(QVariant(key.contains(u'.') || !mail).toString())),
+        const bool mail = key.contains("mail"_L1, Qt::CaseInsensitive);
+        QVERIFY2(called(call).endsWith(
+                     u"|%1|select=%2 skip=true quiet=true"_s.arg(mail ? "MHTML" : "HTML")
+                         .arg(QVariant(key.contains(u'.') || !mail).toString())),
                  qPrintable(FakeEngine::calls.join(u'\n')));
-        const QString sent = called(QStringLiteral("SendTo("));
-        QVERIFY2(sent.startsWith(
-                     QStringLiteral("SendTo(%1/%2").arg(QDir::tempPath(), SendFolder::prefix())) &&
-                     sent.endsWith(QStringLiteral("Export.written,%1)").arg(key)),
+        const QString sent = called(u"SendTo("_s);
+        QVERIFY2(sent.startsWith(u"SendTo(%1/%2"_s.arg(QDir::tempPath(), SendFolder::prefix())) &&
+                     sent.endsWith(u"Export.written,%1)"_s.arg(key)),
                  qPrintable(sent));
         QCOMPARE(engine.FileFormat, QString());
         QVERIFY(!engine.Quiet);
@@ -153,18 +152,17 @@ private slots:
         ExportEngine engine;
         QObject chart;
         // Quiet as a send is, its failure reaches the command.
-        QVERIFY_THROWS_EXCEPTION(Error,
-                                 engine.ExportAndSendChart(&chart, QStringLiteral("MailContent")));
-        QVERIFY(called(QStringLiteral("SendTo(")).isEmpty());
+        QVERIFY_THROWS_EXCEPTION(Error, engine.ExportAndSendChart(&chart, u"MailContent"_s));
+        QVERIFY(called(u"SendTo("_s).isEmpty());
         QVERIFY(!engine.SkipFilenameSelection);
     }
 
     void textGoesOutAsText() {
         ExportEngine engine;
-        engine.ExportAndSendText(QStringLiteral("hello"), QStringLiteral("Desktop"));
-        engine.FileFormat = QStringLiteral("html");
-        engine.ExportAndSendText(QStringLiteral("hello"), QStringLiteral("x.MapiMail"));
-        QCOMPARE(FakeEngine::calls.filter(QStringLiteral("ExportText")),
+        engine.ExportAndSendText(u"hello"_s, u"Desktop"_s);
+        engine.FileFormat = u"html"_s;
+        engine.ExportAndSendText(u"hello"_s, u"x.MapiMail"_s);
+        QCOMPARE(FakeEngine::calls.filter(u"ExportText"_s),
                  (QStringList{"ExportText(hello,txt)", "ExportText(hello,MHTML)"}));
     }
 
@@ -195,21 +193,21 @@ private slots:
 
     void menus() {
         QMenu menu;
-        QAction* placeholder = menu.addAction(QStringLiteral("no export methods installed"));
+        QAction* placeholder = menu.addAction(u"no export methods installed"_s);
         menu.addSeparator();
-        menu.addAction(QStringLiteral("Export Data from Chart ..."));
+        menu.addAction(u"Export Data from Chart ..."_s);
         ExportEngine engine;
         // No methods: only the placeholder.
         FakeEngine::methods.clear();
         QVERIFY(engine.LoadExportsMenu(&menu, placeholder, {}, 3).empty());
         QVERIFY(placeholder->isVisible());
-        QCOMPARE(called(QStringLiteral("ExportMethods(")), QStringLiteral("ExportMethods(3)"));
+        QCOMPARE(called(u"ExportMethods("_s), u"ExportMethods(3)"_s);
 
         FakeEngine::methods = {QVariantList{"HTML", "Web Page"}, QVariantList{"PDF", "PDF File"}};
         QCOMPARE(engine.LoadExportsMenu(&menu, placeholder, {}, 3).size(), std::size_t(2));
         QVERIFY(!placeholder->isVisible());
-        QCOMPARE(menu.actions().at(1)->text(), QStringLiteral("Web Page"));
-        QCOMPARE(menu.actions().at(2)->data().toString(), QStringLiteral("PDF"));
+        QCOMPARE(menu.actions().at(1)->text(), u"Web Page"_s);
+        QCOMPARE(menu.actions().at(2)->data().toString(), u"PDF"_s);
         QVERIFY(menu.actions().at(3)->isSeparator());
     }
 
@@ -220,20 +218,20 @@ private slots:
         const test::DialogRecorderScope dialogs;
         ExportEngine engine;
         QMenu menu;
-        QAction* placeholder = menu.addAction(QStringLiteral("no export methods installed"));
+        QAction* placeholder = menu.addAction(u"no export methods installed"_s);
         QVERIFY(engine.LoadExportsMenu(&menu, placeholder, {}, 3).empty());
         QVERIFY(engine.LoadSendToMenu(&menu, placeholder).empty());
         QVERIFY(engine.ExportMethods(3).isEmpty());
         QVERIFY(dialogs->messages.isEmpty());
-        engine.Title = QStringLiteral("kept");
+        engine.Title = u"kept"_s;
         QObject chart;
-        QVERIFY(!engine.ExportChart(&chart, QStringLiteral("HTML")));
+        QVERIFY(!engine.ExportChart(&chart, u"HTML"_s));
         QCOMPARE(dialogs->messages.size(), 1);
         QVERIFY(dialogs->messages[0].text.startsWith(QStringLiteral(
             "Cannot start Norvane Export Engine.\r\nYou may need to reinstall the Norvane "
             "software.\r\n\r\nError= ")));
-        QCOMPARE(engine.Title, QStringLiteral("kept"));
-        QVERIFY(!engine.ExportAndSendChart(&chart, QStringLiteral("MailContent")));
+        QCOMPARE(engine.Title, u"kept"_s);
+        QVERIFY(!engine.ExportAndSendChart(&chart, u"MailContent"_s));
         QCOMPARE(dialogs->messages.size(), 2);
     }
 
@@ -258,7 +256,7 @@ private slots:
     }
     void safeFileNames() {
         QFETCH(QString, title);
-        QTEST(SafeFileName(title, QStringLiteral("fallback")), "stem");
+        QTEST(SafeFileName(title, u"fallback"_s), "stem");
     }
 };
 
