@@ -180,15 +180,15 @@ private slots:
         QTest::newRow("day, 600 px") << 15 << 96 << day << 600 << "7" + dayEnds.arg("04:00");
         QTest::newRow("day, 1600 px") << 15 << 96 << day << 1600 << "13" + dayEnds.arg("02:00");
         QTest::newRow("week, 600 px")
-            << 60 << 192 << day - 7 << 600 << "5|23 Nov 2026|25 Nov|1 Dec";
+            << 60 << 192 << day - 7 << 600 << u"5|23 Nov 2026|25 Nov|1 Dec"_s;
         QTest::newRow("week, 1600 px")
-            << 60 << 192 << day - 7 << 1600 << "17|00:00\n23 Nov 2026|12:00|00:00\n1 Dec 2026";
+            << 60 << 192 << day - 7 << 1600 << u"17|00:00\n23 Nov 2026|12:00|00:00\n1 Dec 2026"_s;
         QTest::newRow("month, 600 px")
-            << 360 << 124 << day - 30 << 600 << "5|2 Nov 2026|9 Nov|30 Nov";
+            << 360 << 124 << day - 30 << 600 << u"5|2 Nov 2026|9 Nov|30 Nov"_s;
         QTest::newRow("month, 1600 px")
-            << 360 << 124 << day - 30 << 1600 << "16|1 Nov 2026|3 Nov|1 Dec";
-        QTest::newRow("year, 600 px") << 1440 << 367 << year << 600 << "6|Jan 2026|Mar|Nov";
-        QTest::newRow("year, 1600 px") << 1440 << 367 << year << 1600 << "12|Jan 2026|Feb|Dec";
+            << 360 << 124 << day - 30 << 1600 << u"16|1 Nov 2026|3 Nov|1 Dec"_s;
+        QTest::newRow("year, 600 px") << 1440 << 367 << year << 600 << u"6|Jan 2026|Mar|Nov"_s;
+        QTest::newRow("year, 1600 px") << 1440 << 367 << year << 1600 << u"12|Jan 2026|Feb|Dec"_s;
     }
     void timeAxisLabels() {
         QFETCH(int, minutes);

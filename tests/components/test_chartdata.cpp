@@ -55,21 +55,18 @@ private slots:
         QTest::addColumn<QStringList>("labels");
         QTest::addColumn<QString>("csv");
         QTest::addColumn<QString>("tsv");
-        QTest::newRow("no series") << QStringList() << "Time"
-                                   << "Time";
-        QTest::newRow("comma quotes") << QStringList{"Min, ms", "Max"} << "Time,\"Min, ms\",Max"
-                                      << "Time\tMin, ms\tMax";
-        QTest::newRow("quote doubled") << QStringList{"The \"best\""} << "Time,\"The \"\"best\"\"\""
-                                       << "Time\tThe \"best\"";
+        QTest::newRow("no series") << QStringList() << u"Time"_s << u"Time"_s;
+        QTest::newRow("comma quotes") << QStringList{"Min, ms", "Max"} << u"Time,\"Min, ms\",Max"_s
+                                      << u"Time\tMin, ms\tMax"_s;
+        QTest::newRow("quote doubled") << QStringList{"The \"best\""}
+                                       << u"Time,\"The \"\"best\"\"\""_s << u"Time\tThe \"best\""_s;
         QTest::newRow("line breaks")
-            << QStringList{"two\r\nlines", "cr\ronly"} << "Time,\"two\r\nlines\",\"cr\ronly\""
-            << "Time\ttwo  lines\tcr only";
-        QTest::newRow("tab") << QStringList{"a\tb"} << "Time,a\tb"
-                             << "Time\ta b";
-        QTest::newRow("empty label") << QStringList{"", "x"} << "Time,,x"
-                                     << "Time\t\tx";
-        QTest::newRow("unicode") << QStringList{"Zürich – 東京"} << "Time,Zürich – 東京"
-                                 << "Time\tZürich – 東京";
+            << QStringList{"two\r\nlines", "cr\ronly"} << u"Time,\"two\r\nlines\",\"cr\ronly\""_s
+            << u"Time\ttwo  lines\tcr only"_s;
+        QTest::newRow("tab") << QStringList{"a\tb"} << u"Time,a\tb"_s << u"Time\ta b"_s;
+        QTest::newRow("empty label") << QStringList{"", "x"} << u"Time,,x"_s << u"Time\t\tx"_s;
+        QTest::newRow("unicode") << QStringList{"Zürich – 東京"} << u"Time,Zürich – 東京"_s
+                                 << u"Time\tZürich – 東京"_s;
     }
     void headerLine() {
         QFETCH(QStringList, labels);
@@ -88,20 +85,21 @@ private slots:
         const auto at = [](int y, int mo, int d, int h, int mi, int s = 0, int ms = 0) {
             return DateValue::fromDateTime(QDate(y, mo, d), QTime(h, mi, s, ms));
         };
-        QTest::newRow("first point") << at(2024, 3, 9, 8, 15) << 15 << 0 << "2024-03-09 08:15";
-        QTest::newRow("midnight") << at(2024, 3, 9, 23, 30) << 15 << 2 << "2024-03-10 00:00";
-        QTest::newRow("after midnight") << at(2024, 3, 9, 23, 30) << 15 << 3 << "2024-03-10 00:15";
-        QTest::newRow("year end") << at(2023, 12, 31, 23, 0) << 60 << 1 << "2024-01-01 00:00";
-        QTest::newRow("1439 min, 1") << at(2024, 1, 1, 0, 0) << 1439 << 1 << "2024-01-01 23:59";
+        QTest::newRow("first point") << at(2024, 3, 9, 8, 15) << 15 << 0 << u"2024-03-09 08:15"_s;
+        QTest::newRow("midnight") << at(2024, 3, 9, 23, 30) << 15 << 2 << u"2024-03-10 00:00"_s;
+        QTest::newRow("after midnight")
+            << at(2024, 3, 9, 23, 30) << 15 << 3 << u"2024-03-10 00:15"_s;
+        QTest::newRow("year end") << at(2023, 12, 31, 23, 0) << 60 << 1 << u"2024-01-01 00:00"_s;
+        QTest::newRow("1439 min, 1") << at(2024, 1, 1, 0, 0) << 1439 << 1 << u"2024-01-01 23:59"_s;
         QTest::newRow("1439 min, 100 over a leap day")
-            << at(2024, 1, 1, 0, 0) << 1439 << 100 << "2024-04-09 22:20";
+            << at(2024, 1, 1, 0, 0) << 1439 << 100 << u"2024-04-09 22:20"_s;
         QTest::newRow("1 ms short of a minute rounds up")
-            << at(2024, 5, 1, 9, 59, 59, 999) << 1 << 0 << "2024-05-01 10:00";
+            << at(2024, 5, 1, 9, 59, 59, 999) << 1 << 0 << u"2024-05-01 10:00"_s;
         QTest::newRow("29 s round down")
-            << at(2024, 5, 1, 9, 59, 29) << 1 << 0 << "2024-05-01 09:59";
+            << at(2024, 5, 1, 9, 59, 29) << 1 << 0 << u"2024-05-01 09:59"_s;
         QTest::newRow("23:59:30 is the next day")
-            << at(2024, 2, 29, 23, 59, 30) << 1 << 0 << "2024-03-01 00:00";
-        QTest::newRow("before 1899-12-30") << -1.25 << 1 << 0 << "1899-12-29 06:00";
+            << at(2024, 2, 29, 23, 59, 30) << 1 << 0 << u"2024-03-01 00:00"_s;
+        QTest::newRow("before 1899-12-30") << -1.25 << 1 << 0 << u"1899-12-29 06:00"_s;
     }
     void pointTime() {
         QFETCH(double, first);
@@ -151,17 +149,17 @@ private slots:
     void shortestFloatText_data() {
         QTest::addColumn<float>("value");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("0.1") << 0.1f << "0.1";
-        QTest::newRow("40") << 40.0f << "40";
-        QTest::newRow("a third") << 1.0f / 3.0f << "0.33333334";
-        QTest::newRow("negative zero") << -0.0f << "-0";
-        QTest::newRow("a millionth") << 1e-6f << "0.000001";
-        QTest::newRow("ten billion") << 1e10f << "10000000000";
-        QTest::newRow("largest 24-bit") << 16777215.0f << "16777215";
-        QTest::newRow("largest float") << FLT_MAX << "";
-        QTest::newRow("most negative float") << -FLT_MAX << "";
-        QTest::newRow("smallest normal") << FLT_MIN << "";
-        QTest::newRow("smallest subnormal") << 1e-45f << "";
+        QTest::newRow("0.1") << 0.1f << u"0.1"_s;
+        QTest::newRow("40") << 40.0f << u"40"_s;
+        QTest::newRow("a third") << 1.0f / 3.0f << u"0.33333334"_s;
+        QTest::newRow("negative zero") << -0.0f << u"-0"_s;
+        QTest::newRow("a millionth") << 1e-6f << u"0.000001"_s;
+        QTest::newRow("ten billion") << 1e10f << u"10000000000"_s;
+        QTest::newRow("largest 24-bit") << 16777215.0f << u"16777215"_s;
+        QTest::newRow("largest float") << FLT_MAX << u""_s;
+        QTest::newRow("most negative float") << -FLT_MAX << u""_s;
+        QTest::newRow("smallest normal") << FLT_MIN << u""_s;
+        QTest::newRow("smallest subnormal") << 1e-45f << u""_s;
     }
     void shortestFloatText() {
         QFETCH(float, value);

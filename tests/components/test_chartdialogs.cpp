@@ -381,18 +381,22 @@ private slots:
         QTest::addColumn<bool>("clipboard");
         QTest::addColumn<QSize>("size");
         QTest::addColumn<QByteArray>("readAs");
-        QTest::newRow("PNG file") << "PNG image" << false << QSize(640, 360) << QByteArray("png");
+        QTest::newRow("PNG file") << u"PNG image"_s << false << QSize(640, 360)
+                                  << QByteArray("png");
         QTest::newRow("JPEG file")
-            << "JPEG image" << false << QSize(320, 200) << QByteArray("jpeg");
-        QTest::newRow("BMP file") << "BMP image" << false << QSize(500, 300) << QByteArray("bmp");
-        QTest::newRow("SVG file") << "SVG drawing" << false << QSize() << QByteArray("svg");
-        QTest::newRow("PDF file") << "PDF document" << false << QSize() << QByteArray("pdf");
-        QTest::newRow("CSV file") << "CSV data" << false << QSize() << QByteArray("csv");
-        QTest::newRow("TSV file") << "Tab-separated text" << false << QSize() << QByteArray("tsv");
-        QTest::newRow("PNG copy") << "PNG image" << true << QSize(320, 200) << QByteArray("png");
-        QTest::newRow("SVG copy") << "SVG drawing" << true << QSize() << QByteArray("svg");
-        QTest::newRow("CSV copy") << "CSV data" << true << QSize() << QByteArray("csv");
-        QTest::newRow("TSV copy") << "Tab-separated text" << true << QSize() << QByteArray("tsv");
+            << u"JPEG image"_s << false << QSize(320, 200) << QByteArray("jpeg");
+        QTest::newRow("BMP file") << u"BMP image"_s << false << QSize(500, 300)
+                                  << QByteArray("bmp");
+        QTest::newRow("SVG file") << u"SVG drawing"_s << false << QSize() << QByteArray("svg");
+        QTest::newRow("PDF file") << u"PDF document"_s << false << QSize() << QByteArray("pdf");
+        QTest::newRow("CSV file") << u"CSV data"_s << false << QSize() << QByteArray("csv");
+        QTest::newRow("TSV file") << u"Tab-separated text"_s << false << QSize()
+                                  << QByteArray("tsv");
+        QTest::newRow("PNG copy") << u"PNG image"_s << true << QSize(320, 200) << QByteArray("png");
+        QTest::newRow("SVG copy") << u"SVG drawing"_s << true << QSize() << QByteArray("svg");
+        QTest::newRow("CSV copy") << u"CSV data"_s << true << QSize() << QByteArray("csv");
+        QTest::newRow("TSV copy") << u"Tab-separated text"_s << true << QSize()
+                                  << QByteArray("tsv");
     }
     void exportRoundTrip() {
         QFETCH(QString, format);
@@ -447,12 +451,9 @@ private slots:
     void failedWriteIsReported_data() {
         QTest::addColumn<QString>("format");
         QTest::addColumn<QString>("name");
-        QTest::newRow("PNG, no such folder") << "PNG image"
-                                             << "missing/chart.png";
-        QTest::newRow("PDF, no such folder") << "PDF document"
-                                             << "missing/chart.pdf";
-        QTest::newRow("CSV onto a folder") << "CSV data"
-                                           << "taken.csv";
+        QTest::newRow("PNG, no such folder") << u"PNG image"_s << u"missing/chart.png"_s;
+        QTest::newRow("PDF, no such folder") << u"PDF document"_s << u"missing/chart.pdf"_s;
+        QTest::newRow("CSV onto a folder") << u"CSV data"_s << u"taken.csv"_s;
     }
     void failedWriteIsReported() {
         QFETCH(QString, format);
@@ -505,27 +506,13 @@ private slots:
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("format");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("has it") << "/t/a.png"
-                                << "PNG image"
-                                << "/t/a.png";
-        QTest::newRow("in capitals") << "/t/a.PNG"
-                                     << "PNG image"
-                                     << "/t/a.PNG";
-        QTest::newRow("none") << "/t/a"
-                              << "PNG image"
-                              << "/t/a.png";
-        QTest::newRow("a bare dot") << "/t/a."
-                                    << "PNG image"
-                                    << "/t/a.png";
-        QTest::newRow("another format's") << "/t/a.jpg"
-                                          << "PNG image"
-                                          << "/t/a.jpg.png";
-        QTest::newRow("dot in the folder") << "/t.d/a"
-                                           << "PNG image"
-                                           << "/t.d/a.png";
-        QTest::newRow("second suffix") << "/t/a.jpeg"
-                                       << "JPEG image"
-                                       << "/t/a.jpeg";
+        QTest::newRow("has it") << u"/t/a.png"_s << u"PNG image"_s << u"/t/a.png"_s;
+        QTest::newRow("in capitals") << u"/t/a.PNG"_s << u"PNG image"_s << u"/t/a.PNG"_s;
+        QTest::newRow("none") << u"/t/a"_s << u"PNG image"_s << u"/t/a.png"_s;
+        QTest::newRow("a bare dot") << u"/t/a."_s << u"PNG image"_s << u"/t/a.png"_s;
+        QTest::newRow("another format's") << u"/t/a.jpg"_s << u"PNG image"_s << u"/t/a.jpg.png"_s;
+        QTest::newRow("dot in the folder") << u"/t.d/a"_s << u"PNG image"_s << u"/t.d/a.png"_s;
+        QTest::newRow("second suffix") << u"/t/a.jpeg"_s << u"JPEG image"_s << u"/t/a.jpeg"_s;
     }
     void withFormatSuffix() {
         QFETCH(QString, path);

@@ -373,7 +373,7 @@ private slots:
         ChartModel crowded = shadedModel();
         crowded.shading.resize(ChartFileMaxStretches + 1, crowded.shading[0]);
 
-        QTest::newRow("empty") << QByteArray() << "The file is empty.";
+        QTest::newRow("empty") << QByteArray() << u"The file is empty."_s;
         QTest::newRow("PNG image") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << notChart;
         QTest::newRow("flipped magic") << flipped(2) << notChart;
         QTest::newRow("cut in the magic") << file.left(3)
@@ -390,8 +390,8 @@ private slots:
             putLe32(bytes, 8, 2);
             return bytes;
         }() << newer;
-        QTest::newRow("version 0")
-            << assemble(0, sectionsOf(file)) << "The chart file has the unknown format version 0.";
+        QTest::newRow("version 0") << assemble(0, sectionsOf(file))
+                                   << u"The chart file has the unknown format version 0."_s;
         QTest::newRow("unknown required section")
             << withSections(file,
                             [](QList<Section>& s) {
@@ -441,7 +441,7 @@ private slots:
                        "need 2097088");
         QTest::newRow("counts at the top of 32 bits") << withSections(file, [](QList<Section>& s) {
             s[1].payload = le32Bytes(0xFFFFFFFFu) + le32Bytes(0xFFFFFFFFu);
-        }) << "The chart file claims 4294967295 series; a chart has at most 16.";
+        }) << u"The chart file claims 4294967295 series; a chart has at most 16."_s;
         QTest::newRow("40000 points") << encodedWith([](ChartModel& m) { m.resize(1, 40000); })
                                       << "The chart file claims 40000 points; a chart has at most "
                                          "32767.";
@@ -589,16 +589,16 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("validChart");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("no such folder") << "missing/chart.nvc" << true << "cannot be written";
-        QTest::newRow("path is a folder") << "folder" << true << "cannot be written";
+        QTest::newRow("no such folder") << u"missing/chart.nvc"_s << true << u"cannot be written"_s;
+        QTest::newRow("path is a folder") << u"folder"_s << true << u"cannot be written"_s;
         // The temporary copy beside the file gets a longer name than the
         // file system allows, which stops root as well as anyone.
         QTest::newRow("no room for the temporary copy's name")
-            << QString(250, u'n') + ".nvc" << true << "cannot be written";
-        QTest::newRow("chart breaks the rules") << "chart.nvc" << false
+            << QString(250, u'n') + ".nvc" << true << u"cannot be written"_s;
+        QTest::newRow("chart breaks the rules") << u"chart.nvc"_s << false
                                                 << "The chart cannot be saved: the font size 7 is "
                                                    "not 0, 1 or 2.";
-        QTest::newRow("link to another chart") << "link.nvc" << true << "is a symbolic link";
+        QTest::newRow("link to another chart") << u"link.nvc"_s << true << u"is a symbolic link"_s;
     }
     void failedSaveKeepsTheOldFile() {
         QFETCH(QString, name);
@@ -636,12 +636,10 @@ private slots:
     void loadRefuses_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("description");
-        QTest::newRow("missing file") << "missing.nvc"
-                                      << "The file does not exist.";
-        QTest::newRow("folder") << "folder"
-                                << "The path names a folder, not a file.";
+        QTest::newRow("missing file") << u"missing.nvc"_s << u"The file does not exist."_s;
+        QTest::newRow("folder") << u"folder"_s << u"The path names a folder, not a file."_s;
         QTest::newRow("over the size limit, refused unread")
-            << "huge.nvc"
+            << u"huge.nvc"_s
             << QStringLiteral("The file is too large to be a chart file (%1 bytes; a chart file "
                               "holds at most %2).")
                    .arg(ChartFileMaxBytes + 1)

@@ -166,30 +166,13 @@ private slots:
         QTest::addColumn<QString>("fileFormat");
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("written");
-        QTest::newRow("PDF") << "PDF"
-                             << ""
-                             << "out"
-                             << "out.pdf";
-        QTest::newRow("png in lower case") << "png"
-                                           << ""
-                                           << "out"
-                                           << "out.png";
-        QTest::newRow("SVG") << "SVG"
-                             << ""
-                             << "out"
-                             << "out.svg";
-        QTest::newRow("CSV, name with its extension") << "CSV"
-                                                      << ""
-                                                      << "data.csv"
-                                                      << "data.csv";
-        QTest::newRow("TXT") << "TXT"
-                             << ""
-                             << "data"
-                             << "data.txt";
-        QTest::newRow("FileFormat wins") << "HTML"
-                                         << "MHTML"
-                                         << "mail"
-                                         << "mail.mhtml";
+        QTest::newRow("PDF") << u"PDF"_s << u""_s << u"out"_s << u"out.pdf"_s;
+        QTest::newRow("png in lower case") << u"png"_s << u""_s << u"out"_s << u"out.png"_s;
+        QTest::newRow("SVG") << u"SVG"_s << u""_s << u"out"_s << u"out.svg"_s;
+        QTest::newRow("CSV, name with its extension")
+            << u"CSV"_s << u""_s << u"data.csv"_s << u"data.csv"_s;
+        QTest::newRow("TXT") << u"TXT"_s << u""_s << u"data"_s << u"data.txt"_s;
+        QTest::newRow("FileFormat wins") << u"HTML"_s << u"MHTML"_s << u"mail"_s << u"mail.mhtml"_s;
     }
     void exportsEachMethod() {
         QFETCH(QString, method);
@@ -274,22 +257,18 @@ private slots:
         QTest::addColumn<QString>("shown");
         const QString long8bit = u"Zürich – 東京 🙂 "_s.repeated(40);
         const QString longAscii = u"core router "_s.repeated(100);
-        QTest::newRow("ASCII") << "gateway-7"
-                               << "gateway-7";
-        QTest::newRow("empty") << ""
-                               << "";
-        QTest::newRow("umlauts") << "Büro-Router Zürich"
-                                 << "Büro-Router Zürich";
-        QTest::newRow("CJK and emoji") << "東京 ルーター 🙂"
-                                       << "東京 ルーター 🙂";
+        QTest::newRow("ASCII") << u"gateway-7"_s << u"gateway-7"_s;
+        QTest::newRow("empty") << u""_s << u""_s;
+        QTest::newRow("umlauts") << u"Büro-Router Zürich"_s << u"Büro-Router Zürich"_s;
+        QTest::newRow("CJK and emoji")
+            << u"東京 ルーター 🙂"_s << u"東京 ルーター 🙂"_s;
         QTest::newRow("long, non-ASCII") << long8bit << long8bit;
         QTest::newRow("long, ASCII") << longAscii << longAscii;
-        QTest::newRow("looks like an encoded word") << "=?utf-8?B?SGk=?="
-                                                    << "=?utf-8?B?SGk=?=";
-        QTest::newRow("a tab") << "a\tb"
-                               << "a\tb";
-        QTest::newRow("line breaks") << "router\r\nBcc: x@example.com"
-                                     << "router  Bcc: x@example.com";
+        QTest::newRow("looks like an encoded word")
+            << u"=?utf-8?B?SGk=?="_s << u"=?utf-8?B?SGk=?="_s;
+        QTest::newRow("a tab") << u"a\tb"_s << u"a\tb"_s;
+        QTest::newRow("line breaks")
+            << u"router\r\nBcc: x@example.com"_s << u"router  Bcc: x@example.com"_s;
     }
     void webArchiveSubject() {
         QFETCH(QString, title);

@@ -119,14 +119,10 @@ private slots:
     void exportAndSend_data() {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("call");
-        QTest::newRow("MailContent") << "MailContent"
-                                     << "ExportChart(HTML,";
-        QTest::newRow("mailcontent") << "mailcontent"
-                                     << "ExportChart(HTML,";
-        QTest::newRow("MAPI mail") << "Outlook.MAPIMail"
-                                   << "ExportChart(MHTML,";
-        QTest::newRow("a folder") << "MyDocuments"
-                                  << "ExportChart(HTML,";
+        QTest::newRow("MailContent") << u"MailContent"_s << u"ExportChart(HTML,"_s;
+        QTest::newRow("mailcontent") << u"mailcontent"_s << u"ExportChart(HTML,"_s;
+        QTest::newRow("MAPI mail") << u"Outlook.MAPIMail"_s << u"ExportChart(MHTML,"_s;
+        QTest::newRow("a folder") << u"MyDocuments"_s << u"ExportChart(HTML,"_s;
     }
     void exportAndSend() {
         QFETCH(QString, key);
@@ -170,20 +166,13 @@ private slots:
         QTest::addColumn<int>("type");
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("method");
-        QTest::newRow("table") << 0 << "Desktop"
-                               << "HTML";
-        QTest::newRow("text") << 1 << "Desktop"
-                              << "TXT";
-        QTest::newRow("picture to MAPI") << 2 << "a.MAPIMAIL"
-                                         << "MHTML";
-        QTest::newRow("chart") << 3 << "MailContent"
-                               << "HTML";
-        QTest::newRow("chart to MAPI, any case") << 3 << "Outlook.mapimail"
-                                                 << "MHTML";
-        QTest::newRow("type 4") << 4 << "Desktop"
-                                << "";
-        QTest::newRow("type -1") << -1 << "Desktop"
-                                 << "";
+        QTest::newRow("table") << 0 << u"Desktop"_s << u"HTML"_s;
+        QTest::newRow("text") << 1 << u"Desktop"_s << u"TXT"_s;
+        QTest::newRow("picture to MAPI") << 2 << u"a.MAPIMAIL"_s << u"MHTML"_s;
+        QTest::newRow("chart") << 3 << u"MailContent"_s << u"HTML"_s;
+        QTest::newRow("chart to MAPI, any case") << 3 << u"Outlook.mapimail"_s << u"MHTML"_s;
+        QTest::newRow("type 4") << 4 << u"Desktop"_s << u""_s;
+        QTest::newRow("type -1") << -1 << u"Desktop"_s << u""_s;
     }
     void bestExportMethod() {
         QFETCH(int, type);
@@ -238,20 +227,14 @@ private slots:
     void safeFileNames_data() {
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("stem");
-        QTest::newRow("address and name") << "10.0.0.1 / Core: Router"
-                                          << "10.0.0.1___Core__Router";
-        QTest::newRow("brackets") << "Mail-Server (Berlin)"
-                                  << "Mail-Server__Berlin_";
-        QTest::newRow("umlaut") << "Büro PC"
-                                << "B_ro_PC";
-        QTest::newRow("kept characters") << "a_b-c.d@e"
-                                         << "a_b-c.d@e";
-        QTest::newRow("empty gives the fallback") << ""
-                                                  << "fallback";
-        QTest::newRow("no hidden file") << ".hidden"
-                                        << "_hidden";
-        QTest::newRow("placement marker") << "||Core Router"
-                                          << "Core_Router";
+        QTest::newRow("address and name")
+            << u"10.0.0.1 / Core: Router"_s << u"10.0.0.1___Core__Router"_s;
+        QTest::newRow("brackets") << u"Mail-Server (Berlin)"_s << u"Mail-Server__Berlin_"_s;
+        QTest::newRow("umlaut") << u"Büro PC"_s << u"B_ro_PC"_s;
+        QTest::newRow("kept characters") << u"a_b-c.d@e"_s << u"a_b-c.d@e"_s;
+        QTest::newRow("empty gives the fallback") << u""_s << u"fallback"_s;
+        QTest::newRow("no hidden file") << u".hidden"_s << u"_hidden"_s;
+        QTest::newRow("placement marker") << u"||Core Router"_s << u"Core_Router"_s;
         QTest::newRow("cut to fit a file name") << QString(300, u'x') << QString(200, u'x');
     }
     void safeFileNames() {
