@@ -1,6 +1,7 @@
 #include "WebArchive.h"
 
 #include <QUuid>
+#include <algorithm>
 
 namespace tarnvue {
 
@@ -18,11 +19,15 @@ QByteArray base64Lines(const QByteArray& bytes) {
     return lines;
 }
 
-// A header text: plain when it is printable ASCII, else an RFC 2047 word.
-QByteArray headerText(const QString& text) {
+// A header's text after its name ("Subject: "): plain when it is printable
+// ASCII that fits the line and that no reader could take for an encoded
+// word; otherwise RFC 2047 encoded words, each of whole UTF-8 characters and
+// at most 75 characters long, one a line, so that no line of the header
+// passes 78 characters.
+QByteArray headerText(const QString& text, qsizetype nameLength) {
     QString flat = text;
     flat.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    bool plain = true;
+    bool plain = nameLength + flat.size() <= 78 && !flat.contains(QLatin1String("=?"));
     for (QChar c : flat) {
         if (c.unicode() < 0x20 || c.unicode() > 0x7e) {
             plain = false;
@@ -31,7 +36,20 @@ QByteArray headerText(const QString& text) {
     }
     if (plain)
         return flat.toLatin1();
-    return "=?utf-8?B?" + flat.toUtf8().toBase64() + "?=";
+    // 42 bytes make 56 base64 characters, a word of 68.
+    constexpr qsizetype WordBytes = 42;
+    const QByteArray utf8 = flat.toUtf8();
+    QByteArray words;
+    for (qsizetype at = 0; at < utf8.size();) {
+        qsizetype end = std::min(at + WordBytes, utf8.size());
+        while (end < utf8.size() && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80)
+            --end; // a character's continuation bytes stay with it
+        if (!words.isEmpty())
+            words += "\r\n ";
+        words += "=?utf-8?B?" + utf8.mid(at, end - at).toBase64() + "?=";
+        at = end;
+    }
+    return words;
 }
 
 } // namespace
@@ -43,7 +61,7 @@ QByteArray WebArchive::toBytes() const {
     const QByteArray crlf = "\r\n";
     QByteArray out;
     out += "From: <Saved by Tarnvue>" + crlf;
-    out += "Subject: " + headerText(subject) + crlf;
+    out += "Subject: " + headerText(subject, 9) + crlf;
     out += "Date: " + date.toString(Qt::RFC2822Date).toLatin1() + crlf;
     out += "MIME-Version: 1.0" + crlf;
     out += "Content-Type: multipart/related;" + crlf + "\ttype=\"text/html\";" + crlf +
