@@ -168,23 +168,10 @@ private slots:
         QCOMPARE(*parseDateTime(formatDateTime(*value, locale), locale, Now.date()), expected);
     }
 
-    void dialogStartsFromTheChart() {
-        TarnvueChart chart;
-        chart.setPlotBegin(at(2026, 11, 29));
-        chart.setPlotEnd(at(2026, 12, 7));
-        chart.setPeriodSize(DateValue::fromMinutes(360));
-        CustomPeriodForm form(chart);
-        QCOMPARE(form.StartDate()->text(), QStringLiteral("29.11.2026 00:00"));
-        QCOMPARE(form.EndDate()->text(), QStringLiteral("07.12.2026 00:00"));
-        QCOMPARE(form.Units()->currentText(), QStringLiteral("Every 6 Hours"));
-        // A width that is not on the ladder selects nothing.
-        chart.setPeriodSize(DateValue::fromMinutes(45));
-        QCOMPARE(CustomPeriodForm(chart).Units()->currentIndex(), -1);
-    }
-
-    // OK either gives the chart the span as shown (`focus` empty; `outcome`
-    // is the start as shown afterwards) or refuses with the message
-    // `outcome`, the field to correct focused and the chart unchanged.
+    // The dialog starts from the chart's span and width. OK either gives the
+    // chart the span as shown (`focus` empty; `outcome` is the start as shown
+    // afterwards) or refuses with the message `outcome`, the field to correct
+    // focused and the chart unchanged.
     void dialogAcceptsAndRefuses_data() {
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("end");
@@ -236,6 +223,9 @@ private slots:
         CustomPeriodForm form(chart);
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
+        QCOMPARE(form.StartDate()->text() + " - " + form.EndDate()->text() + ", " +
+                     form.Units()->currentText(),
+                 "29.11.2026 00:00 - 07.12.2026 00:00, Every Hour");
         form.StartDate()->setText(start);
         form.EndDate()->setText(end);
         form.Units()->setCurrentIndex(form.Units()->findData(minutes));
