@@ -1,191 +1,253 @@
-#include "chart/CustomSpan.h"
+#include "RecordingDialogs.h"
+#include "TestEnvironment.h"
+#include "chart/CustomPeriodForm.h"
+#include "chart/DateText.h"
 #include "chart/Periods.h"
 #include "chart/SampleSizes.h"
+#include "chart/TarnvueChart.h"
 #include "core/DateValue.h"
-#include "core/Error.h"
 #include "core/Numeric.h"
 
+#include <QComboBox>
+#include <QLineEdit>
 #include <QtTest>
+#include <cmath>
+#include <ctime>
 
 using namespace tarnvue;
 
 namespace {
 
+const QDateTime Now(QDate(2026, 12, 6), QTime(14, 37));
+const QLocale German(QLocale::German, QLocale::Germany);
+const QLocale English(QLocale::English, QLocale::UnitedStates);
+const double Refused = std::nan("");
+
 double at(int y, int m, int d, int h = 0, int min = 0) {
     return DateValue::fromDateTime(QDate(y, m, d), QTime(h, min));
 }
 
-int buckets(const PeriodSpan& span) {
-    return toInt16((span.end - span.begin) / span.size);
-}
-
 } // namespace
 
+// The named periods, the ladder of bucket widths and the custom period dialog.
 class TestPeriods : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<test::ClockScope> m_clock;
+
 private slots:
-    // Runs first: nothing is known before the ladder is loaded.
-    void ladderIsEmptyUntilLoaded() {
-        QCOMPARE(SampleSizeCount(), 0);
-        QCOMPARE(int(FindSampleSize(15)), 0);
-    }
-
-    void ladder() {
+    void initTestCase() {
+        // A zone with a daylight-saving gap (02:00 to 03:00 on 2026-03-29).
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
+        m_clock = std::make_unique<test::ClockScope>(Now);
         LoadSampleSizes();
-        QCOMPARE(SampleSizeCount(), 9);
-        QCOMPARE(SampleSizes(1).Name, QStringLiteral("Every Minute"));
-        QCOMPARE(int(SampleSizes(1).Minutes), 1);
-        QCOMPARE(SampleSizes(6).Name, QStringLiteral("Every Hour"));
-        QCOMPARE(SampleSizes(9).Name, QStringLiteral("One a Day"));
-        QCOMPARE(int(SampleSizes(9).Minutes), 1440);
-        QVERIFY_THROWS_EXCEPTION(Error, SampleSizes(0));
-        QVERIFY_THROWS_EXCEPTION(Error, SampleSizes(10));
-
-        // A day is a calendar day; the one-minute-short day of older charts
-        // still finds the day rung.
-        QCOMPARE(int(FindSampleSize(1440)), 9);
-        QCOMPARE(int(FindSampleSize(1439)), 9);
-        QCOMPARE(int(FindSampleSize(45)), 0);
-        QCOMPARE(int(FindSampleSize(1)), 1);
-        QCOMPARE(int(FindSampleSize(360)), 7);
-        // The named periods' widths are all on the ladder.
-        const QDateTime now(QDate(2026, 12, 6), QTime(10, 0));
-        for (int p = TodayPeriod; p <= ThisYearPeriod; ++p)
-            QVERIFY(FindSampleSize(DateValue::wholeMinutes(periodSpan(p, now)->size)) > 0);
+        QLocale::setDefault(German);
     }
 
-    void periodTable() {
-        QStringList keys;
-        QStringList captions;
-        for (const PeriodInfo& p : tarnvue::periodTable()) {
-            keys << p.key;
-            captions << p.tabCaption;
-        }
-        QCOMPARE(keys, (QStringList{"Today", "ThisWeek", "ThisMonth", "Last30Days", "Last3Months",
-                                    "Last12Months", "ThisYear", "Custom"}));
-        QCOMPARE(captions,
-                 (QStringList{"Today", "This Week", "This Month", "Last 30 days", "Last 3 months",
-                              "Last 12 months", "This Year", "Custom Period"}));
-        QCOMPARE(periodForKey(QStringLiteral("Last30Days")), 4);
-        QCOMPARE(periodForKey(QStringLiteral("last30days")), 0);
-        QCOMPARE(periodCaption(8), QStringLiteral("Custom Period"));
-        QCOMPARE(periodCaption(9), QString());
+    // Minutes to the rung of the ladder; a day one minute short (older
+    // charts) is still the day rung.
+    void ladder_data() {
+        QTest::addColumn<int>("minutes");
+        QTest::addColumn<int>("rung");
+        for (const auto& [minutes, rung] : QList<std::pair<int, int>>{
+                 {1, 1}, {60, 6}, {360, 7}, {1440, 9}, {1439, 9}, {45, 0}, {0, 0}, {2880, 0}})
+            QTest::addRow("%d minutes", minutes) << minutes << rung;
+    }
+    void ladder() {
+        QFETCH(int, minutes);
+        QFETCH(int, rung);
+        QCOMPARE(int(FindSampleSize(minutes)), rung);
     }
 
+    // The span of each period at a given "now" (its day and time): the first
+    // day, and the number of buckets to tomorrow 00:00 (Today: to the next
+    // full hour). Periods that go back in months keep the day of the month
+    // or take the last day of a shorter month.
     void spans_data() {
         QTest::addColumn<QDateTime>("now");
         QTest::addColumn<int>("period");
-        QTest::addColumn<double>("begin");
-        QTest::addColumn<double>("end");
-        QTest::addColumn<int>("minutes");
+        QTest::addColumn<QDate>("first");
         QTest::addColumn<int>("buckets");
-
-        const QDateTime early(QDate(2026, 12, 6), QTime(0, 5));
-        const QDateTime late(QDate(2026, 12, 6), QTime(23, 30));
-        const QDateTime afternoon(QDate(2026, 12, 6), QTime(14, 37));
-        const QDateTime may31(QDate(2026, 5, 31), QTime(9, 0));
-        const QDateTime may31Leap(QDate(2024, 5, 31), QTime(9, 0));
-        const QDateTime newYear(QDate(2027, 1, 1), QTime(8, 15));
-        const QDateTime march31(QDate(2026, 3, 31), QTime(12, 0));
-
-        QTest::newRow("today at 00:05: four quarter hours")
-            << early << 1 << at(2026, 12, 6) << at(2026, 12, 6, 1) << 15 << 4;
-        QTest::newRow("today at 23:30 ends tomorrow")
-            << late << 1 << at(2026, 12, 6) << at(2026, 12, 7) << 15 << 96;
-        QTest::newRow("today at 14:37 ends at 15:00")
-            << afternoon << 1 << at(2026, 12, 6) << at(2026, 12, 6, 15) << 15 << 60;
-        QTest::newRow("this week is eight calendar days")
-            << afternoon << 2 << at(2026, 11, 29) << at(2026, 12, 7) << 60 << 192;
-        QTest::newRow("this month from day 1")
-            << afternoon << 3 << at(2026, 12, 1) << at(2026, 12, 7) << 360 << 24;
-        QTest::newRow("last 30 days")
-            << afternoon << 4 << at(2026, 11, 6) << at(2026, 12, 7) << 360 << 124;
-        QTest::newRow("last 3 months from 31 May")
-            << may31 << 5 << at(2026, 2, 28) << at(2026, 6, 1) << 1440 << 93;
-        QTest::newRow("last 3 months from 31 May in a leap year")
-            << may31Leap << 5 << at(2024, 2, 29) << at(2024, 6, 1) << 1440 << 93;
-        QTest::newRow("last 3 months across the year")
-            << newYear << 5 << at(2026, 10, 1) << at(2027, 1, 2) << 1440 << 93;
-        QTest::newRow("last 12 months")
-            << afternoon << 6 << at(2025, 12, 6) << at(2026, 12, 7) << 1440 << 366;
-        QTest::newRow("last 12 months from 31 March")
-            << march31 << 6 << at(2025, 3, 31) << at(2026, 4, 1) << 1440 << 366;
-        QTest::newRow("this year")
-            << afternoon << 7 << at(2026, 1, 1) << at(2026, 12, 7) << 1440 << 340;
-        QTest::newRow("this year on 1 January")
-            << newYear << 7 << at(2027, 1, 1) << at(2027, 1, 2) << 1440 << 1;
-        QTest::newRow("this month on 1 January")
-            << newYear << 3 << at(2027, 1, 1) << at(2027, 1, 2) << 360 << 4;
+        const auto row = [](const char* now, int period, const char* first, int buckets) {
+            QTest::addRow("%d at %s", period, now)
+                << QDateTime::fromString(QLatin1String(now), Qt::ISODate) << period
+                << QDate::fromString(QLatin1String(first), Qt::ISODate) << buckets;
+        };
+        row("2026-12-06T00:05", TodayPeriod, "2026-12-06", 4);
+        row("2026-12-06T14:37", TodayPeriod, "2026-12-06", 60);
+        row("2026-12-06T23:30", TodayPeriod, "2026-12-06", 96);
+        row("2026-12-06T14:37", ThisWeekPeriod, "2026-11-29", 192);
+        row("2026-12-06T14:37", ThisMonthPeriod, "2026-12-01", 24);
+        row("2027-01-01T08:15", ThisMonthPeriod, "2027-01-01", 4);
+        row("2024-02-29T23:59", ThisMonthPeriod, "2024-02-01", 116);
+        row("2026-12-06T14:37", Last30DaysPeriod, "2026-11-06", 124);
+        row("2024-03-15T01:00", Last30DaysPeriod, "2024-02-14", 124);
+        row("2026-05-31T09:00", Last3MonthsPeriod, "2026-02-28", 93);
+        row("2024-05-31T09:00", Last3MonthsPeriod, "2024-02-29", 93);
+        row("2024-02-29T23:59", Last3MonthsPeriod, "2023-11-29", 93);
+        row("2026-03-31T12:00", Last3MonthsPeriod, "2025-12-31", 91);
+        row("2024-03-31T00:00", Last3MonthsPeriod, "2023-12-31", 92);
+        row("2026-12-31T18:00", Last3MonthsPeriod, "2026-09-30", 93);
+        row("2027-01-01T08:15", Last3MonthsPeriod, "2026-10-01", 93);
+        row("2026-12-06T14:37", Last12MonthsPeriod, "2025-12-06", 366);
+        row("2024-02-29T23:59", Last12MonthsPeriod, "2023-02-28", 367);
+        row("2025-02-28T07:00", Last12MonthsPeriod, "2024-02-28", 367);
+        row("2026-03-31T12:00", Last12MonthsPeriod, "2025-03-31", 366);
+        row("2024-05-31T09:00", Last12MonthsPeriod, "2023-05-31", 367);
+        row("2026-12-31T18:00", Last12MonthsPeriod, "2025-12-31", 366);
+        row("2026-12-06T14:37", ThisYearPeriod, "2026-01-01", 340);
+        row("2027-01-01T08:15", ThisYearPeriod, "2027-01-01", 1);
+        row("2024-12-31T18:00", ThisYearPeriod, "2024-01-01", 366);
+        // No span: the chart keeps the one it has.
+        row("2026-12-06T14:37", CustomPeriod, "", 0);
+        row("2026-12-06T14:37", 0, "", 0);
+        row("2026-12-06T14:37", 9, "", 0);
     }
     void spans() {
         QFETCH(QDateTime, now);
         QFETCH(int, period);
-        QFETCH(double, begin);
-        QFETCH(double, end);
-        QFETCH(int, minutes);
+        QFETCH(QDate, first);
         QFETCH(int, buckets);
+        const int widths[] = {0, 15, 60, 360, 360, 1440, 1440, 1440};
+        const char* captions[] = {"",
+                                  "Today",
+                                  "This Week",
+                                  "This Month",
+                                  "Last 30 days",
+                                  "Last 3 months",
+                                  "Last 12 months",
+                                  "This Year"};
         const auto span = periodSpan(period, now);
-        QVERIFY(span);
-        QCOMPARE(span->begin, begin);
-        QCOMPARE(span->end, end);
-        QCOMPARE(int(DateValue::wholeMinutes(span->size)), minutes);
-        QCOMPARE(::buckets(*span), buckets);
+        QCOMPARE(span.has_value(), first.isValid());
+        if (!span)
+            return;
+        QCOMPARE(span->begin, DateValue::fromDateTime(first));
+        const double tomorrow = DateValue::fromDateTime(now.date().addDays(1));
+        QCOMPARE(span->end, period == TodayPeriod ? span->begin + buckets / 96.0 : tomorrow);
+        QCOMPARE(int(DateValue::wholeMinutes(span->size)), widths[period]);
+        QCOMPARE(int(toInt16((span->end - span->begin) / span->size)), buckets);
+        // The chart's title line names the period.
+        QCOMPARE(periodLine(period, span->begin, span->end, English).section(": ", 0, 0),
+                 QLatin1String(captions[period]));
     }
 
-    void customSampleCounts_data() {
-        QTest::addColumn<double>("start");
-        QTest::addColumn<double>("end");
-        QTest::addColumn<int>("width");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<int>("check");
-        const double eight = at(2026, 12, 6, 8);
-        const int fine = int(SampleCountCheck::Fine);
-        const int few = int(SampleCountCheck::TooFew);
-        const int many = int(SampleCountCheck::TooMany);
-        QTest::newRow("8:00 to 17:00 every hour")
-            << eight << at(2026, 12, 6, 17) << 60 << 9 << fine;
-        QTest::newRow("an hour every 30 minutes") << eight << at(2026, 12, 6, 9) << 30 << 2 << fine;
-        QTest::newRow("an hour every hour") << eight << at(2026, 12, 6, 9) << 60 << 1 << few;
-        QTest::newRow("45 minutes every 30: 1.5 rounds to 2")
-            << eight << at(2026, 12, 6, 8, 45) << 30 << 2 << fine;
-        QTest::newRow("75 minutes every 30: 2.5 rounds to 2")
-            << eight << at(2026, 12, 6, 9, 15) << 30 << 2 << fine;
-        QTest::newRow("3000 minutes") << eight << eight + 3000.0 / 1440 << 1 << 3000 << fine;
-        QTest::newRow("3001 minutes") << eight << eight + 3001.0 / 1440 << 1 << 3001 << many;
-        QTest::newRow("end before start") << eight << at(2026, 12, 6, 7) << 15 << -4 << few;
-        QTest::newRow("seconds are ignored")
-            << eight + 30.0 / 86400 << at(2026, 12, 6, 9) + 59.0 / 86400 << 30 << 2 << fine;
-        QTest::newRow("no width selected") << eight << at(2026, 12, 6, 17) << 0 << 0 << few;
+    // What the user types, in the order of their date settings.
+    void readsTheUsersOrder_data() {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("expected");
+        const QLocale gb(QLocale::English, QLocale::UnitedKingdom);
+        const auto row = [](const QLocale& locale, const char* text, double expected) {
+            QTest::addRow("%s \"%s\"", qPrintable(locale.name()), text)
+                << locale << QString::fromLatin1(text) << expected;
+        };
+        row(English, "3/4/2026 6:30 PM", at(2026, 3, 4, 18, 30));
+        row(English, "3/4/26 6:30 AM", at(2026, 3, 4, 6, 30));
+        row(German, "03.04.2026 18:30", at(2026, 4, 3, 18, 30));
+        row(gb, "03/04/2026 18:30", at(2026, 4, 3, 18, 30));
+        row(German, "03.04.2026", at(2026, 4, 3));
+        row(German, "8:00", at(2026, 12, 6, 8)); // today
+        row(German, "03.04.2026 18:30:59", at(2026, 4, 3, 18, 30));
+        row(English, "2026-04-03 18:30", at(2026, 4, 3, 18, 30));
+        row(German, "29.03.2026 02:30", at(2026, 3, 29, 3)); // the daylight-saving gap
+        for (const char* text : {"", "yesterday", "31.02.2026 10:00", "10:75", "03.04.2026 25:00"})
+            row(German, text, Refused);
+        row(English, "13/25/2026 6:00 PM", Refused);
     }
-    void customSampleCounts() {
-        QFETCH(double, start);
-        QFETCH(double, end);
-        QFETCH(int, width);
-        QFETCH(int, count);
-        QFETCH(int, check);
-        QCOMPARE(int(customSampleCount(start, end, width)), count);
-        QCOMPARE(int(checkSampleCount(count)), check);
-    }
-
-    void sampleCountMessages() {
-        QCOMPARE(sampleCountMessage(SampleCountCheck::TooFew),
-                 QStringLiteral("Not enough samples selected.\rYou should generate samples closer "
-                                "together."));
-        QCOMPARE(sampleCountMessage(SampleCountCheck::TooMany),
-                 QStringLiteral("Too many samples selected.\rYou should generate samples farther "
-                                "apart."));
-        QCOMPARE(sampleCountMessage(SampleCountCheck::Fine), QString());
+    void readsTheUsersOrder() {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, text);
+        QFETCH(double, expected);
+        const auto value = parseDateTime(text, locale, Now.date());
+        QCOMPARE(value.has_value(), !std::isnan(expected));
+        if (!value)
+            return;
+        QCOMPARE(*value, expected);
+        // What is shown reads back to the same minute.
+        QCOMPARE(*parseDateTime(formatDateTime(*value, locale), locale, Now.date()), expected);
     }
 
-    void customAndUnknownPeriodsChangeNothing() {
-        const QDateTime now(QDate(2026, 12, 6), QTime(12, 0));
-        QVERIFY(!periodSpan(CustomPeriod, now));
-        QVERIFY(!periodSpan(0, now));
-        QVERIFY(!periodSpan(9, now));
-        QVERIFY(!periodSpan(-1, now));
+    // The dialog starts from the chart's span and width. OK either gives the
+    // chart the span as shown (`focus` empty; `outcome` is the start as shown
+    // afterwards) or refuses with the message `outcome`, the field to correct
+    // focused and the chart unchanged.
+    void dialogAcceptsAndRefuses_data() {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<int>("minutes");
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<QString>("focus");
+        const QString few = QStringLiteral(
+            "Not enough samples selected.\rYou should generate samples closer together.");
+        const QString many = QStringLiteral(
+            "Too many samples selected.\rYou should generate samples farther apart.\rA chart "
+            "holds at most 3000 samples. The finest width for this span is \"%1\".");
+        const QString typing = QStringLiteral(
+            "\rType a date and time as dd.MM.yyyy HH:mm, or a time alone for today.");
+        const auto row = [](const char* name, const char* start, const char* end, int minutes,
+                            const QString& outcome, const char* focus = "") {
+            QTest::newRow(name) << start << end << minutes << outcome << focus;
+        };
+        row("an hour every 30 minutes", "01.12.2026 08:00", "01.12.2026 09:00", 30,
+            "01.12.2026 08:00");
+        row("45 minutes every 30", "01.12.2026 08:00", "01.12.2026 08:45", 30, "01.12.2026 08:00");
+        row("3000 minutes", "01.12.2026 00:00", "03.12.2026 02:00", 1, "01.12.2026 00:00");
+        row("3000.5 rounds to 3000", "01.12.2026 00:00", "05.12.2026 04:01", 2, "01.12.2026 00:00");
+        row("times alone are today", "8:00", "17:00", 60, "06.12.2026 08:00");
+        row("seconds are dropped", "01.12.2026 08:00:45", "01.12.2026 09:30:10", 30,
+            "01.12.2026 08:00");
+        row("an hour every hour", "01.12.2026 08:00", "01.12.2026 09:00", 60, few, "Units");
+        row("end before start", "02.12.2026 00:00", "01.12.2026 00:00", 60, few, "Units");
+        row("no width selected", "01.12.2026 08:00", "01.12.2026 17:00", 45, few, "Units");
+        row("3001 minutes", "01.12.2026 00:00", "03.12.2026 02:01", 1, many.arg("Every 2 Minutes"),
+            "Units");
+        row("a year every minute", "01.12.2025 00:00", "01.12.2026 00:00", 1,
+            many.arg("Every 6 Hours"), "Units");
+        row("bad start", "someday", "01.12.2026 08:45", 30, "Invalid Start Date / Time" + typing,
+            "StartDate");
+        row("bad end", "01.12.2026 08:00", "31.11.2026 08:45", 30,
+            "Invalid End Date / Time" + typing, "EndDate");
+    }
+    void dialogAcceptsAndRefuses() {
+        QFETCH(QString, start);
+        QFETCH(QString, end);
+        QFETCH(int, minutes);
+        QFETCH(QString, outcome);
+        QFETCH(QString, focus);
+        const test::DialogRecorderScope dialogs;
+        TarnvueChart chart;
+        chart.setPlotBegin(at(2026, 11, 29));
+        chart.setPlotEnd(at(2026, 12, 7));
+        chart.setPeriodSize(DateValue::fromMinutes(60));
+        CustomPeriodForm form(chart);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QCOMPARE(form.StartDate()->text() + " - " + form.EndDate()->text() + ", " +
+                     form.Units()->currentText(),
+                 "29.11.2026 00:00 - 07.12.2026 00:00, Every Hour");
+        form.StartDate()->setText(start);
+        form.EndDate()->setText(end);
+        form.Units()->setCurrentIndex(form.Units()->findData(minutes));
+
+        const bool accepted = form.OK_Button_Click();
+        QCOMPARE(accepted, focus.isEmpty());
+        if (accepted) {
+            QVERIFY(dialogs->messages.isEmpty());
+            QCOMPARE(form.result(), int(QDialog::Accepted));
+            QCOMPARE(form.StartDate()->text(), outcome);
+            QCOMPARE(chart.PlotBegin(), *parseDateTime(outcome, German, Now.date()));
+            QCOMPARE(chart.PlotEnd(), *parseDateTime(form.EndDate()->text(), German, Now.date()));
+            QCOMPARE(int(DateValue::wholeMinutes(chart.PeriodSize())), minutes);
+        } else {
+            QCOMPARE(dialogs->texts(), QStringList{outcome});
+            QCOMPARE(dialogs->messages[0].icon, MessageIcon::Exclamation);
+            QCOMPARE(QApplication::focusWidget()->objectName(), focus);
+            QVERIFY(form.isVisible());
+            QCOMPARE(chart.PlotBegin(), at(2026, 11, 29));
+        }
     }
 };
 
-QTEST_APPLESS_MAIN(TestPeriods)
+QTEST_MAIN(TestPeriods)
 #include "test_periods.moc"

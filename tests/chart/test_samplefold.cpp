@@ -1,62 +1,64 @@
+#include "chart/Outages.h"
 #include "chart/SampleFold.h"
-#include "core/Error.h"
 
 #include <QtTest>
-#include <cmath>
-#include <map>
-#include <vector>
 
 using namespace tarnvue;
 
-Q_DECLARE_METATYPE(tarnvue::Sample)
-
 namespace {
 
-const double Begin = 46000.0;
-const double Hour = 1.0 / 24.0;
+const double Begin = 46000.0; // 2025-12-09 00:00
+const double Minute = 1.0 / 1440.0;
 
 // Rows from memory, read once in order, as the database hands them over.
 class Rows : public SampleReader {
 public:
-    std::vector<Sample> rows;
-    std::size_t read = 0;
-
-    Rows& add(double time, std::optional<double> response, std::optional<double> min,
-              std::optional<double> max, std::optional<double> loss) {
-        rows.push_back({time, response, min, max, loss});
-        return *this;
-    }
-    Rows& poll(double time, double response, double loss = 0) {
-        return add(time, response, response, response, loss);
-    }
+    explicit Rows(std::vector<Sample> rows) : m_rows(std::move(rows)) {}
     bool next(Sample& sample) override {
-        if (read >= rows.size())
+        if (read >= m_rows.size())
             return false;
-        sample = rows[read++];
+        sample = m_rows[read++];
         return true;
     }
+    std::size_t read = 0;
+
+private:
+    std::vector<Sample> m_rows;
 };
 
-struct Result {
-    std::map<std::pair<int, int>, float> values;
-    std::vector<std::pair<int, int>> order; // (series, point) as handed over
-    std::vector<int> progress;
-    FoldTotals totals;
+std::optional<double> field(const QString& text) {
+    if (text == QLatin1String("_"))
+        return std::nullopt;
+    return text.toDouble(); // "nan", "inf" and "-inf" included
+}
 
-    float at(int series, int point) const { return values.at({series, point}); }
-};
+// Polls as "minute response" or "minute response min max loss", separated
+// by ';'; minutes count from Begin, '_' is a field that cannot be read.
+std::vector<Sample> polls(const QString& text) {
+    std::vector<Sample> rows;
+    for (const QString& poll : text.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QStringList f = poll.simplified().split(QLatin1Char(' '));
+        const auto time = field(f[0]);
+        Sample s{time ? std::optional(Begin + *time * Minute) : std::nullopt, field(f[1]),
+                 field(f[1]), field(f[1]), 0.0};
+        if (f.size() == 5)
+            s = {s.time, s.response, field(f[2]), field(f[3]), field(f[4])};
+        rows.push_back(s);
+    }
+    return rows;
+}
 
-Result fold(Rows& rows, double width, int points) {
-    Result r;
-    SampleFold f(Begin, width, points);
-    r.totals = f.run(
-        rows,
-        [&](int s, int p, float v) {
-            r.values[{s, p}] = v;
-            r.order.emplace_back(s, p);
-        },
-        [&](int p) { r.progress.push_back(p); });
-    return r;
+// One row a minute from Begin: R replied, L lost, ? a Response that cannot
+// be read, T a Time that cannot be read; '.' is a minute without a row.
+std::vector<Sample> pattern(const QString& pattern) {
+    QStringList rows;
+    for (int m = 0; m < pattern.size(); ++m) {
+        const char c = pattern.at(m).toLatin1();
+        const QString response = c == 'L' ? "-1" : c == '?' ? "_" : "20";
+        if (c != '.')
+            rows << (c == 'T' ? QStringLiteral("_") : QString::number(m)) + ' ' + response;
+    }
+    return polls(rows.join(QLatin1Char(';')));
 }
 
 } // namespace
@@ -65,158 +67,204 @@ class TestSampleFold : public QObject {
     Q_OBJECT
 
 private slots:
-    void rowAtABucketEndGoesToTheNextBucket() {
-        Rows rows;
-        rows.poll(Begin, 10)
-            .poll(Begin + Hour - 1e-9, 20)
-            .poll(Begin + Hour, 30)
-            .poll(Begin + 2 * Hour - 1e-9, 50);
-        const Result r = fold(rows, Hour, 2);
-        QCOMPARE(r.at(MinimumSeries, 0), 10.0f);
-        QCOMPARE(r.at(MaximumSeries, 0), 20.0f);
-        QCOMPARE(r.at(AverageSeries, 0), 15.0f);
-        QCOMPARE(r.at(MinimumSeries, 1), 30.0f);
-        QCOMPARE(r.at(AverageSeries, 1), 40.0f);
-        QCOMPARE(r.totals.records, 4);
-    }
-
-    void rowsPastTheLastBucketAreNeverRead() {
-        Rows rows;
-        rows.poll(Begin, 10).poll(Begin + 2 * Hour, 999, 100).poll(Begin + 3 * Hour, 999);
-        const Result r = fold(rows, Hour, 2);
-        QCOMPARE(r.at(AverageSeries, 0), 10.0f);
-        QCOMPARE(r.at(AverageSeries, 1), -1.0f);
-        QCOMPARE(r.totals.averageResponse, 10.0f);
-        QCOMPARE(r.totals.loss, 0.0f);
-        QVERIFY(rows.read <= 2); // the row that ends the last bucket, no further
-    }
-
-    void negativeResponsesCountOnlyTowardsLoss() {
-        Rows rows;
-        rows.add(Begin, 40, 38, 45, 0).add(Begin + 0.01, -1, -1, -1, 100);
-        rows.add(Begin + Hour, -1, -1, -1, 100).add(Begin + Hour + 0.01, -1, -1, -1, 50);
-        const Result r = fold(rows, Hour, 2);
-        // Bucket 0: one valid poll, loss averaged over both polls.
-        QCOMPARE(r.at(MinimumSeries, 0), 38.0f);
-        QCOMPARE(r.at(MaximumSeries, 0), 45.0f);
-        QCOMPARE(r.at(AverageSeries, 0), 40.0f);
-        QCOMPARE(r.at(LossSeries, 0), 50.0f);
-        // Bucket 1: no reply at all: only the loss shows.
-        QCOMPARE(r.at(MinimumSeries, 1), -1.0f);
-        QCOMPARE(r.at(MaximumSeries, 1), -1.0f);
-        QCOMPARE(r.at(AverageSeries, 1), -1.0f);
-        QCOMPARE(r.at(LossSeries, 1), 75.0f);
-        QCOMPARE(r.totals.valid, 1);
-        QCOMPARE(r.totals.records, 4);
-        QCOMPARE(r.totals.averageResponse, 40.0f);
-        QCOMPARE(r.totals.loss, 62.5f);
-    }
-
-    void rowMinAndMaxWidenTheBucket() {
-        Rows rows;
-        rows.add(Begin, 50, 20, 55, 0).add(Begin + 0.001, 30, 30, 90, 0);
-        const Result r = fold(rows, Hour, 1);
-        QCOMPARE(r.at(MinimumSeries, 0), 20.0f);
-        QCOMPARE(r.at(MaximumSeries, 0), 90.0f);
-        QCOMPARE(r.at(AverageSeries, 0), 40.0f);
-    }
-
-    void emptyBucketsAreGapsInEverySeries() {
-        Rows rows;
-        rows.poll(Begin + 2 * Hour, 10);
-        const Result r = fold(rows, Hour, 3);
-        for (int s = MinimumSeries; s <= LossSeries; ++s) {
-            QCOMPARE(r.at(s, 0), -1.0f);
-            QCOMPARE(r.at(s, 1), -1.0f);
-        }
-        QCOMPARE(r.at(LossSeries, 2), 0.0f);
-        // The order the chart gets values in: empty 0,1,2,3; filled 3,0,1,2.
-        const std::vector<std::pair<int, int>> expected = {{0, 0}, {1, 0}, {2, 0}, {3, 0},
-                                                           {0, 1}, {1, 1}, {2, 1}, {3, 1},
-                                                           {3, 2}, {0, 2}, {1, 2}, {2, 2}};
-        QCOMPARE(r.order, expected);
-    }
-
-    void overallAverageIsWeightedByRows() {
-        Rows rows;
-        rows.poll(Begin, 100);
-        rows.poll(Begin + Hour, 20).poll(Begin + Hour + 0.001, 20).poll(Begin + Hour + 0.002, 20);
-        const Result r = fold(rows, Hour, 2);
-        QCOMPARE(r.totals.averageResponse, 40.0f);
-    }
-
-    void lossSumRoundsHalfToEvenAsItGrows() {
-        Rows rows;
-        // 0.5 -> 0, 0 + 1.5 -> 2, 2 + 0.5 -> 2: a sum of 2 over 3 polls.
-        rows.add(Begin, 10, 10, 10, 0.5)
-            .add(Begin + 0.001, 10, 10, 10, 1.5)
-            .add(Begin + 0.002, 10, 10, 10, 0.5);
-        const Result r = fold(rows, Hour, 1);
-        QCOMPARE(r.at(LossSeries, 0), 2.0f / 3.0f);
-        // Responses are whole numbers, half to even: 2.5 -> 2, 3.5 -> 4.
-        Rows halves;
-        halves.add(Begin, 2.5, 2.5, 2.5, 0).add(Begin + 0.001, 3.5, 3.5, 3.5, 0);
-        const Result h = fold(halves, Hour, 1);
-        QCOMPARE(h.at(MinimumSeries, 0), 2.0f);
-        QCOMPARE(h.at(AverageSeries, 0), 3.0f);
-    }
-
-    void noPointsNoFigures() {
-        Rows rows;
-        rows.poll(Begin, 10);
-        const Result r = fold(rows, Hour, 0);
-        QVERIFY(r.values.empty());
-        QCOMPARE(r.totals.averageResponse, 0.0f);
-        QCOMPARE(r.totals.loss, 0.0f);
-        Rows none;
-        const Result empty = fold(none, Hour, 4);
-        QCOMPARE(empty.totals.averageResponse, 0.0f);
-        QCOMPARE(empty.at(AverageSeries, 3), -1.0f);
-    }
-
-    void progressEveryTenthBucket() {
-        Rows rows;
-        const Result r = fold(rows, Hour, 25);
-        QCOMPARE(r.progress, (std::vector<int>{0, 10, 20}));
-    }
-
-    // Values the database cannot hand over as numbers arrive empty; values
-    // out of range, infinite or not a number are no better. None of them
-    // fails the fold or takes an earlier row's value.
-    void unreadableFieldsContributeNothing_data() {
-        QTest::addColumn<Sample>("bad");
-        QTest::addColumn<QList<float>>("expected"); // min, max, average, loss of bucket 0
-        QTest::addColumn<int>("records");
-        const double nan = std::nan("");
-        const double t = Begin + 0.01;
-        QTest::newRow("no time") << Sample{std::nullopt, 999, 999, 999, 100}
-                                 << QList<float>{10, 30, 20, 50} << 2;
+    // Hour buckets from Begin. Each bucket as "min max average loss", or
+    // "gap" when it had no rows; then the figures over the span and how
+    // many rows were taken from the reader.
+    void bucketRules_data() {
+        QTest::addColumn<QString>("rows");
+        QTest::addColumn<int>("points");
+        QTest::addColumn<QString>("buckets");
+        QTest::addColumn<QString>("totals");
+        const QString none = QStringLiteral("avg 0 loss 0 rows 0 valid 0 unreadable 0 read ");
+        QTest::newRow("a row at a bucket's end goes to the next")
+            << "0 10; 59.9999 20; 60 30; 119.9999 50" << 2 << "10 20 15 0 | 30 50 40 0"
+            << "avg 27.5 loss 0 rows 4 valid 4 unreadable 0 read 4";
+        QTest::newRow("rows past the last bucket are never read")
+            << "0 10; 120 999 999 999 100; 180 999" << 2 << "10 10 10 0 | gap"
+            << "avg 10 loss 0 rows 1 valid 1 unreadable 0 read 2";
+        QTest::newRow("no reply counts only towards loss")
+            << "0 40 38 45 0; 14 -1 -1 -1 100; 60 -1 -1 -1 100; 74 -1 -1 -1 50" << 2
+            << "38 45 40 50 | -1 -1 -1 75"
+            << "avg 40 loss 62.5 rows 4 valid 1 unreadable 0 read 4";
+        QTest::newRow("a row's own min and max widen the bucket")
+            << "0 50 20 55 0; 1 30 30 90 0" << 1 << "20 90 40 0"
+            << "avg 40 loss 0 rows 2 valid 2 unreadable 0 read 2";
+        QTest::newRow("empty buckets are gaps")
+            << "120 10" << 3 << "gap | gap | 10 10 10 0"
+            << "avg 10 loss 0 rows 1 valid 1 unreadable 0 read 1";
+        QTest::newRow("no rows") << "" << 12 << QStringList(12, QStringLiteral("gap")).join(" | ")
+                                 << none + "0";
+        QTest::newRow("no buckets") << "0 10" << 0 << "" << none + "0";
+        QTest::newRow("overall average and loss weigh every poll")
+            << "0 100 100 100 100; 60 20 20 20 0; 61 20 20 20 0; 62 20 20 20 0" << 2
+            << "100 100 100 100 | 20 20 20 0"
+            << "avg 40 loss 25 rows 4 valid 4 unreadable 0 read 4";
+        QTest::newRow("responses round half to even")
+            << "0 2.5; 1 3.5" << 1 << "2 4 3 0"
+            << "avg 3 loss 0 rows 2 valid 2 unreadable 0 read 2";
+        // Loss is summed as a whole number, rounded (half to even) as it
+        // grows: 1, 2, 2, 2, 2. Rounding each row would give 1, rounding the
+        // sum 3, cutting it 1.
+        QTest::newRow("loss rounds as it grows")
+            << "0 10 10 10 1; 1 10 10 10 0.5; 2 10 10 10 0.4; 3 10 10 10 0.4; 4 10 10 10 0.4" << 1
+            << "10 10 10 0.4"
+            << "avg 10 loss 0.4 rows 5 valid 5 unreadable 0 read 5";
+        // 1, 2, 2, 2, 2, 3 over two buckets; each row rounded: 1 and 1, the
+        // sums rounded: 2 and 2.
+        QTest::newRow("loss rounds as it grows in each bucket")
+            << "0 10 10 10 1; 1 10 10 10 0.5; 2 10 10 10 0.5; 60 10 10 10 0.5; 61 10 10 10 0.4; "
+               "62 10 10 10 0.6"
+            << 2 << "10 10 10 0.666667 | 10 10 10 0.333333"
+            << "avg 10 loss 0.5 rows 6 valid 6 unreadable 0 read 6";
+        // A field that cannot be read contributes nothing, and fails nothing.
+        const QString around = QStringLiteral("0 10 10 10 0; %1; 1.2 30 30 30 100; 60 40");
+        QTest::newRow("no time") << around.arg("_ 999 999 999 100") << 2
+                                 << "10 30 20 50 | 40 40 40 0"
+                                 << "avg 26.6667 loss 33.3333 rows 3 valid 3 unreadable 1 read 4";
         QTest::newRow("time not a number")
-            << Sample{nan, 999, 999, 999, 100} << QList<float>{10, 30, 20, 50} << 2;
+            << around.arg("nan 999 999 999 100") << 2 << "10 30 20 50 | 40 40 40 0"
+            << "avg 26.6667 loss 33.3333 rows 3 valid 3 unreadable 1 read 4";
         QTest::newRow("response out of range")
-            << Sample{t, 1e12, 5, 99, 100} << QList<float>{10, 30, 20, 200.0f / 3} << 3;
+            << around.arg("0.6 1e12 5 99 100") << 2 << "10 30 20 66.6667 | 40 40 40 0"
+            << "avg 26.6667 loss 50 rows 4 valid 3 unreadable 1 read 4";
         QTest::newRow("min infinite")
-            << Sample{t, 15, -INFINITY, 15, 0} << QList<float>{10, 30, 55.0f / 3, 100.0f / 3} << 3;
+            << around.arg("0.6 15 -inf 15 0") << 2 << "10 30 18.3333 33.3333 | 40 40 40 0"
+            << "avg 23.75 loss 25 rows 4 valid 4 unreadable 1 read 4";
         QTest::newRow("loss not a number")
-            << Sample{t, 15, 15, 15, nan} << QList<float>{10, 30, 55.0f / 3, 50} << 3;
+            << around.arg("0.6 15 15 15 nan") << 2 << "10 30 18.3333 50 | 40 40 40 0"
+            << "avg 23.75 loss 33.3333 rows 4 valid 4 unreadable 1 read 4";
     }
-    void unreadableFieldsContributeNothing() {
-        QFETCH(Sample, bad);
-        QFETCH(QList<float>, expected);
-        QFETCH(int, records);
-        Rows rows;
-        rows.add(Begin, 10, 10, 10, 0);
-        rows.rows.push_back(bad);
-        rows.add(Begin + 0.02, 30, 30, 30, 100).poll(Begin + Hour, 40);
-        const Result r = fold(rows, Hour, 2);
-        QCOMPARE((QList<float>{r.at(MinimumSeries, 0), r.at(MaximumSeries, 0),
-                               r.at(AverageSeries, 0), r.at(LossSeries, 0)}),
-                 expected);
-        QCOMPARE(r.totals.records, records + 1);
-        QCOMPARE(r.totals.unreadable, 1);
-        QCOMPARE(r.at(AverageSeries, 1), 40.0f);
+    void bucketRules() {
+        QFETCH(QString, rows);
+        QFETCH(int, points);
+        QFETCH(QString, buckets);
+        QFETCH(QString, totals);
+        Rows reader(polls(rows));
+        std::vector<std::vector<float>> values(std::size_t(points), std::vector<float>(4, 99));
+        QList<int> handed; // series in the order they arrive, a bucket at a time
+        QList<int> progress;
+        const FoldTotals t = SampleFold(Begin, 60 * Minute, points)
+                                 .run(
+                                     reader,
+                                     [&](int s, int p, float v) {
+                                         QCOMPARE(p, int(handed.size() / 4));
+                                         values[std::size_t(p)][std::size_t(s)] = v;
+                                         handed << s;
+                                     },
+                                     [&](int p) { progress << p; });
+        QStringList shown;
+        for (int p = 0; p < points; ++p) {
+            const auto& v = values[std::size_t(p)];
+            const bool gap = v == std::vector<float>(4, -1.0f);
+            shown << (gap ? QStringLiteral("gap")
+                          : QStringLiteral("%1 %2 %3 %4").arg(v[0]).arg(v[1]).arg(v[2]).arg(v[3]));
+            // The chart takes an empty bucket's series 0 to 3, a filled one's 3, 0, 1, 2.
+            QCOMPARE(handed.mid(4 * p, 4), (gap ? QList<int>{0, 1, 2, 3} : QList<int>{3, 0, 1, 2}));
+            if (p % 10 == 0)
+                QCOMPARE(progress.takeFirst(), p);
+        }
+        QCOMPARE(shown.join(QStringLiteral(" | ")), buckets);
+        QVERIFY(progress.isEmpty());
+        QCOMPARE(QStringLiteral("avg %1 loss %2 rows %3 valid %4 unreadable %5 read %6")
+                     .arg(t.averageResponse)
+                     .arg(t.loss)
+                     .arg(t.records)
+                     .arg(t.valid)
+                     .arg(t.unreadable)
+                     .arg(reader.read),
+                 totals);
+    }
+
+    // Outages (O start-end lost polls; no end: still going on) and stretches
+    // without data (N start-end), in minutes from Begin, read through the tap
+    // the chart's fold reads from.
+    void outages_data() {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<int>("minimumLost");
+        QTest::addColumn<QString>("items");
+        QTest::addColumn<QString>("availability");
+        QTest::newRow("no rows") << "" << 2 << ""
+                                 << "no polls";
+        QTest::newRow("only unreadable responses") << "???" << 2 << ""
+                                                   << "no polls";
+        QTest::newRow("all replied") << "RRRR" << 2 << ""
+                                     << "100.000 %";
+        QTest::newRow("run of exactly M") << "RLLR" << 2 << "O 1-3 2"
+                                          << "50.000 %";
+        QTest::newRow("run of M - 1") << "RLRR" << 2 << ""
+                                      << "75.000 %";
+        QTest::newRow("one lost poll with M = 1") << "RLRR" << 1 << "O 1-2 1"
+                                                  << "75.000 %";
+        QTest::newRow("at the span's start") << "LLLRR" << 2 << "O 0-3 3"
+                                             << "40.000 %";
+        QTest::newRow("still going on at the end") << "RRLLL" << 2 << "O 2- 3"
+                                                   << "40.000 %";
+        QTest::newRow("unreadable response inside a run") << "RL?LR" << 3 << ""
+                                                          << "50.000 %";
+        QTest::newRow("unreadable response passed over") << "RL?LR" << 2 << "O 1-4 2"
+                                                         << "50.000 %";
+        QTest::newRow("unreadable time passed over") << "RLTLR" << 2 << "O 1-4 2"
+                                                     << "50.000 %";
+        QTest::newRow("two outages") << "LLRLLLR" << 2 << "O 0-2 2; O 3-6 3"
+                                     << "28.571 %";
+        QTest::newRow("no data next to an outage")
+            << "RRRRRRLL.........LRRRRR" << 2 << "O 6-18 3; N 7-17"
+            << "78.571 %";
+        QTest::newRow("gap under five minutes") << "RRRRRRRR...RRRRRR" << 2 << ""
+                                                << "100.000 %";
+        QTest::newRow("polls five minutes apart") << QString("R....").repeated(6) << 2 << ""
+                                                  << "100.000 %";
+        QTest::newRow("gap of three intervals") << "R.R.R.R.R.R.....R" << 2 << ""
+                                                << "100.000 %";
+        QTest::newRow("gap of 3.5 intervals") << "R.R.R.R.R.R......R" << 2 << "N 10-17"
+                                              << "100.000 %";
+        QTest::newRow("availability rounds to three decimals")
+            << QString("R").repeated(2082) + "L" << 2 << ""
+            << "99.952 %";
+    }
+    void outages() {
+        QFETCH(QString, pattern);
+        QFETCH(int, minimumLost);
+        QFETCH(QString, items);
+        QFETCH(QString, availability);
+        OutageScan scan(minimumLost);
+        Rows source(::pattern(pattern));
+        OutageTap tap(source, scan);
+        Sample row;
+        int passed = 0;
+        while (tap.next(row))
+            ++passed;
+        QCOMPARE(passed, int(::pattern(pattern).size())); // the rows pass on unchanged
+        const OutageReport report = scan.finish();
+        QStringList shown;
+        const auto minute = [](double t) {
+            return QString::number(qRound((t - Begin) / Minute));
+        };
+        for (const OutageItem& i : report.items)
+            shown << QStringLiteral("%1 %2-%3")
+                             .arg(i.kind == OutageItem::Outage ? 'O' : 'N')
+                             .arg(minute(i.start), i.end ? minute(*i.end) : QString()) +
+                         (i.kind == OutageItem::Outage ? QStringLiteral(" %1").arg(i.lostPolls)
+                                                       : QString());
+        QCOMPARE(shown.join(QStringLiteral("; ")), items);
+        QCOMPARE(availabilityText(report), availability);
+    }
+
+    void outageListForScripts() {
+        QCOMPARE(durationText(3870), QStringLiteral("1 h 04 min 30 s"));
+        QCOMPARE(durationText(270), QStringLiteral("4 min 30 s"));
+        QCOMPARE(durationText(12), QStringLiteral("12 s"));
+        QCOMPARE(durationText(2 * 86400 + 3 * 3600 + 5), QStringLiteral("2 d 03 h 00 min 05 s"));
+        OutageScan scan;
+        for (const Sample& s : pattern(QStringLiteral("RLLR.......RRLL")))
+            scan.add(s);
+        QCOMPARE(outagesCsv(scan.finish()),
+                 QStringLiteral("Kind,Start,End,Duration (s),Lost polls\r\n"
+                                "outage,2025-12-09 00:01:00,2025-12-09 00:03:00,120,2\r\n"
+                                "no data,2025-12-09 00:03:00,2025-12-09 00:11:00,480,\r\n"
+                                "outage,2025-12-09 00:13:00,,60,2\r\n"));
     }
 };
 
-QTEST_APPLESS_MAIN(TestSampleFold)
+QTEST_GUILESS_MAIN(TestSampleFold)
 #include "test_samplefold.moc"

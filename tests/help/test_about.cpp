@@ -1,7 +1,7 @@
 #include "RecordingDialogs.h"
-#include "VersionFiles.h"
 #include "components/AboutDialogComponent.h"
 #include "components/ComponentIds.h"
+#include "components/StandardComponents.h"
 #include "core/ComponentRegistry.h"
 #include "help/AboutBox.h"
 #include "help/FileVerInfo.h"
@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
 #include <stdexcept>
 
@@ -17,36 +18,68 @@ using namespace tarnvue;
 
 namespace {
 
-// An About component that keeps what it was given, in order.
-class FakeAbout : public QObject {
+// 52 bytes in the shape of a fixed version record: file version, product
+// version (four 16-bit numbers each).
+QByteArray record(QList<quint16> v, quint32 structureVersion = 0x00010000u) {
+    // Made at run time: a record folded into this program's constant data
+    // would itself be found by a scan of the test program.
+    volatile quint32 signature = 0xFEEF04BDu;
+    const quint32 words[13] = {signature,
+                               structureVersion,
+                               quint32(v[0]) << 16 | v[1],
+                               quint32(v[2]) << 16 | v[3],
+                               quint32(v[4]) << 16 | v[5],
+                               quint32(v[6]) << 16 | v[7],
+                               0x3Fu,
+                               0,
+                               0x40004u,
+                               1,
+                               0,
+                               0,
+                               0};
+    QByteArray bytes(52, '\0');
+    for (int i = 0; i < 13; ++i)
+        qToLittleEndian(words[i], bytes.data() + 4 * i);
+    return bytes;
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Filler that holds no signature.
+QByteArray filler(qsizetype size) {
+    QByteArray bytes(size, '\0');
+    for (qsizetype i = 0; i < size; ++i)
+        bytes[i] = char('A' + i % 23);
+    return bytes;
+}
+
+// The eight numbers as read, file version then product version.
+QString numbers(const FileVerInfo& info) {
+    return QStringLiteral("%1.%2.%3.%4 %5.%6.%7.%8")
+        .arg(info.FileVersionMajor())
+        .arg(info.FileVersionMinor())
+        .arg(info.FileVersionPrivate())
+        .arg(info.FileVersionBuild().toInt())
+        .arg(info.ProductVersionMajor())
+        .arg(info.ProductVersionMinor())
+        .arg(info.ProductVersionPrivate())
+        .arg(info.ProductVersionBuild());
+}
+
+// An About component whose program name cannot be set.
+class RefusingAbout : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString ProgramName READ text WRITE setProgramName)
-    Q_PROPERTY(QString SubTitle READ text WRITE setSubTitle)
-    Q_PROPERTY(QString VersionInfo READ text WRITE setVersionInfo)
-    Q_PROPERTY(QIcon ProgIcon READ icon WRITE setProgIcon)
+    Q_PROPERTY(QString SubTitle MEMBER subTitle)
 public:
-    static inline QStringList calls;
-    static inline QString versionInfo;
-    static inline QIcon progIcon;
-    static inline bool programNameFails = false;
-
+    static inline bool shown = false;
+    QString subTitle;
     QString text() const { return {}; }
-    QIcon icon() const { return {}; }
-    void setProgramName(const QString& v) {
-        if (programNameFails)
-            throw std::runtime_error("refused");
-        calls << QStringLiteral("ProgramName=") + v;
-    }
-    void setSubTitle(const QString& v) { calls << QStringLiteral("SubTitle=") + v; }
-    void setVersionInfo(const QString& v) {
-        calls << QStringLiteral("VersionInfo");
-        versionInfo = v;
-    }
-    void setProgIcon(const QIcon& v) {
-        calls << QStringLiteral("ProgIcon");
-        progIcon = v;
-    }
-    Q_INVOKABLE void Show() { calls << QStringLiteral("Show"); }
+    void setProgramName(const QString&) { throw std::runtime_error("refused"); }
+    Q_INVOKABLE void Show() { shown = !subTitle.isEmpty(); }
 };
 
 AboutDialog* shownAboutDialog() {
@@ -58,156 +91,133 @@ AboutDialog* shownAboutDialog() {
 
 } // namespace
 
+// The version record reader and the About box.
 class TestAbout : public QObject {
     Q_OBJECT
 
-private:
     QTemporaryDir m_dir;
 
 private slots:
-    void init() {
-        FakeAbout::calls.clear();
-        FakeAbout::versionInfo.clear();
-        FakeAbout::progIcon = QIcon();
-        FakeAbout::programNameFails = false;
-        ComponentRegistry::instance().remove(ComponentIds::aboutDialog());
-    }
+    void init() { ComponentRegistry::instance().remove(ComponentIds::aboutDialog()); }
 
-    void releaseLineNamesMonthAndYear_data() {
-        QTest::addColumn<int>("major");
-        QTest::addColumn<int>("minor");
-        QTest::addColumn<QDate>("built");
-        QTest::addColumn<QString>("locale");
+    // The first record whose structure version is 1.0, wherever it lies;
+    // halves above 32767 read as negative numbers. Without one, every
+    // number is -1, also after an earlier read found one.
+    void versionRecord_data() {
+        QTest::addColumn<QByteArray>("content"); // "folder" or "missing": no file
         QTest::addColumn<QString>("expected");
-        QTest::newRow("English") << 1 << 0 << QDate(2024, 3, 5) << QStringLiteral("en_US")
-                                 << QStringLiteral("Version 1.0 March 2024");
-        QTest::newRow("German") << 1 << 0 << QDate(2024, 3, 31) << QStringLiteral("de_DE")
-                                << QStringLiteral("Version 1.0 M\u00e4rz 2024");
-        QTest::newRow("French, two-digit minor")
-            << 2 << 12 << QDate(2025, 12, 1) << QStringLiteral("fr_FR")
-            << QStringLiteral("Version 2.12 d\u00e9cembre 2025");
-        QTest::newRow("early year has four digits")
-            << 3 << 1 << QDate(999, 1, 9) << QStringLiteral("en_US")
-            << QStringLiteral("Version 3.1 January 0999");
+        const QByteArray v = record({2, 5, 1, 9, 3, 1, 0, 7});
+        const QString found = QStringLiteral("2.5.1.9 3.1.0.7");
+        const QString none = QStringLiteral("-1.-1.-1.-1 -1.-1.-1.-1");
+        QTest::newRow("record alone") << v << found;
+        QTest::newRow("aligned in a file") << filler(4096) + v + filler(100) << found;
+        QTest::newRow("at an odd offset") << filler(4099) + v << found;
+        QTest::newRow("across two read pieces") << filler((1 << 20) - 21) + v + filler(10) << found;
+        QTest::newRow("after another structure's signature")
+            << record({9, 9, 9, 9, 9, 9, 9, 9}, 0x00020000u) + filler(3) + v << found;
+        QTest::newRow("first of two") << v + record({1, 1, 1, 1, 1, 1, 1, 1}) << found;
+        QTest::newRow("halves of 40000") << record({40000, 1, 2, 40000, 3, 40000, 40000, 4})
+                                         << "-25536.1.2.-25536 3.-25536.-25536.4";
+        QTest::newRow("limits") << record({32767, 32768, 65535, 0, 0, 65535, 32768, 32767})
+                                << "32767.-32768.-1.0 0.-1.-32768.32767";
+        QTest::newRow("plain data") << filler(70000) << none;
+        QTest::newRow("empty file") << QByteArray() << none;
+        QTest::newRow("missing file") << QByteArray("missing") << none;
+        QTest::newRow("folder") << QByteArray("folder") << none;
+        QTest::newRow("record cut short") << filler(1000) + v.left(51) << none;
+        QTest::newRow("no structure version") << record({3, 1, 0, 7, 3, 1, 0, 7}, 1) << none;
+        QTest::newRow("signature alone") << filler(10) + v.left(4) << none;
     }
-    void releaseLineNamesMonthAndYear() {
-        QFETCH(int, major);
-        QFETCH(int, minor);
-        QFETCH(QDate, built);
-        QFETCH(QString, locale);
-        QFETCH(QString, expected);
-        QCOMPARE(releaseLine(major, minor, built, QLocale(locale)), expected);
-    }
-
-    void productLineFromTheRecord_data() {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("3.1.0.7") << test::filler(1001) + test::versionRecord(9, 9, 9, 9, 3, 1, 0, 7)
-                                 << QStringLiteral("tarnvue Version 3.1.0.7  ");
-        QTest::newRow("half of 40000") << test::versionRecord(1, 0, 0, 0, 1, 40000, 0, 2)
-                                       << QStringLiteral("tarnvue Version 1.-25536.0.2  ");
-        QTest::newRow("no record")
-            << test::filler(500) << QStringLiteral("tarnvue Version -1.-1.-1.-1  ");
-    }
-    void productLineFromTheRecord() {
+    void versionRecord() {
         QFETCH(QByteArray, content);
         QFETCH(QString, expected);
-        const QString path = m_dir.filePath(QStringLiteral("tarnvue"));
-        QVERIFY(test::writeFile(path, content));
+        const QString good = m_dir.filePath(QStringLiteral("good.bin"));
+        QVERIFY(writeFile(good, record({1, 2, 3, 4, 5, 6, 7, 8})));
+        QString path = m_dir.filePath(QStringLiteral("tarnvue"));
+        QFile::remove(path);
+        if (content == "folder")
+            path = m_dir.path();
+        else if (content != "missing")
+            QVERIFY(writeFile(path, content));
         FileVerInfo info;
-        info.GetInfo(path);
-        QCOMPARE(productVersionLine(QStringLiteral("tarnvue"), info), expected);
+        QVERIFY(info.GetInfo(good));
+        QCOMPARE(info.GetInfo(path), !expected.startsWith(QLatin1String("-1.-1.-1.-1 -1")));
+        QCOMPARE(numbers(info), expected);
+        // The About box's product line shows the product version.
+        QCOMPARE(productVersionLine(QStringLiteral("tarnvue"), info),
+                 "tarnvue Version " + expected.section(' ', 1) + "  ");
     }
 
-    void productLineOfFreshReader() {
-        QCOMPARE(productVersionLine(QStringLiteral("Tarnvue"), FileVerInfo()),
-                 QStringLiteral("Tarnvue Version -1.-1.-1.-1  "));
+    // The reader's own machine code holds the signature as a constant; it
+    // must not be taken for a record. This program carries the record the
+    // build makes for the program.
+    void programsOwnRecord() {
+        const QList<int> v{TARNVUE_VERSION_MAJOR, TARNVUE_VERSION_MINOR, TARNVUE_VERSION_PATCH, 0};
+        const QString version =
+            QStringLiteral("%1.%2.%3.%4").arg(v[0]).arg(v[1]).arg(v[2]).arg(v[3]);
+        FileVerInfo info;
+        QCOMPARE(numbers(info), QStringLiteral("-1.-1.-1.-1 -1.-1.-1.-1"));
+        QVERIFY(QFileInfo(QStringLiteral(TARNVUE_HELP_LIBRARY)).size() > 0);
+        QVERIFY(!info.GetInfo(QStringLiteral(TARNVUE_HELP_LIBRARY)));
+        QCOMPARE(FileVerInfo::executablePath(), QCoreApplication::applicationFilePath());
+        QVERIFY(info.GetExecutableInfo());
+        QCOMPARE(numbers(info), version + ' ' + version);
     }
 
-    void versionTextHasThreeLines() {
-        QCOMPARE(versionText(QStringLiteral("Version 3.1 May 2026"),
-                             QStringLiteral("tarnvue Version 3.1.0.7  "), QStringLiteral("Legal")),
-                 QStringLiteral("Version 3.1 May 2026\r\ntarnvue Version 3.1.0.7  \r\nLegal\r\n"));
+    // "Version" major.minor, then the full month name and four-digit year.
+    void releaseLine() {
+        QCOMPARE(tarnvue::releaseLine(1, 0, QDate(2024, 3, 5), QLocale(QLocale::English)),
+                 QStringLiteral("Version 1.0 March 2024"));
+        QCOMPARE(tarnvue::releaseLine(3, 12, QDate(999, 1, 9), QLocale(QLocale::English)),
+                 QStringLiteral("Version 3.12 January 0999"));
     }
 
-    void programVersionTextUsesThisExecutable() {
-        const QFileInfo self(QCoreApplication::applicationFilePath());
-        const QString text = programVersionText(FileVerInfo());
-        const QStringList lines = text.split(QStringLiteral("\r\n"));
-        QCOMPARE(lines.size(), 4);
-        QVERIFY(lines[3].isEmpty());
-        QCOMPARE(lines[0], releaseLine(TARNVUE_VERSION_MAJOR, TARNVUE_VERSION_MINOR,
-                                       self.lastModified().date()));
-        QCOMPARE(lines[1], self.completeBaseName() + QStringLiteral(" Version -1.-1.-1.-1  "));
-        QCOMPARE(lines[2], legalNotice());
-        QVERIFY(!legalNotice().isEmpty());
-    }
-
-    void aboutCommandFillsTheComponent_data() {
-        QTest::addColumn<bool>("programNameFails");
-        QTest::newRow("every step succeeds") << false;
-        QTest::newRow("a failing step is skipped") << true;
-    }
-    void aboutCommandFillsTheComponent() {
-        QFETCH(bool, programNameFails);
-        FakeAbout::programNameFails = programNameFails;
-        ComponentRegistry::instance().add(ComponentIds::aboutDialog(),
-                                          [] { return std::make_unique<FakeAbout>(); });
+    // The About command: the About window shows the program, its release,
+    // the version this very program carries and the legal notice.
+    void aboutCommandShowsTheProgram() {
+        const test::DialogRecorderScope rec;
         QWidget window;
+        showAboutBox(&window); // without the component: nothing shown, nothing said
+        QVERIFY(!shownAboutDialog());
+        registerStandardComponents();
         QPixmap pixmap(16, 16);
         pixmap.fill(Qt::red);
         window.setWindowIcon(QIcon(pixmap));
-        const test::DialogRecorderScope rec;
-
         showAboutBox(&window);
-
-        QStringList expected{
-            QStringLiteral("SubTitle=Historical Response Time Charting and Trending"),
-            QStringLiteral("VersionInfo"), QStringLiteral("ProgIcon"), QStringLiteral("Show")};
-        if (!programNameFails)
-            expected.prepend(QStringLiteral("ProgramName=Tarnvue"));
-        QCOMPARE(FakeAbout::calls, expected);
-        QCOMPARE(FakeAbout::versionInfo, programVersionText(FileVerInfo()));
-        QCOMPARE(FakeAbout::progIcon.cacheKey(), window.windowIcon().cacheKey());
-        QVERIFY(rec->messages.isEmpty());
-    }
-
-    void aboutCommandWithoutComponentDoesNothing() {
-        const test::DialogRecorderScope rec;
-        QWidget window;
-        showAboutBox(&window);
-        QVERIFY(rec->messages.isEmpty());
-        QVERIFY(shownAboutDialog() == nullptr);
-    }
-
-    void aboutDialogShowsTheTexts() {
-        QPixmap pixmap(32, 32);
-        pixmap.fill(Qt::blue);
-        {
-            AboutDialogComponent component;
-            QVERIFY(component.setProperty("ProgramName", QStringLiteral("Tarnvue")));
-            QVERIFY(component.setProperty("SubTitle", aboutSubTitle()));
-            QVERIFY(component.setProperty("VersionInfo",
-                                          versionText(QStringLiteral("Version 1.0 May 2026"),
-                                                      QStringLiteral("tarnvue Version 1.0.0.0  "),
-                                                      QStringLiteral("Legal"))));
-            QVERIFY(component.setProperty("ProgIcon", QVariant::fromValue(QIcon(pixmap))));
-            QVERIFY(QMetaObject::invokeMethod(&component, "Show", Qt::DirectConnection));
-        }
-        // The window outlives the component that showed it.
         AboutDialog* dialog = shownAboutDialog();
         QVERIFY(dialog);
         QCOMPARE(dialog->windowModality(), Qt::ApplicationModal);
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("About Tarnvue"));
         QCOMPARE(dialog->NameLabel()->text(), QStringLiteral("Tarnvue"));
-        QCOMPARE(dialog->SubTitleLabel()->text(), aboutSubTitle());
+        QCOMPARE(dialog->SubTitleLabel()->text(),
+                 QStringLiteral("Historical Response Time Charting and Trending"));
+        const QFileInfo self(QCoreApplication::applicationFilePath());
         QCOMPARE(dialog->VersionLabel()->text(),
-                 QStringLiteral("Version 1.0 May 2026\ntarnvue Version 1.0.0.0  \nLegal"));
-        QVERIFY(!dialog->IconLabel()->pixmap().isNull());
-        QVERIFY(dialog->windowTitle().contains(QStringLiteral("Tarnvue")));
-
+                 QStringLiteral("%1\n%2 Version %3.%4.%5.0  \n%6")
+                     .arg(tarnvue::releaseLine(TARNVUE_VERSION_MAJOR, TARNVUE_VERSION_MINOR,
+                                               self.lastModified().date()),
+                          self.completeBaseName())
+                     .arg(TARNVUE_VERSION_MAJOR)
+                     .arg(TARNVUE_VERSION_MINOR)
+                     .arg(TARNVUE_VERSION_PATCH)
+                     .arg(legalNotice()));
+        QVERIFY(legalNotice().contains(QLatin1String("GNU General Public License")));
+        QCOMPARE(dialog->IconLabel()->pixmap().toImage().pixelColor(8, 8), QColor(Qt::red));
+        QVERIFY(rec->messages.isEmpty());
+        // The window outlives the component that showed it, and goes when closed.
         QPointer<AboutDialog> guard(dialog);
         dialog->close();
         QTRY_VERIFY(guard.isNull());
+    }
+
+    // Every step runs with its errors ignored: one that fails is skipped.
+    void failingStepIsSkipped() {
+        ComponentRegistry::instance().add(ComponentIds::aboutDialog(),
+                                          [] { return std::make_unique<RefusingAbout>(); });
+        const test::DialogRecorderScope rec;
+        showAboutBox(nullptr);
+        QVERIFY(RefusingAbout::shown);
+        QVERIFY(rec->messages.isEmpty());
     }
 };
 

@@ -23,8 +23,7 @@ using namespace tarnvue;
 
 namespace {
 
-const QDateTime Now(QDate(2026, 11, 2), QTime(14, 37));
-const double Day = 46328.0; // 2026-11-02
+const double Day = 46328.0; // 2026-11-02, "today"
 const double Minute = 1.0 / 1440.0;
 
 // Node 3 polled every 5 minutes from 06:00 to 09:59 today: 10 ms in the
@@ -34,16 +33,16 @@ void writeDatabase(const QString& path) {
     test::TestDatabase db(path);
     db.addNode(3, QStringLiteral("edge, \"west\""), QStringLiteral("10.0.0.3"));
     for (int m = 6 * 60; m < 10 * 60; m += 5) {
-        const int hour = m / 60;
-        if (hour == 8)
-            continue;
-        if (m == 7 * 60 + 30) {
+        const int r = m / 60 == 6 ? 10 : m / 60 == 7 ? 20 : 30;
+        if (m == 7 * 60 + 30)
             db.addSample(3, Day + m * Minute, -1, -1, -1, 100);
-            continue;
-        }
-        const int response = hour == 6 ? 10 : hour == 7 ? 20 : 30;
-        db.addSample(3, Day + m * Minute, response, response - 1, response + 4, hour == 9 ? 25 : 0);
+        else if (m / 60 != 8)
+            db.addSample(3, Day + m * Minute, r, r - 1, r + 4, m / 60 == 9 ? 25 : 0);
     }
+}
+
+QStringList arguments(const QString& line) {
+    return QProcess::splitCommand(QString(line).replace(QLatin1Char('\''), QLatin1Char('"')));
 }
 
 struct Run {
@@ -53,14 +52,12 @@ struct Run {
     QByteArray standardOutput;
 };
 
-Run render(const QStringList& arguments) {
+// Runs tarnvue-render on a command line ("-N3 --from '2026-11-02 06:00' ...").
+Run render(const QString& line) {
     Run run;
-    const RenderArguments parsed = parseRenderArguments(arguments);
-    if (!parsed.options) {
-        run.status = RenderBadUsage;
-        run.errors = parsed.error;
-        return run;
-    }
+    const RenderArguments parsed = parseRenderArguments(arguments(line));
+    if (!parsed.options)
+        return {RenderBadUsage, {}, parsed.error, {}};
     QTextStream out(&run.out);
     QTextStream errors(&run.errors);
     QBuffer standardOutput(&run.standardOutput);
@@ -71,11 +68,49 @@ Run render(const QStringList& arguments) {
     return run;
 }
 
-QString readText(const QString& path) {
+QByteArray readBytes(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString readText(const QString& path) {
+    return QString::fromUtf8(readBytes(path));
+}
+
+bool writeText(const QString& path, const QByteArray& text) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+}
+
+// What the arguments asked for, in short.
+QString describe(const RenderOptions& o) {
+    const auto when = [](double t) {
+        return DateValue::stampText(t).left(16);
+    };
+    QStringList d{o.source == RenderOptions::Source::Node      ? "N" + QString::number(o.nodeId)
+                  : o.source == RenderOptions::Source::Address ? "IP " + o.address
+                                                               : "chart " + o.chartFile};
+    d << (o.custom ? QStringLiteral("%1 to %2 every %3").arg(when(o.from), when(o.to))
+                   : "period %3")
+             .arg(o.custom ? o.widthMinutes : o.period);
+    if (!o.output.isEmpty())
+        d << "> " + o.output + (o.format.isEmpty() ? QString() : " as " + o.format);
+    if (!o.outages.isEmpty())
+        d << QStringLiteral("outages %1 (%2)").arg(o.outages).arg(o.minimumLost);
+    if (o.size != QSize(1000, 650))
+        d << QStringLiteral("%1x%2").arg(o.size.width()).arg(o.size.height());
+    if (o.fontSize)
+        d << "font " + QString::number(*o.fontSize);
+    if (o.table)
+        d << "table";
+    if (!o.database.isEmpty())
+        d << "database " + o.database;
+    return d.join(' ');
+}
+
+void addRows(const QList<QStringList>& rows) {
+    for (const QStringList& row : rows)
+        QTest::newRow(qPrintable(row[0])) << row[0] << row[1];
 }
 
 } // namespace
@@ -83,352 +118,254 @@ QString readText(const QString& path) {
 class TestRender : public QObject {
     Q_OBJECT
 
-    test::ProgramDirScope* m_dir = nullptr;
-    test::ClockScope* m_clock = nullptr;
+    std::unique_ptr<test::ProgramDirScope> m_dir;
+    std::unique_ptr<test::ClockScope> m_clock;
 
     QString out(const QString& name) const { return m_dir->file(name); }
 
 private slots:
     void initTestCase() {
-        m_dir = new test::ProgramDirScope;
-        m_clock = new test::ClockScope(Now);
+        // A zone with a daylight-saving gap (02:00 to 03:00 on 2026-03-29).
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
+        m_dir = std::make_unique<test::ProgramDirScope>();
+        m_clock = std::make_unique<test::ClockScope>(QDateTime(QDate(2026, 11, 2), QTime(14, 37)));
         writeDatabase(MonitorDB::databasePath());
-    }
-    void cleanupTestCase() {
-        delete m_clock;
-        delete m_dir;
     }
     void cleanup() { MonitorDB::release(); }
 
-    void arguments_data() {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<bool>("valid");
-        QTest::newRow("-N attached") << QStringList{"-N3", "-o", "a.csv"} << true;
-        QTest::newRow("-N separate") << QStringList{"-N", "3", "-o", "a.csv"} << true;
-        QTest::newRow("-IP separate") << QStringList{"-IP", "10.0.0.3", "-o", "a.png"} << true;
-        QTest::newRow("chart file") << QStringList{"--chart", "a.nvc", "-o", "a.svg"} << true;
-        QTest::newRow("custom span") << QStringList{"-N3",
-                                                    "--from",
-                                                    "2026-11-02 06:00",
-                                                    "--to",
-                                                    "2026-11-02 10:00",
-                                                    "--width",
-                                                    "60",
-                                                    "-o",
-                                                    "a.pdf"}
-                                     << true;
-        QTest::newRow("no source") << QStringList{"-o", "a.csv"} << false;
-        QTest::newRow("two sources") << QStringList{"-N3", "-IP", "x", "-o", "a.csv"} << false;
-        QTest::newRow("no output") << QStringList{"-N3"} << false;
-        QTest::newRow("unknown extension") << QStringList{"-N3", "-o", "a.gif"} << false;
-        QTest::newRow("not a number") << QStringList{"-Nabc", "-o", "a.csv"} << false;
-        QTest::newRow("width not on the ladder") << QStringList{"-N3",
-                                                                "--from",
-                                                                "2026-11-02 06:00",
-                                                                "--to",
-                                                                "2026-11-02 10:00",
-                                                                "--width",
-                                                                "45",
-                                                                "-o",
-                                                                "a.csv"}
-                                                 << false;
-        QTest::newRow("custom span incomplete")
-            << QStringList{"-N3", "--from", "2026-11-02 06:00", "--width", "60", "-o", "a.csv"}
-            << false;
-        QTest::newRow("bad time")
-            << QStringList{"-N3",     "--from", "yesterday", "--to", "2026-11-02 10:00",
-                           "--width", "60",     "-o",        "a.csv"}
-            << false;
-        QTest::newRow("period and span")
-            << QStringList{"-N3",  "--period",         "today",   "--from", "2026-11-02 06:00",
-                           "--to", "2026-11-02 10:00", "--width", "60",     "-o",
-                           "a.csv"}
-            << false;
-        QTest::newRow("unknown period")
-            << QStringList{"-N3", "--period", "fortnight", "-o", "a.csv"} << false;
-        QTest::newRow("chart file with a period")
-            << QStringList{"--chart", "a.nvc", "--period", "today", "-o", "a.csv"} << false;
-        QTest::newRow("bad size") << QStringList{"-N3", "--size", "10x10", "-o", "a.png"} << false;
-        QTest::newRow("unknown option") << QStringList{"-N3", "--colour", "-o", "a.png"} << false;
-        QTest::newRow("outages alone") << QStringList{"-N3", "--outages", "o.csv"} << true;
-        QTest::newRow("outages of a chart file")
-            << QStringList{"--chart", "a.nvc", "--outages", "o.csv"} << false;
-        QTest::newRow("min-lost out of range")
-            << QStringList{"-N3", "--min-lost", "0", "--outages", "o.csv"} << false;
+    // The command-line grammar: what a line asks for, or the start of what
+    // is wrong with it.
+    void commandLine_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("expected");
+        const QString span = QStringLiteral("--from '2026-11-02 06:00' --to '2026-11-02 10:00'");
+        addRows({
+            {"-N3 -o a.csv", "N3 period 1 > a.csv"},
+            {"-N 3 -o a.csv", "N3 period 1 > a.csv"},
+            {"-IP 10.0.0.3 -o a.png", "IP 10.0.0.3 period 1 > a.png"},
+            {"-IP10.0.0.3 -oa.png", "IP 10.0.0.3 period 1 > a.png"},
+            {"--chart a.nvc --output a.svg", "chart a.nvc period 1 > a.svg"},
+            {"-N3 --period ThisWeek -o a.csv", "N3 period 2 > a.csv"},
+            {"-N3 --period last12months --database x.db -o a.csv",
+             "N3 period 6 > a.csv database x.db"},
+            {"-N3 --width 60 -o a.pdf " + span,
+             "N3 2026-11-02 06:00 to 2026-11-02 10:00 every 60 > a.pdf"},
+            {"-N3 --from 2026-10-01 --to 2026-11-01 --width 1439 -o a.csv",
+             "N3 2026-10-01 00:00 to 2026-11-01 00:00 every 1440 > a.csv"},
+            {"-N3 --from '2026-03-29 02:30' --to 2026-03-30 --width 60 -o a.csv",
+             "N3 2026-03-29 03:00 to 2026-03-30 00:00 every 60 > a.csv"},
+            {"-N3 --size 640x400 --font large --table -o a.png",
+             "N3 period 1 > a.png 640x400 font 0 table"},
+            {"-N3 -o - --format png", "N3 period 1 > - as png"},
+            {"-N3 --outages o.csv", "N3 period 1 outages o.csv (2)"},
+            {"-N3 --min-lost 5 --outages o.csv -o a.csv", "N3 period 1 > a.csv outages o.csv (5)"},
+            {"-o a.csv", "Name exactly one of -N, -IP and --chart."},
+            {"-N3 -IP x -o a.csv", "Name exactly one of -N, -IP and --chart."},
+            {"-N3", "Name the output file with -o."},
+            {"-N", "-N needs a node identifier."},
+            {"-Nabc -o a.csv", "-N needs a whole-number node identifier, not \"abc\"."},
+            {"-N3 -o a.gif", "The output's extension must be one of png, jpg, bmp, svg, pdf,"},
+            {"-N3 -o -", "Writing to standard output (-o -) needs --format."},
+            {"-N3 --width 45 -o a.csv " + span, "--width must be one of 1, 2, 5, 15, 30, 60, 360,"},
+            {"-N3 --from 2026-11-02 --width 60 -o a.csv",
+             "A custom span needs all of --from, --to"},
+            {"-N3 --from yesterday --to 2026-11-03 --width 60 -o a.csv",
+             "--from needs \"YYYY-MM-DD HH:MM\", not \"yesterday\"."},
+            {"-N3 --from 2026-11-02 --to '2026-11-02 25:00' --width 60 -o a.csv", "--to needs"},
+            {"-N3 --period today --width 60 -o a.csv " + span, "Give either --period or a custom"},
+            {"-N3 --period fortnight -o a.csv", "--period needs one of today, thisweek,"},
+            {"-N3 --period custom -o a.csv", "--period needs one of"},
+            {"--chart a.nvc --period today -o a.csv", "A chart file holds its own span"},
+            {"--chart a.nvc --outages o.csv", "A chart file holds no polls"},
+            {"-N3 --size 10x10 -o a.png", "--size needs WIDTHxHEIGHT in pixels, each 16 to 10000."},
+            {"-N3 --size 640x10001 -o a.png", "--size needs WIDTHxHEIGHT"},
+            {"-N3 --font huge -o a.png", "--font needs small, medium or large."},
+            {"-N3 --colour -o a.png", "Unknown argument \"--colour\"."},
+            {"-N3 --min-lost 0 --outages o.csv", "--min-lost needs a number of polls from 1 to"},
+        });
     }
-    void arguments() {
-        QFETCH(QStringList, arguments);
-        QFETCH(bool, valid);
-        const RenderArguments parsed = parseRenderArguments(arguments);
-        QCOMPARE(parsed.options.has_value(), valid);
-        if (!valid)
-            QVERIFY(!parsed.error.isEmpty());
-    }
-
-    void dayWidthIsAWholeDay() {
-        for (const char* width : {"1439", "1440"}) {
-            const RenderArguments parsed = parseRenderArguments(
-                {"-N3", "--from", "2026-10-01 00:00", "--to", "2026-11-01 00:00", "--width",
-                 QString::fromLatin1(width), "-o", "a.csv"});
-            QVERIFY2(parsed.options, qPrintable(parsed.error));
-            QCOMPARE(parsed.options->widthMinutes, 1440);
-        }
-    }
-
-    void timeInTheDaylightGapIsTheFirstTimeAfter() {
-        const bool hadZone = qEnvironmentVariableIsSet("TZ");
-        const QByteArray previous = qgetenv("TZ");
-        qputenv("TZ", "Europe/Berlin");
-        tzset();
-        const RenderArguments parsed =
-            parseRenderArguments({"-N3", "--from", "2026-03-29 02:30", "--to", "2026-03-29 06:00",
-                                  "--width", "60", "-o", "a.csv"});
-        if (hadZone)
-            qputenv("TZ", previous);
+    void commandLine() {
+        QFETCH(QString, line);
+        QFETCH(QString, expected);
+        const RenderArguments parsed = parseRenderArguments(arguments(line));
+        if (parsed.options)
+            QCOMPARE(describe(*parsed.options), expected);
         else
-            qunsetenv("TZ");
-        tzset();
-        QVERIFY2(parsed.options, qPrintable(parsed.error));
-        QCOMPARE(parsed.options->from, DateValue::fromDateTime(QDate(2026, 3, 29), QTime(3, 0)));
+            QVERIFY2(parsed.error.startsWith(expected), qPrintable(parsed.error));
     }
 
     void csvHoldsEveryBucket() {
         const QString path = out(QStringLiteral("hours.csv"));
-        const Run run = render({"-N3", "--from", "2026-11-02 06:00", "--to", "2026-11-02 10:00",
-                                "--width", "60", "-o", path});
+        const Run run =
+            render("-N3 --from '2026-11-02 06:00' --to '2026-11-02 10:00' --width 60 -o " + path);
         QCOMPARE(run.status, RenderOk);
-        QVERIFY2(run.errors.isEmpty(), qPrintable(run.errors));
-        QVERIFY(run.out.isEmpty());
-        const QStringList lines = readText(path).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-        QCOMPARE(lines, (QStringList{
-                            "Time,Minimum Response Time,Maximum Response Time,Average Response "
-                            "Time,% Packet Loss",
-                            // 12 polls of 10 ms (min 9, max 14), no loss.
-                            "2026-11-02 06:00,9,14,10,0",
-                            // 11 polls of 20 ms and one without a reply (100% loss).
-                            "2026-11-02 07:00,19,24,20,8.333333",
-                            // No polls: an empty field for every value.
-                            "2026-11-02 08:00,,,,",
-                            "2026-11-02 09:00,29,34,30,25",
-                        }));
+        QCOMPARE(run.errors + run.out, QString());
+        QCOMPARE(readText(path).split("\r\n"),
+                 (QStringList{"Time,Minimum Response Time,Maximum Response Time,Average Response "
+                              "Time,% Packet Loss",
+                              "2026-11-02 06:00,9,14,10,0", // 12 polls of 10 ms (min 9, max 14)
+                              "2026-11-02 07:00,19,24,20,8.333333", // 11 of 20 ms, one lost
+                              "2026-11-02 08:00,,,,",               // no polls: empty fields
+                              "2026-11-02 09:00,29,34,30,25", ""}));
     }
 
     void outageListForScripts() {
         // One poll without a reply at 07:30, no polls from 07:55 to 09:00.
         const QString path = out(QStringLiteral("outages.csv"));
-        const Run run = render({"-N3", "--min-lost", "1", "--verbose", "--outages", path});
+        const Run run = render("-N3 --min-lost 1 --verbose --outages " + path);
         QCOMPARE(run.status, RenderOk);
         QVERIFY2(run.out.contains(QStringLiteral("availability: 97.222 %")), qPrintable(run.out));
         QCOMPARE(readText(path),
                  QStringLiteral("Kind,Start,End,Duration (s),Lost polls\r\n"
                                 "outage,2026-11-02 07:30:00,2026-11-02 07:35:00,300,1\r\n"
                                 "no data,2026-11-02 07:55:00,2026-11-02 09:00:00,3900,\r\n"));
-        QCOMPARE(render({"-N3", "--outages", path}).status, RenderOk);
+        QCOMPARE(render("-N3 --outages " + path).status, RenderOk);
         QCOMPARE(readText(path).count(QStringLiteral("outage,")), 0);
     }
 
+    // The window's "Today" and "This Week" at 14:37, chosen by the tab and
+    // by the command line.
     void sameChartAsTheWindow() {
-        // The window: node 3, "Today" at 14:37.
-        QString windowCsv;
-        {
+        const QString path = out(QStringLiteral("window.csv"));
+        for (int tab : {0, 1}) {
             const test::DialogRecorderScope dialogs;
             GraphForm window;
             QVERIFY(window.BuildChart(3));
+            window.PeriodButtons()->setCurrentIndex(tab);
             QVERIFY(dialogs->messages.isEmpty());
-            windowCsv = chartDataCsv(window.Chart()->ChartObject()->model());
-            window.close();
+            const QString period = tab ? "thisweek" : "today";
+            QCOMPARE(render("-IP10.0.0.3 --period " + period + " -o " + path).status, RenderOk);
+            QCOMPARE(readText(path), chartDataCsv(window.Chart()->ChartObject()->model()));
+            QCOMPARE(readText(path).count(QStringLiteral("\r\n")), tab ? 193 : 61);
         }
-        const QString path = out(QStringLiteral("today.csv"));
-        const Run run = render({"-N", "3", "-o", path});
-        QCOMPARE(run.status, RenderOk);
-        QCOMPARE(readText(path), windowCsv);
-        QVERIFY(windowCsv.count(QStringLiteral("\r\n")) == 61);
-
-        // The same for "This Week", chosen by the tab and by --period.
-        {
-            const test::DialogRecorderScope dialogs;
-            GraphForm window;
-            QVERIFY(window.BuildChart(3));
-            window.PeriodButtons()->setCurrentIndex(1);
-            windowCsv = chartDataCsv(window.Chart()->ChartObject()->model());
-            window.close();
-        }
-        const Run week = render({"-IP10.0.0.3", "--period", "thisweek", "-o", path});
-        QCOMPARE(week.status, RenderOk);
-        QCOMPARE(readText(path), windowCsv);
     }
 
-    void everyFormatIsValid() {
-        const QStringList base{"-N3", "--size", "640x400", "-o"};
-        for (const char* format : {"png", "jpg", "bmp"}) {
-            const QString path = out(QStringLiteral("chart.") + QLatin1String(format));
-            QCOMPARE(render(base + QStringList{path}).status, RenderOk);
+    // Every format is written whole; pictures at the size asked for, the
+    // others saying what they show and when they were made.
+    void formats_data() {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("holds"); // parts separated by '|'
+        const QString stamps = QStringLiteral("Today: 2 Nov 2026 00:00|Made 2 Nov 2026 14:37");
+        QTest::newRow("png") << "png"
+                             << "png";
+        QTest::newRow("jpg") << "jpg"
+                             << "jpeg";
+        QTest::newRow("bmp") << "bmp"
+                             << "bmp";
+        QTest::newRow("svg") << "svg"
+                             << "<svg|" + stamps;
+        QTest::newRow("pdf") << "pdf" << stamps; // as pdftotext reads it
+        QTest::newRow("txt") << "txt"
+                             << "Time\tMinimum Response Time\t";
+        QTest::newRow("html") << "html"
+                              << "<h1>edge, &quot;west&quot;</h1>|<h2>10.0.0.3</h2>|"
+                                 "src=\"data:image/png;base64,|Overall Average Response Time is |"
+                                 "Overall Packet Loss is |Made 2 Nov 2026 14:37";
+    }
+    void formats() {
+        QFETCH(QString, format);
+        QFETCH(QString, holds);
+        const QString path = out("chart." + format);
+        QCOMPARE(render("-N3 --size 640x400 -o " + path).status, RenderOk);
+        QString text = readText(path);
+        if (QImageReader::supportedImageFormats().contains(holds.toLatin1())) {
             QImageReader reader(path);
-            QCOMPARE(reader.format(), QByteArray(format == QByteArray("jpg") ? "jpeg" : format));
+            QCOMPARE(QString::fromLatin1(reader.format()), holds);
             QCOMPARE(reader.size(), QSize(640, 400));
+            return;
         }
-        const QString svg = out(QStringLiteral("chart.svg"));
-        QCOMPARE(render(base + QStringList{svg}).status, RenderOk);
-        QVERIFY(readText(svg).contains(QStringLiteral("<svg")));
-        // Every picture says what it shows and when it was made.
-        QVERIFY(readText(svg).contains(QStringLiteral("Today: 2 Nov 2026 00:00")));
-        QVERIFY(readText(svg).contains(QStringLiteral("Made 2 Nov 2026 14:37")));
-        const QString pdf = out(QStringLiteral("chart.pdf"));
-        QCOMPARE(render(base + QStringList{pdf}).status, RenderOk);
-        QVERIFY(readText(pdf).startsWith(QStringLiteral("%PDF-")));
-        QProcess pdfText;
-        pdfText.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
-        QVERIFY2(pdfText.waitForFinished(), "pdftotext (poppler-utils) is needed");
-        const QString pdfWords = QString::fromUtf8(pdfText.readAllStandardOutput());
-        QVERIFY2(pdfWords.contains(QStringLiteral("Today: 2 Nov 2026 00:00")),
-                 qPrintable(pdfWords));
-        QVERIFY(pdfWords.contains(QStringLiteral("Made 2 Nov 2026 14:37")));
-        const QString txt = out(QStringLiteral("chart.txt"));
-        QCOMPARE(render(base + QStringList{txt}).status, RenderOk);
-        QVERIFY(readText(txt).startsWith(QStringLiteral("Time\tMinimum Response Time\t")));
-
-        const QString html = out(QStringLiteral("report.html"));
-        QCOMPARE(render(base + QStringList{html}).status, RenderOk);
-        const QString page = readText(html);
-        QVERIFY(page.contains(QStringLiteral("<h1>edge, &quot;west&quot;</h1>")));
-        QVERIFY(page.contains(QStringLiteral("<h2>10.0.0.3</h2>")));
-        QVERIFY(page.contains(QStringLiteral("src=\"data:image/png;base64,")));
-        QVERIFY(page.contains(QStringLiteral("Overall Average Response Time is ")));
-        QVERIFY(page.contains(QStringLiteral("Overall Packet Loss is ")));
-        // The 14:45 bucket is still to come: the table leaves it out.
-        const QString buckets = page.mid(page.indexOf(QStringLiteral("<table>\n")));
-        QCOMPARE(buckets.count(QStringLiteral("<tr><td>")), 59);
-        QVERIFY(page.contains(QStringLiteral("Made 2 Nov 2026 14:37")));
+        if (format == QLatin1String("pdf")) {
+            QVERIFY(text.startsWith(QStringLiteral("%PDF-")));
+            QProcess pdfText;
+            pdfText.start(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
+            QVERIFY2(pdfText.waitForFinished(), "pdftotext (poppler-utils) is needed");
+            text = QString::fromUtf8(pdfText.readAllStandardOutput());
+        }
+        for (const QString& part : holds.split('|'))
+            QVERIFY2(text.contains(part), qPrintable(part));
+        // The report's table leaves out the 14:45 bucket, which is still to come.
+        if (format == QLatin1String("html"))
+            QCOMPARE(text.mid(text.indexOf("<table>\n")).count(QStringLiteral("<tr><td>")), 59);
     }
 
+    // A chart file keeps the chart and its look, renders again without the
+    // database and opens in the window.
     void chartFileRoundTrip() {
         const QString nvc = out(QStringLiteral("today.nvc"));
-        const Run run = render({"-N3", "--table", "--font", "large", "--verbose", "-o", nvc});
-        QCOMPARE(run.status, RenderOk);
-        QVERIFY(run.out.contains(QStringLiteral("buckets: 60")));
-        QVERIFY(run.out.contains(QStringLiteral("rows read: 36")));
-
-        ChartControl control;
-        QString error;
-        QVERIFY2(control.loadChart(nvc, &error), qPrintable(error));
-        QCOMPARE(control.pointCount(), 60);
-        QCOMPARE(control.tableMode(), TableGraphWithTable);
-        QCOMPARE(control.fontSize(), FontLarge);
-        QCOMPARE(control.value(2, 24), 10.0f); // 06:00, average
-
-        // The chart file renders again without the database.
-        const QString csv = out(QStringLiteral("from-file.csv"));
-        QCOMPARE(render({"--chart", nvc, "-o", csv}).status, RenderOk);
-        QCOMPARE(readText(csv), chartDataCsv(control.model()));
-
-        // And it opens in the window.
+        const QString csv = out(QStringLiteral("today.csv"));
+        const Run run = render("-N3 --table --font large --verbose -o " + nvc);
+        QVERIFY(run.status == RenderOk && run.out.contains("buckets: 60\nrows read: 36\n"));
+        QCOMPARE(render("-N3 -o " + csv).status, RenderOk);
+        const QString direct = readText(csv);
+        QCOMPARE(render("--chart " + nvc + " -o " + csv).status, RenderOk);
+        QCOMPARE(readText(csv), direct);
         const test::DialogRecorderScope dialogs;
         GraphForm window;
         QVERIFY(window.LoadGraph(nvc));
         QCOMPARE(window.state(), WindowState::FileChart);
-        QCOMPARE(window.Chart()->ChartObject()->model(), control.model());
+        QCOMPARE(window.Chart()->ChartObject()->tableMode(), TableGraphWithTable);
+        QCOMPARE(window.Chart()->ChartObject()->fontSize(), FontLarge);
+        QCOMPARE(chartDataCsv(window.Chart()->ChartObject()->model()), direct);
     }
 
+    // A run that fails says why, writes nothing and leaves the file that
+    // was there as it was.
     void failures_data() {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("message");
-        QTest::newRow("unknown node")
-            << QStringList{"-N9"} << int(RenderFailed)
-            << "Cannot build new chart.\nThe monitor database has no node 9.";
-        QTest::newRow("unknown address") << QStringList{"-IP", "10.9.9.9"} << int(RenderFailed)
-                                         << "Cannot find node for 10.9.9.9";
-        QTest::newRow("missing database")
-            << QStringList{"-N3", "--database", "/no/such/Pollwatch.cfg"} << int(RenderFailed)
-            << "Cannot build new chart.\nCould not find file '/no/such/Pollwatch.cfg'.";
-        QTest::newRow("one bucket")
-            << QStringList{"-N3",     "--from", "2026-11-02 06:00", "--to", "2026-11-02 07:00",
-                           "--width", "60"}
-            << int(RenderFailed)
-            << "Not enough samples selected.\nYou should generate "
-               "samples closer together.";
-        QTest::newRow("3001 buckets")
-            << QStringList{"-N3",     "--from", "2026-11-02 00:00", "--to", "2026-11-04 02:01",
-                           "--width", "1"}
-            << int(RenderFailed)
-            << "Too many samples selected.\nYou should generate "
-               "samples farther apart.";
-        QTest::newRow("width not on the ladder")
-            << QStringList{"-N3",     "--from", "2026-11-02 06:00", "--to", "2026-11-02 10:00",
-                           "--width", "45"}
-            << int(RenderBadUsage) << "--width must be one of";
-        QTest::newRow("chart file that is not one")
-            << QStringList{"--chart", "/no/such.nvc"} << int(RenderFailed)
-            << "Cannot load chart (/no/such.nvc)";
+        const QString span = QStringLiteral("-N3 --from 2026-11-02 --width 1 --to '2026-11-0");
+        addRows({
+            {"-N9", "Cannot build new chart.\nThe monitor database has no node 9.\n"},
+            {"-IP 10.9.9.9", "Cannot find node for 10.9.9.9\n"},
+            {"-N3 --database /no/such/Pollwatch.cfg",
+             "Cannot build new chart.\nCould not find file '/no/such/Pollwatch.cfg'.\n"},
+            {span + "2 00:01'",
+             "Not enough samples selected.\nYou should generate samples closer together.\n"},
+            {span + "4 02:01'",
+             "Too many samples selected.\nYou should generate samples farther apart.\nA chart "
+             "holds at most 3000 samples. The finest width for this span is \"Every 2 "
+             "Minutes\".\n"},
+            {"--chart /no/such.nvc", "Cannot load chart (/no/such.nvc)\n\n"},
+            {"-N3 -o no/such/folder/a.png", "Cannot write no/such/folder/a.png\n"},
+        });
     }
     void failures() {
-        QFETCH(QStringList, arguments);
-        QFETCH(int, status);
+        QFETCH(QString, line);
         QFETCH(QString, message);
-        const QString path = out(QStringLiteral("failed.csv"));
-        QFile::remove(path);
-        const Run run = render(arguments + QStringList{"-o", path});
-        QCOMPARE(run.status, status);
+        const QString kept = out(QStringLiteral("kept.csv"));
+        QVERIFY(writeText(kept, "yesterday's report"));
+        QDir::setCurrent(m_dir->path());
+        const QDir folder(m_dir->path());
+        const QStringList before = folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        const Run run = render(line.contains(" -o ") ? line : line + " -o " + kept);
+        QCOMPARE(run.status, RenderFailed);
         QVERIFY2(run.errors.startsWith(message), qPrintable(run.errors));
-        QVERIFY(!QFile::exists(path));
-        // The renderer never makes a database either.
+        QCOMPARE(readText(kept), QStringLiteral("yesterday's report"));
+        QCOMPARE(folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
         QVERIFY(!QFile::exists(QStringLiteral("/no/such/Pollwatch.cfg")));
     }
 
-    void exactly3000BucketsIsFine() {
-        const QString path = out(QStringLiteral("minutes.csv"));
-        const Run run = render({"-N3", "--from", "2026-11-02 00:00", "--to", "2026-11-04 02:00",
-                                "--width", "1", "-o", path});
-        QCOMPARE(run.status, RenderOk);
-        QCOMPARE(readText(path).count(QStringLiteral("\r\n")), 3001);
-    }
-
-    void unwritableOutputLeavesNothing() {
-        const QString path = out(QStringLiteral("no/such/folder/chart.png"));
-        const Run run = render({"-N3", "-o", path});
-        QCOMPARE(run.status, RenderFailed);
-        QVERIFY(run.errors.startsWith(QStringLiteral("Cannot write ")));
-        QVERIFY(!QFile::exists(path));
-        QVERIFY(QDir(m_dir->path()).entryList(QStringList{"*.partial", "*.tmp"}).isEmpty());
-
-        // An existing file stays as it was when the chart cannot be built.
-        const QString kept = out(QStringLiteral("kept.csv"));
-        QFile file(kept);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("yesterday's report");
-        file.close();
-        QCOMPARE(render({"-N9", "-o", kept}).status, RenderFailed);
-        QCOMPARE(readText(kept), QStringLiteral("yesterday's report"));
-    }
-
-    // Polls at :00, :20 and :40 of two hours, the same in both; one field of
-    // the poll at the given place holds NULL, text or a blob in each hour, so
-    // the first bucket is hit too and the poll before holds other values.
+    // Polls at :00, :20 and :40 of two hours, the same in both: 100/200/300
+    // ms (own min -10, max +10), loss 0/30/60. One field of the poll at the
+    // given place holds NULL, text or a blob in each hour.
     void unreadableFieldsContributeNothing_data() {
         QTest::addColumn<int>("column"); // 0 Time, 1 Response, 2 Min, 3 Max, 4 Loss
         QTest::addColumn<int>("place");  // 0 first, 1 middle, 2 last poll of the bucket
         QTest::addColumn<QVariant>("bad");
         QTest::addColumn<QString>("expected"); // min,max,average,loss of each bucket
-        const QStringList names{"Time", "Response", "Min", "Max", "Loss"};
-        const QStringList places{"first", "middle", "end"};
-        // Intact: 100/200/300 ms (own min -10, max +10), loss 0/30/60.
         const QStringList expected[5] = {{"190,310,250,45", "90,310,200,30", "90,210,150,15"},
                                          {"190,310,250,30", "90,310,200,30", "90,210,150,30"},
                                          {"100,310,200,30", "90,310,200,30", "90,310,200,30"},
                                          {"90,310,200,30", "90,310,200,30", "90,300,200,30"},
                                          {"90,310,200,45", "90,310,200,30", "90,310,200,15"}};
-        const QList<std::pair<const char*, QVariant>> kinds{{"NULL", QVariant()},
-                                                            {"text", QStringLiteral("n/a")},
-                                                            {"blob", QByteArray("\x01\x02", 2)}};
-        for (int column = 0; column < 5; ++column) {
-            for (int place = 0; place < 3; ++place) {
-                for (const auto& [kind, value] : kinds) {
-                    QTest::addRow("%s %s at the %s", kind, qPrintable(names[column]),
-                                  qPrintable(places[place]))
-                        << column << place << value << expected[column][place];
-                }
-            }
-        }
+        const QVariant kinds[3] = {QVariant(), QStringLiteral("n/a"), QByteArray("\x01\x02", 2)};
+        const char* kindNames[3] = {"NULL", "text", "blob"};
+        for (int column = 0; column < 5; ++column)
+            for (int place = 0; place < 3; ++place)
+                for (int kind = 0; kind < 3; ++kind)
+                    QTest::addRow("column %d, poll %d, %s", column, place, kindNames[kind])
+                        << column << place << kinds[kind] << expected[column][place];
     }
     void unreadableFieldsContributeNothing() {
         QFETCH(int, column);
@@ -439,27 +376,24 @@ private slots:
         {
             test::TestDatabase db(database);
             db.addNode(1, QStringLiteral("n"), QStringLiteral("10.0.0.1"));
-            for (int hour = 6; hour < 8; ++hour) {
-                for (int i = 0; i < 3; ++i) {
-                    const int r = 100 * (i + 1);
-                    QVariantList fields{Day + (hour * 60 + 20 * i) * Minute, r, r - 10, r + 10,
-                                        30 * i};
-                    if (i == place)
-                        fields[column] = bad;
-                    db.addSample(1, fields[0], fields[1], fields[2], fields[3], fields[4]);
-                }
+            for (int i = 0; i < 6; ++i) {
+                const int r = 100 * (i % 3 + 1);
+                QVariantList f{Day + (6 * 60 + i / 3 * 60 + 20 * (i % 3)) * Minute, r, r - 10,
+                               r + 10, 30 * (i % 3)};
+                if (i % 3 == place)
+                    f[column] = bad;
+                db.addSample(1, f[0], f[1], f[2], f[3], f[4]);
             }
         }
         const QString path = out(QStringLiteral("unreadable.csv"));
-        const Run run = render({"-N1", "--database", database, "--from", "2026-11-02 06:00", "--to",
-                                "2026-11-02 08:00", "--width", "60", "--verbose", "-o", path});
+        const Run run = render("-N1 --verbose --from '2026-11-02 06:00' --to '2026-11-02 08:00' "
+                               "--width 60 --database " +
+                               database + " -o " + path);
         QVERIFY2(run.status == RenderOk, qPrintable(run.errors));
-        const QStringList lines = readText(path).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-        QCOMPARE(lines.mid(1),
+        QCOMPARE(readText(path).split("\r\n").mid(1, 2),
                  (QStringList{"2026-11-02 06:00," + expected, "2026-11-02 07:00," + expected}));
         // The query itself passes over rows without a time.
-        QVERIFY2(run.out.contains(
-                     QStringLiteral("rows with unreadable fields: %1").arg(column == 0 ? 0 : 2)),
+        QVERIFY2(run.out.contains(QStringLiteral("unreadable fields: %1").arg(column ? 2 : 0)),
                  qPrintable(run.out));
     }
 
@@ -468,26 +402,16 @@ private slots:
     void hostileOutputPaths_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("refusal"); // empty: written
-        QTest::newRow("link to another file") << "link"
-                                              << "is a symbolic link";
-        QTest::newRow("link to the database") << "link to database"
-                                              << "is a symbolic link";
-        QTest::newRow("FIFO") << "fifo"
-                              << "is not a regular file";
-        QTest::newRow("folder") << "folder"
-                                << "is not a regular file";
-        QTest::newRow("the database") << "database"
-                                      << "is the monitor database";
-        QTest::newRow("a hard link to the database") << "hard link to database"
-                                                     << "is the monitor database";
-        QTest::newRow("the database's journal") << "journal"
-                                                << "belongs to the monitor database";
-        QTest::newRow("disk full (a file size limit)") << "size limit"
-                                                       << "could not be written in full";
-        QTest::newRow("standard output") << "-"
-                                         << "";
-        QTest::newRow("regular file") << "file"
-                                      << "";
+        addRows({{"link", "is a symbolic link"},
+                 {"link to database", "is a symbolic link"},
+                 {"fifo", "is not a regular file"},
+                 {"folder", "is not a regular file"},
+                 {"database", "is the monitor database"},
+                 {"hard link to database", "is the monitor database"},
+                 {"journal", "belongs to the monitor database"},
+                 {"size limit", "could not be written in full"}, // a full disk
+                 {"-", ""},                                      // standard output
+                 {"file", ""}});
     }
     void hostileOutputPaths() {
         QFETCH(QString, kind);
@@ -495,33 +419,25 @@ private slots:
         const QTemporaryDir dir;
         const QString database = dir.filePath(QStringLiteral("Pollwatch.csv"));
         QVERIFY(QFile::copy(MonitorDB::databasePath(), database));
+        const QByteArray databaseBytes = readBytes(database);
         const QString victim = dir.filePath(QStringLiteral("victim.csv"));
-        QFile v(victim);
-        QVERIFY(v.open(QIODevice::WriteOnly) && v.write("precious") == 8);
-        v.close();
+        QVERIFY(writeText(victim, "precious"));
         QString path = dir.filePath(QStringLiteral("out.csv"));
+        const QByteArray name = QFile::encodeName(path);
         if (kind == QLatin1String("link"))
             QVERIFY(QFile::link(victim, path));
         else if (kind == QLatin1String("link to database"))
             QVERIFY(QFile::link(database, path));
         else if (kind == QLatin1String("fifo"))
-            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+            QCOMPARE(::mkfifo(name.constData(), 0600), 0);
         else if (kind == QLatin1String("folder"))
             QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out.csv")));
-        else if (kind == QLatin1String("database"))
-            path = database;
         else if (kind == QLatin1String("hard link to database"))
-            QCOMPARE(::link(QFile::encodeName(database).constData(),
-                            QFile::encodeName(path).constData()),
-                     0);
-        else if (kind == QLatin1String("-"))
-            path = kind;
+            QCOMPARE(::link(QFile::encodeName(database).constData(), name.constData()), 0);
+        else if (kind == QLatin1String("database") || kind == QLatin1String("-"))
+            path = kind == QLatin1String("-") ? kind : database;
         else if (kind == QLatin1String("journal"))
             path = database + QStringLiteral("-journal");
-        const QByteArray databaseBytes = [&] {
-            QFile f(database);
-            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-        }();
         struct stat before {};
         ::lstat(QFile::encodeName(path).constData(), &before);
 
@@ -530,20 +446,17 @@ private slots:
         rlimit previousLimit{};
         ::getrlimit(RLIMIT_FSIZE, &previousLimit);
         const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        if (limited) {
-            rlimit small = previousLimit;
-            small.rlim_cur = 2048;
-            QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
-        }
-        const Run run = render(
-            {"-N3", "--database", database, "--format", limited ? "pdf" : "csv", "-o", path});
+        rlimit small = previousLimit;
+        small.rlim_cur = 2048;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, limited ? &small : &previousLimit), 0);
+        const Run run = render(QStringLiteral("-N3 --database %1 --format %2 -o %3")
+                                   .arg(database, limited ? "pdf" : "csv", path));
         ::setrlimit(RLIMIT_FSIZE, &previousLimit);
         std::signal(SIGXFSZ, oldHandler);
         if (refusal.isEmpty()) {
             QCOMPARE(run.status, RenderOk);
-            const QByteArray written =
-                path == QLatin1String("-") ? run.standardOutput : readText(path).toUtf8();
-            QVERIFY(written.startsWith("Time,Minimum Response Time"));
+            QVERIFY((path == QLatin1String("-") ? run.standardOutput : readBytes(path))
+                        .startsWith("Time,Minimum Response Time"));
         } else {
             QCOMPARE(run.status, RenderFailed);
             QVERIFY2(run.errors.contains(refusal), qPrintable(run.errors));
@@ -557,9 +470,7 @@ private slots:
             }
         }
         QCOMPARE(readText(victim), QStringLiteral("precious"));
-        QFile db(database);
-        QVERIFY(db.open(QIODevice::ReadOnly));
-        QCOMPARE(db.readAll(), databaseBytes);
+        QCOMPARE(readBytes(database), databaseBytes);
         // Nothing else was left in the folder.
         QVERIFY(QDir(dir.path()).entryList({"*.csv.*"}, QDir::Files).isEmpty());
     }
@@ -567,8 +478,7 @@ private slots:
     void databaseWithoutTheTemplateIsNotCreated() {
         const test::ProgramDirScope empty;
         empty.installTemplate();
-        const Run run = render({"-N1", "-o", empty.file(QStringLiteral("x.csv"))});
-        QCOMPARE(run.status, RenderFailed);
+        QCOMPARE(render("-N1 -o " + empty.file(QStringLiteral("x.csv"))).status, RenderFailed);
         QVERIFY(!QFile::exists(MonitorDB::databasePath()));
     }
 };
