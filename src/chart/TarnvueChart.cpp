@@ -1,5 +1,6 @@
 #include "TarnvueChart.h"
 
+#include "BucketReadout.h"
 #include "Outages.h"
 #include "Periods.h"
 #include "SampleFold.h"
@@ -78,6 +79,15 @@ TarnvueChart::TarnvueChart(QWidget* parent)
     m_chart->setMainTitle(QString());
     m_chart->setSubTitle(QString());
     connect(m_chart, &ChartControl::customizeRequested, this, &TarnvueChart::Customize);
+    // The read-out under the mouse: the bucket's figures from the chart, its
+    // polls from the fold that filled it.
+    m_chart->setReadoutText([this](int point) {
+        const bool counted = point >= 0 && static_cast<std::size_t>(point) < m_polls.size() &&
+                             m_polls.size() == static_cast<std::size_t>(m_chart->pointCount());
+        return bucketReadoutText(m_chart->model(), point,
+                                 counted ? &m_polls[static_cast<std::size_t>(point)] : nullptr,
+                                 QLocale());
+    });
 }
 
 TarnvueChart::~TarnvueChart() = default;
@@ -228,6 +238,7 @@ TarnvueChart::Snapshot TarnvueChart::snapshot() const {
             m_subTitle,
             m_pointCount,
             std::make_shared<FoldTotals>(*m_totals),
+            m_polls,
             m_chart->model(),
             m_panel->isVisibleTo(this),
             m_statusLabel->isVisibleTo(this) ? m_statusLabel->text() : QString()};
@@ -242,6 +253,7 @@ void TarnvueChart::restore(const Snapshot& snapshot) {
     m_subTitle = snapshot.subTitle;
     m_pointCount = snapshot.pointCount;
     *m_totals = *snapshot.totals;
+    m_polls = snapshot.polls;
     m_chart->setModel(snapshot.model);
     m_status->hide();
     m_statusLabel->setText(snapshot.statusText);
@@ -299,6 +311,7 @@ void TarnvueChart::Refresh() {
     // Outages are found in the same pass, from the rows as the fold reads them.
     OutageScan outages(m_minimumLost);
     OutageTap tapped(rows, outages);
+    std::vector<BucketPolls> polls;
     const FoldTotals totals = fold.run(
         tapped,
         [&chart](int series, int point, float value) { chart.setValue(series, point, value); },
@@ -311,7 +324,8 @@ void TarnvueChart::Refresh() {
             m_status->setValue(static_cast<int>(point * 100.0 / m_pointCount));
             yieldToEvents();
             sinceYield.restart();
-        });
+        },
+        &polls);
     // The fold stops at its last bucket; the scan sees the span's rows to the end.
     for (Sample rest; tapped.next(rest);) {
     }
@@ -319,6 +333,7 @@ void TarnvueChart::Refresh() {
         throw BuildCancelled();
 
     *m_totals = totals;
+    m_polls = std::move(polls);
     *m_outages = outages.finish();
     chart.setShading(shadedStretches(*m_outages), availabilityText(*m_outages));
     annotate(totals);
@@ -531,6 +546,8 @@ bool TarnvueChart::LoadChart(const QString& FileName) {
     *m_programLook = ChartModel();
     m_customBase.reset();
     m_customChosen.reset();
+    // A chart file keeps no polls: its read-out shows what the file holds.
+    m_polls.clear();
     if (!loaded) {
         m_panel->hide();
         m_status->hide();
