@@ -3,6 +3,7 @@
 #include "core/Error.h"
 #include "core/Numeric.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tarnvue {
@@ -26,7 +27,10 @@ std::optional<std::int32_t> whole(const std::optional<double>& field) {
 SampleFold::SampleFold(double begin, double width, int pointCount)
     : m_begin(begin), m_width(width), m_pointCount(pointCount) {}
 
-FoldTotals SampleFold::run(SampleReader& rows, const PointSink& point, const Progress& progress) {
+FoldTotals SampleFold::run(SampleReader& rows, const PointSink& point, const Progress& progress,
+                           std::vector<BucketPolls>* polls) {
+    if (polls)
+        polls->assign(static_cast<std::size_t>(std::max(0, m_pointCount)), BucketPolls());
     float spanSum = 0;
     std::int32_t spanValid = 0;
     std::int32_t spanRecords = 0;
@@ -47,6 +51,7 @@ FoldTotals SampleFold::run(SampleReader& rows, const PointSink& point, const Pro
         std::int32_t maximum = -1;
         std::int32_t loss = 0;
         std::int32_t lossCount = 0;
+        std::int32_t lost = 0;
 
         while (!exhausted) {
             if (!pending) {
@@ -91,6 +96,8 @@ FoldTotals SampleFold::run(SampleReader& rows, const PointSink& point, const Pro
                     maximum = *rowMax;
                 sum += static_cast<float>(r);
                 ++valid;
+            } else if (response) {
+                ++lost;
             }
             if (rowLoss) {
                 loss = *rowLoss;
@@ -104,6 +111,8 @@ FoldTotals SampleFold::run(SampleReader& rows, const PointSink& point, const Pro
         spanRecords += records;
         spanLoss += loss;
         spanLossCount += lossCount;
+        if (polls)
+            (*polls)[static_cast<std::size_t>(p)] = {valid, lost};
 
         if (records == 0) {
             for (int s = MinimumSeries; s <= LossSeries; ++s)

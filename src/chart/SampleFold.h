@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace tarnvue {
 
@@ -26,6 +27,16 @@ struct FoldTotals {
     // Rows with at least one field that could not be read as a number,
     // including rows passed over for an unreadable Time.
     std::int32_t unreadable = 0;
+};
+
+// A bucket's polls as the fold counted them: replied (a readable response
+// of 0 or more) and lost (a readable negative response). A poll whose
+// response cannot be read is neither.
+struct BucketPolls {
+    std::int32_t replied = 0;
+    std::int32_t lost = 0;
+
+    bool operator==(const BucketPolls&) const = default;
 };
 
 // Folds a node's polls, read once in ascending time, into buckets of one
@@ -53,7 +64,9 @@ public:
 
     SampleFold(double begin, double width, int pointCount);
 
-    FoldTotals run(SampleReader& rows, const PointSink& point, const Progress& progress = {});
+    // With `polls`, it ends up holding each bucket's polls, one per bucket.
+    FoldTotals run(SampleReader& rows, const PointSink& point, const Progress& progress = {},
+                   std::vector<BucketPolls>* polls = nullptr);
 
 private:
     double m_begin;

@@ -1,5 +1,6 @@
 #include "TarnvueChart.h"
 
+#include "BucketReadout.h"
 #include "LatencyShape.h"
 #include "Outages.h"
 #include "Periods.h"
@@ -79,6 +80,15 @@ TarnvueChart::TarnvueChart(QWidget* parent)
     m_chart->setMainTitle(QString());
     m_chart->setSubTitle(QString());
     connect(m_chart, &ChartControl::customizeRequested, this, &TarnvueChart::Customize);
+    // The read-out under the mouse: the bucket's figures from the chart, its
+    // polls from the fold that filled it.
+    m_chart->setReadoutText([this](int point) {
+        const bool counted = point >= 0 && static_cast<std::size_t>(point) < m_polls.size() &&
+                             m_polls.size() == static_cast<std::size_t>(m_chart->pointCount());
+        return bucketReadoutText(m_chart->model(), point,
+                                 counted ? &m_polls[static_cast<std::size_t>(point)] : nullptr,
+                                 QLocale());
+    });
 }
 
 TarnvueChart::~TarnvueChart() = default;
@@ -229,6 +239,7 @@ TarnvueChart::Snapshot TarnvueChart::snapshot() const {
             m_subTitle,
             m_pointCount,
             std::make_shared<FoldTotals>(*m_totals),
+            m_polls,
             m_chart->model(),
             m_panel->isVisibleTo(this),
             m_statusLabel->isVisibleTo(this) ? m_statusLabel->text() : QString()};
@@ -243,6 +254,7 @@ void TarnvueChart::restore(const Snapshot& snapshot) {
     m_subTitle = snapshot.subTitle;
     m_pointCount = snapshot.pointCount;
     *m_totals = *snapshot.totals;
+    m_polls = snapshot.polls;
     m_chart->setModel(snapshot.model);
     m_status->hide();
     m_statusLabel->setText(snapshot.statusText);
@@ -303,6 +315,7 @@ void TarnvueChart::Refresh() {
     // So are each bucket's percentiles and jitter, cut as the fold cuts them.
     LatencyShapeScan shapes(m_plotBegin, m_periodSize, m_pointCount);
     LatencyShapeTap tapped(outageTap, shapes);
+    std::vector<BucketPolls> polls;
     const FoldTotals totals = fold.run(
         tapped,
         [&chart](int series, int point, float value) { chart.setValue(series, point, value); },
@@ -315,7 +328,8 @@ void TarnvueChart::Refresh() {
             m_status->setValue(static_cast<int>(point * 100.0 / m_pointCount));
             yieldToEvents();
             sinceYield.restart();
-        });
+        },
+        &polls);
     // The fold stops at its last bucket; the scan sees the span's rows to the end.
     for (Sample rest; tapped.next(rest);) {
     }
@@ -323,6 +337,7 @@ void TarnvueChart::Refresh() {
         throw BuildCancelled();
 
     *m_totals = totals;
+    m_polls = std::move(polls);
     *m_outages = outages.finish();
     chart.setShading(shadedStretches(*m_outages), availabilityText(*m_outages));
     chart.setShapes(shapes.finish());
@@ -536,6 +551,8 @@ bool TarnvueChart::LoadChart(const QString& FileName) {
     *m_programLook = ChartModel();
     m_customBase.reset();
     m_customChosen.reset();
+    // A chart file keeps no polls: its read-out shows what the file holds.
+    m_polls.clear();
     if (!loaded) {
         m_panel->hide();
         m_status->hide();

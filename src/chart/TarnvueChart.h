@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SampleFold.h"
 #include "components/chart/ChartModel.h"
 #include "core/Error.h"
 
@@ -70,6 +71,9 @@ public:
     // The outages and stretches without data the last plot found, and how
     // many lost polls in a row make an outage (1 to 1000).
     const OutageReport& LastOutages() const;
+    // Each bucket's replied and lost polls as the last plot's fold counted
+    // them, for the read-out; empty for a chart file, which keeps none.
+    const std::vector<BucketPolls>& LastPolls() const { return m_polls; }
     int MinimumLostPolls() const { return m_minimumLost; }
     void setMinimumLostPolls(int polls);
 
@@ -110,6 +114,7 @@ public:
         QString subTitle;
         std::int16_t pointCount = 0;
         std::shared_ptr<FoldTotals> totals;
+        std::vector<BucketPolls> polls;
         ChartModel model;
         bool drawingShown = false;
         QString statusText;
@@ -179,6 +184,7 @@ private:
     std::unique_ptr<ChartModel> m_customChosen;
     std::int32_t m_customNode = 0;
     std::unique_ptr<OutageReport> m_outages;
+    std::vector<BucketPolls> m_polls;
     int m_minimumLost;
     QString m_loadError;
     QString m_saveError;

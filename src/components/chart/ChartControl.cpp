@@ -5,6 +5,7 @@
 #include "ChartExportDialog.h"
 #include "ChartFile.h"
 #include "ChartPlotter.h"
+#include "ChartReadout.h"
 #include "core/Clock.h"
 #include "core/DateValue.h"
 #include "core/Error.h"
@@ -16,10 +17,13 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLocale>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPdfWriter>
 #include <QPicture>
 #include <QPrintDialog>
@@ -49,6 +53,41 @@ void paintChart(QCustomPlot& plot, QPaintDevice& device, int width, int height) 
     plot.toPainter(&painter, width, height);
 }
 
+// The highlighted bucket of the read-out: a translucent band over the plot,
+// a widget of its own so that no output of the plot ever draws it.
+class BucketHighlight : public QWidget {
+public:
+    explicit BucketHighlight(QWidget* parent) : QWidget(parent) {
+        setObjectName(QStringLiteral("ChartReadoutHighlight"));
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.fillRect(rect(), QColor(30, 80, 200, 45));
+        painter.setPen(QColor(30, 80, 200, 140));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+};
+
+std::optional<ReadoutKey> readoutKeyOf(const QKeyEvent& key) {
+    if (key.modifiers() & ~Qt::KeypadModifier)
+        return std::nullopt;
+    switch (key.key()) {
+    case Qt::Key_Left:
+        return ReadoutKey::Left;
+    case Qt::Key_Right:
+        return ReadoutKey::Right;
+    case Qt::Key_Home:
+        return ReadoutKey::Home;
+    case Qt::Key_End:
+        return ReadoutKey::End;
+    default:
+        return std::nullopt;
+    }
+}
+
 } // namespace
 
 ChartControl::ChartControl(QWidget* parent)
@@ -68,6 +107,8 @@ ChartControl::ChartControl(QWidget* parent)
     m_plot->installEventFilter(this);
     m_plot->setContextMenuPolicy(Qt::DefaultContextMenu);
     m_plot->setFocusPolicy(Qt::StrongFocus);
+    // The read-out follows the mouse over the plot.
+    m_plot->setMouseTracking(true);
     m_plotter = std::make_unique<ChartPlotter>(*m_plot);
     connect(m_plot, &QCustomPlot::mouseDoubleClick, this,
             [this](QMouseEvent*) { emit customizeRequested(); });
@@ -179,6 +220,11 @@ void ChartControl::flush() {
         if (!m_replotOnShow)
             m_plot->replot();
     }
+    // A new chart ends the read-out; a new view or layout moves it.
+    if (pending & DataChanged)
+        hideReadout();
+    else if (pending & (ViewChanged | LookChanged))
+        followReadout();
 }
 
 namespace {
@@ -700,11 +746,37 @@ bool ChartControl::eventFilter(QObject* watched, QEvent* event) {
         changed(0);
     switch (event->type()) {
     case QEvent::ToolTip: {
+        // The read-out, when shown, already gives a clipped bucket's true
+        // value; a tool tip would cover it.
         const auto* help = static_cast<QHelpEvent*>(event);
-        showClippedValue(help->pos(), help->globalPos());
+        if (m_readoutPoint < 0)
+            showClippedValue(help->pos(), help->globalPos());
+        return true;
+    }
+    case QEvent::Leave:
+    case QEvent::Resize:
+    case QEvent::Hide:
+        hideReadout();
+        break;
+    case QEvent::ShortcutOverride:
+    case QEvent::KeyPress: {
+        // The keys of the read-out come before the window's shortcuts.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool escape = key->key() == Qt::Key_Escape && m_readoutPoint >= 0;
+        if (!escape && !(readoutKeyOf(*key) && m_model.pointCount > 0))
+            break;
+        if (event->type() == QEvent::ShortcutOverride) {
+            event->accept();
+            return true;
+        }
+        if (escape)
+            hideReadout();
+        else
+            readoutKey(*key);
         return true;
     }
     case QEvent::MouseButtonPress: {
+        hideReadout();
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton &&
             m_plot->axisRect()->rect().contains(mouse->position().toPoint())) {
@@ -718,7 +790,12 @@ bool ChartControl::eventFilter(QObject* watched, QEvent* event) {
         break;
     }
     case QEvent::MouseMove:
-        if (m_dragStart >= 0 && m_band) {
+        if (m_dragStart < 0) {
+            const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+            const bool over = m_plot->axisRect()->rect().contains(at);
+            showReadout(over ? pointAtCoordinate(m_model, m_plot->xAxis->pixelToCoord(at.x())) : -1,
+                        at);
+        } else if (m_band) {
             const auto* mouse = static_cast<QMouseEvent*>(event);
             const QRect area = m_plot->axisRect()->rect();
             const int x = std::clamp(mouse->position().toPoint().x(), area.left(), area.right());
@@ -799,6 +876,122 @@ bool ChartControl::showClippedValue(const QPoint& position, const QPoint& global
     }
     QToolTip::hideText();
     return false;
+}
+
+// The read-out ------------------------------------------------------------------
+
+void ChartControl::setReadoutText(ReadoutText text) {
+    m_readoutText = std::move(text);
+    hideReadout();
+}
+
+void ChartControl::hideReadout() {
+    m_readoutPoint = -1;
+    m_readoutMouse.reset();
+    if (m_readoutLabel) {
+        m_readoutLabel->hide();
+        m_readoutHighlight->hide();
+    }
+}
+
+void ChartControl::showReadout(int point, std::optional<QPoint> mouse) {
+    if (point < 0 || !m_readoutText || !m_plot->isVisible()) {
+        hideReadout();
+        return;
+    }
+    if (point != m_readoutPoint || !m_readoutLabel || m_readoutLabel->isHidden()) {
+        const QString text = m_readoutText(point);
+        if (text.isEmpty()) {
+            hideReadout();
+            return;
+        }
+        if (!m_readoutLabel) {
+            m_readoutHighlight = new BucketHighlight(m_plot);
+            m_readoutLabel = new QLabel(m_plot);
+            m_readoutLabel->setObjectName(QStringLiteral("ChartReadout"));
+            m_readoutLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+            m_readoutLabel->setForegroundRole(QPalette::ToolTipText);
+            m_readoutLabel->setBackgroundRole(QPalette::ToolTipBase);
+            m_readoutLabel->setAutoFillBackground(true);
+            m_readoutLabel->setFrameShape(QFrame::Box);
+            m_readoutLabel->setMargin(4);
+            m_readoutLabel->setTextFormat(Qt::PlainText);
+        }
+        m_readoutLabel->setText(text);
+        m_readoutLabel->adjustSize();
+    }
+    m_readoutPoint = point;
+    m_readoutMouse = mouse;
+    placeReadout();
+}
+
+void ChartControl::placeReadout() {
+    const QRect area = m_plot->axisRect()->rect();
+    // The bucket's band, at least a few pixels wide however many are on view.
+    int left = int(std::floor(m_plot->xAxis->coordToPixel(m_readoutPoint - 0.5)));
+    int right = int(std::ceil(m_plot->xAxis->coordToPixel(m_readoutPoint + 0.5)));
+    if (right - left < 4) {
+        const int middle = (left + right) / 2;
+        left = middle - 2;
+        right = middle + 2;
+    }
+    left = std::max(left, area.left());
+    right = std::min(right, area.right() + 1);
+    m_readoutHighlight->setGeometry(
+        QRect(left, area.top(), std::max(1, right - left), area.height()));
+    m_readoutHighlight->show();
+
+    // Beside and below the mouse, or beside the band near the top for the
+    // keys; on the other side where there is no room, always inside the plot.
+    constexpr int Gap = 12;
+    const QSize size = m_readoutLabel->size();
+    const QPoint anchor = m_readoutMouse ? *m_readoutMouse : QPoint(right, area.top() + Gap);
+    const int before = m_readoutMouse ? anchor.x() : left;
+    int x = anchor.x() + Gap;
+    if (x + size.width() > m_plot->width())
+        x = before - Gap - size.width();
+    int y = m_readoutMouse ? anchor.y() + Gap : anchor.y();
+    if (y + size.height() > m_plot->height())
+        y = anchor.y() - Gap - size.height();
+    x = std::clamp(x, 0, std::max(0, m_plot->width() - size.width()));
+    y = std::clamp(y, 0, std::max(0, m_plot->height() - size.height()));
+    m_readoutLabel->move(x, y);
+    m_readoutLabel->show();
+    m_readoutLabel->raise();
+}
+
+void ChartControl::followReadout() {
+    if (m_readoutPoint < 0)
+        return;
+    if (m_readoutMouse) {
+        const QPoint at = *m_readoutMouse;
+        showReadout(m_plot->axisRect()->rect().contains(at)
+                        ? pointAtCoordinate(m_model, m_plot->xAxis->pixelToCoord(at.x()))
+                        : -1,
+                    at);
+    } else if (pointAtCoordinate(m_model, m_readoutPoint) == m_readoutPoint) {
+        placeReadout();
+    } else {
+        hideReadout();
+    }
+}
+
+bool ChartControl::readoutKey(const QKeyEvent& key) {
+    const std::optional<ReadoutKey> which = readoutKeyOf(key);
+    if (!which)
+        return false;
+    const ReadoutMove move = readoutMove(m_model, m_readoutPoint, *which);
+    if (move.point < 0)
+        return false;
+    if (move.firstVisiblePoint != m_model.firstVisiblePoint) {
+        // The view moves by one bucket, as a zoom by the mouse moves it.
+        m_model.firstVisiblePoint = move.firstVisiblePoint;
+        m_pending |= ViewChanged;
+        flush();
+        emit zoomChanged();
+    }
+    showReadout(move.point, std::nullopt);
+    return true;
 }
 
 void ChartControl::showContextMenu(const QPoint& position) {

@@ -7,9 +7,13 @@
 #include <QLocale>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <memory>
+#include <optional>
 
 class QCustomPlot;
+class QKeyEvent;
+class QLabel;
 class QPainter;
 class QTableWidget;
 class QSplitter;
@@ -176,6 +180,22 @@ public:
     // gathered and drawn once, when control returns to the event loop).
     void flush();
 
+    // The read-out on screen: the figures of the bucket under the mouse, or
+    // of the bucket reached with Left, Right, Home and End, shown beside it
+    // while that bucket is highlighted; Esc or leaving the plot hides it.
+    // `text` gives a bucket's figures (counted from 0; an empty text shows
+    // nothing); without it there is no read-out. Neither the text nor the
+    // highlight is part of the model or drawn by the plot, so no chart file,
+    // picture or printout ever shows them.
+    using ReadoutText = std::function<QString(int point)>;
+    void setReadoutText(ReadoutText text);
+    void hideReadout();
+    // The highlighted bucket (-1: none), the read-out and the highlight
+    // (made when first shown).
+    int readoutPoint() const { return m_readoutPoint; }
+    QLabel* readout() const { return m_readoutLabel; }
+    QWidget* readoutHighlight() const { return m_readoutHighlight; }
+
     // The drawing surface, for tests that look at what is drawn.
     QCustomPlot* plot() const { return m_plot; }
     // The data table, made when first needed: a chart that never shows it
@@ -223,6 +243,14 @@ private:
     void showContextMenu(const QPoint& position);
     // The true value of a clipped bucket under the mouse, as a tool tip.
     bool showClippedValue(const QPoint& position, const QPoint& global);
+    // Highlights a bucket and shows its read-out beside the mouse (or beside
+    // the bucket, for the keys); a bucket without text hides the read-out.
+    void showReadout(int point, std::optional<QPoint> mouse);
+    void placeReadout();
+    // After the view or the layout changed: the same bucket, or the one now
+    // under the mouse, or nothing when it left the view.
+    void followReadout();
+    bool readoutKey(const QKeyEvent& key);
     // Runs a drawing of the plot at another size than the screen's, with
     // the reference texts placed for that size.
     template <typename Draw> auto atSize(int width, int height, Draw&& draw);
@@ -240,6 +268,11 @@ private:
     int m_pending = 0;
     bool m_flushQueued = false;
     bool m_replotOnShow = false;
+    ReadoutText m_readoutText;
+    int m_readoutPoint = -1;
+    std::optional<QPoint> m_readoutMouse; // where the mouse is, when it chose the bucket
+    QLabel* m_readoutLabel = nullptr;
+    QWidget* m_readoutHighlight = nullptr;
 };
 
 } // namespace tarnvue

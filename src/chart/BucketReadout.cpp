@@ -1,0 +1,45 @@
+#include "BucketReadout.h"
+
+#include "components/chart/ChartDataText.h"
+#include "components/chart/ChartModel.h"
+
+namespace tarnvue {
+
+QString bucketReadoutText(const ChartModel& model, int point, const BucketPolls* polls,
+                          const QLocale& locale) {
+    if (model.seriesCount != LossSeries + 1 || point < 0 || point >= model.pointCount)
+        return {};
+    // The fold hands the missing-value marker to every series of a bucket
+    // without polls.
+    bool empty = !polls || polls->replied + polls->lost == 0;
+    for (int s = MinimumSeries; s <= LossSeries; ++s)
+        empty = empty && model.isMissing(model.value(s, point));
+    if (empty)
+        return QStringLiteral("no polls");
+
+    // As the data table shows them: whole milliseconds, means and loss with
+    // one decimal, in the locale without grouping; "–" where there is none.
+    QLocale plain = locale;
+    plain.setNumberOptions(plain.numberOptions() | QLocale::OmitGroupSeparator);
+    const auto figure = [&](const char* name, int series, int decimals, const char* unit) {
+        const float value = model.value(series, point);
+        return QString::fromLatin1(name) + QLatin1Char(' ') +
+               (model.isMissing(value)
+                    ? QStringLiteral("–")
+                    : plain.toString(double(value), 'f', decimals) + QLatin1String(unit));
+    };
+    QStringList lines{
+        tableTimeText(model, point, locale) + QStringLiteral(" – ") +
+            tableTimeText(model, point + 1, locale),
+        figure("Minimum", MinimumSeries, 0, " ms"),
+        figure("Maximum", MaximumSeries, 0, " ms"),
+        figure("Average", AverageSeries, 1, " ms"),
+        figure("Loss", LossSeries, 1, "%"),
+    };
+    if (polls)
+        lines << QStringLiteral("Polls %1 replied, %2 lost")
+                     .arg(plain.toString(polls->replied), plain.toString(polls->lost));
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace tarnvue
