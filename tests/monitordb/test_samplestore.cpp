@@ -17,26 +17,14 @@ namespace {
 const double Begin = 46327.0;
 const double Hour = 60.0 / 1440.0;
 
-QStringList drain(SampleReader& reader) {
-    const auto field = [](const std::optional<double>& v) {
-        return v ? QString::number(*v, 'g', 17) : QStringLiteral("-");
-    };
-    QStringList rows;
-    Sample s;
-    while (reader.next(s))
-        rows << field(s.time) + ' ' + field(s.response) + ' ' + field(s.min) + ' ' + field(s.max) +
-                    ' ' + field(s.loss);
-    return rows;
-}
-
 QStringList singleQuery(MonitorDB& db, double from, double to) {
-    return drain(*db.samples(1, Begin + from * Hour, Begin + to * Hour));
+    return test::sampleTexts(*db.samples(1, Begin + from * Hour, Begin + to * Hour));
 }
 
 QStringList stored(MonitorDB& db, double from, double to) {
     SampleRowsReader reader(
         SampleStore::shared().rows(db, 1, Begin + from * Hour, Begin + to * Hour, Hour));
-    return drain(reader);
+    return test::sampleTexts(reader);
 }
 
 // Node 1 polled at the given hours, node 2 alike (never read).
@@ -58,8 +46,7 @@ public:
 
     struct Reader : SampleReader {
         std::vector<Sample> rows;
-        double failAt;
-        double slowAt;
+        double failAt, slowAt;
         std::size_t next_ = 0;
         bool next(Sample& s) override {
             if (next_ >= rows.size())
@@ -170,8 +157,6 @@ private slots:
         QTest::addColumn<int>("badRow");
         QTest::addColumn<int>("badField");
         QTest::newRow("unreadable response in the first bucket") << 2 << 0;
-        QTest::newRow("unreadable response later") << 14 << 0;
-        QTest::newRow("unreadable min later") << 20 << 1;
         QTest::newRow("unreadable loss later") << 26 << 3;
     }
     void foldIsTheSameFromMemory() {
@@ -189,15 +174,13 @@ private slots:
         db.open();
         const auto fold = [](SampleReader& rows) {
             QStringList out;
-            try {
+            out << test::errorOf([&] {
                 const FoldTotals totals =
                     SampleFold(Begin, Hour, 5).run(rows, [&](int s, int p, float v) {
                         out << QStringLiteral("%1:%2=%3").arg(s).arg(p).arg(v);
                     });
                 out << QString::number(totals.averageResponse) << QString::number(totals.loss);
-            } catch (const Error& e) {
-                out << e.description();
-            }
+            });
             return out;
         };
         const QStringList direct = fold(*db.samples(1, Begin, Begin + 5 * Hour));
@@ -238,12 +221,7 @@ private slots:
         chart.setPlotBegin(Begin);
         chart.setPlotEnd(Begin + 8 * Hour);
         chart.setPeriodSize(Hour);
-        try {
-            chart.Plot();
-            QFAIL("the chart was built");
-        } catch (const Error& e) {
-            QCOMPARE(e.description(), QStringLiteral("disk I/O error"));
-        }
+        QCOMPARE(test::errorOf([&] { chart.Plot(); }), QStringLiteral("disk I/O error"));
         QCOMPARE(store.bytesKept(), kept);
         QCOMPARE(store.rows(db, 1, Begin, Begin + 3 * Hour, Hour).size(), std::size_t(31));
         QVERIFY(store.lastActivity().fromMemory);

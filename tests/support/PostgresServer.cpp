@@ -32,16 +32,13 @@ int freePort() {
 
 // The newest installed server's programs (Debian keeps them out of PATH).
 QString serverBin() {
-    QStringList versions =
-        QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    std::sort(versions.begin(), versions.end(), [](const QString& a, const QString& b) {
-        return QVersionNumber::fromString(a) > QVersionNumber::fromString(b);
-    });
-    for (const QString& version : versions) {
-        if (QFile::exists(QStringLiteral("/usr/lib/postgresql/%1/bin/initdb").arg(version)))
-            return QStringLiteral("/usr/lib/postgresql/%1/bin").arg(version);
+    const QString root = QStringLiteral("/usr/lib/postgresql/");
+    QVersionNumber newest;
+    for (const QString& version : QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (QFile::exists(root + version + QStringLiteral("/bin/initdb")))
+            newest = std::max(newest, QVersionNumber::fromString(version));
     }
-    return {};
+    return newest.isNull() ? QString() : root + newest.toString() + QStringLiteral("/bin");
 }
 
 bool writeFile(const QString& path, const QByteArray& text, QFile::Permissions permissions) {
@@ -115,24 +112,21 @@ bool PostgresServer::start(QString* why) {
         }
         m_user = QString::fromLocal8Bit(user->pw_name);
     }
-    if (!run(QStringLiteral(
-                 "initdb -D %1/data -U tarnvue --pwfile=%1/pwfile --auth-host=scram-sha-256 "
-                 "--auth-local=trust -E UTF8 --locale=C --no-sync")
-                 .arg(dir)
-                 .split(QLatin1Char(' ')),
+    const QString data = dir + QStringLiteral("/data");
+    if (!run({"initdb", "-D", data, "-U", "tarnvue", "--pwfile=" + dir + "/pwfile",
+              "--auth-host=scram-sha-256", "--auth-local=trust", "-E", "UTF8", "--locale=C",
+              "--no-sync"},
              why))
         return false;
+    // Another program may take the free port before the server does.
     for (int attempt = 0; attempt < 3 && !m_started; ++attempt) {
         m_port = freePort();
-        m_started = run(
-            QStringLiteral("pg_ctl -D %1/data -l %1/server.log -w -t 60 start -o")
-                    .arg(dir)
-                    .split(QLatin1Char(' ')) +
-                QStringList{QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off "
-                                           "-c synchronous_commit=off -c full_page_writes=off")
-                                .arg(m_port)
-                                .arg(dir)},
-            why);
+        m_started =
+            run({"pg_ctl", "-D", data, "-l", dir + "/server.log", "-w", "-t", "60", "start", "-o",
+                 QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off")
+                     .arg(m_port)
+                     .arg(dir)},
+                why);
     }
     const QByteArray entry = "127.0.0.1:" + QByteArray::number(m_port) + ":*:tarnvue:";
     const auto secret = QFile::ReadOwner | QFile::WriteOwner;
@@ -144,10 +138,7 @@ bool PostgresServer::start(QString* why) {
 PostgresServer::~PostgresServer() {
     QString ignored;
     if (m_started)
-        run(QStringLiteral("pg_ctl -D %1/data -m immediate -w stop")
-                .arg(m_dir->path())
-                .split(QLatin1Char(' ')),
-            &ignored);
+        run({"pg_ctl", "-D", m_dir->path() + "/data", "-m", "immediate", "-w", "stop"}, &ignored);
 }
 
 QString PostgresServer::uri(const QString& database, const QString& extra) const {

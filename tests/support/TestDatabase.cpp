@@ -2,6 +2,7 @@
 
 #include "MonitorSchema.h"
 #include "core/Error.h"
+#include "monitordb/RecordSet.h"
 
 #include <QFile>
 #include <QtTest>
@@ -101,6 +102,17 @@ QString errorOf(const std::function<void()>& action) {
         return e.description().isEmpty() ? QStringLiteral("(no description)") : e.description();
     }
     return QString();
+}
+
+QStringList sampleTexts(SampleReader& reader) {
+    const auto text = [](const std::optional<double>& v) {
+        return v ? QString::number(*v, 'g', 17) : QStringLiteral("-");
+    };
+    QStringList rows;
+    for (Sample s; reader.next(s);)
+        rows << QStringList{text(s.time), text(s.response), text(s.min), text(s.max), text(s.loss)}
+                    .join(QLatin1Char(' '));
+    return rows;
 }
 
 void execSql(const QString& path, const QByteArray& sql) {
