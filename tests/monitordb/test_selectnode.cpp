@@ -132,9 +132,6 @@ private slots:
                           {4, "DELTA", "x"}}
             << QStringList{"DELTA  (x)", "Delta  (x)", "delta  (x)", "delta  (x)"}
             << QList<int>{4, 2, 1, 3};
-        QTest::newRow("the address is sorted as text")
-            << test::Rows{{1, "edge", "10.0.0.2"}, {2, "edge", "10.0.0.10"}}
-            << QStringList{"edge  (10.0.0.10)", "edge  (10.0.0.2)"} << QList<int>{2, 1};
         QTest::newRow("identifiers at the ends of the 32-bit range")
             << test::Rows{{2147483647LL, "max", "a"}, {-2147483647LL - 1, "min", "b"}}
             << QStringList{"max  (a)", "min  (b)"} << QList<int>{2147483647, -2147483647 - 1};
