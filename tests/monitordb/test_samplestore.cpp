@@ -1,6 +1,5 @@
 #include "TestDatabase.h"
 #include "TestEnvironment.h"
-#include "chart/SampleFold.h"
 #include "chart/TarnvueChart.h"
 #include "core/Error.h"
 #include "monitordb/MonitorDB.h"
@@ -27,12 +26,19 @@ QStringList stored(MonitorDB& db, double from, double to) {
     return test::sampleTexts(reader);
 }
 
-// Node 1 polled at the given hours, node 2 alike (never read).
+// Node 1 polled at the given hours, some fields null, node 2 alike (never
+// read).
 void writeRows(const QList<double>& hours) {
     test::Rows rows;
-    for (qsizetype i = 0; i < hours.size(); ++i)
-        rows << QVariantList{1, Begin + hours[i] * Hour, int(10 + i), 9, 40, int(i % 3) * 10}
-             << QVariantList{2, Begin + hours[i] * Hour, 99, 99, 99, 0};
+    for (qsizetype i = 0; i < hours.size(); ++i) {
+        const auto field = [i](int every, int value) {
+            return i % every == 1 ? QVariant() : value;
+        };
+        rows
+            << QVariantList{1,           Begin + hours[i] * Hour, field(4, 10 + i), field(5, 9), 40,
+                            field(3, 10)}
+            << QVariantList{2, Begin + hours[i] * Hour, 99, 99, 99, 0};
+    }
     test::writeDatabase(MonitorDB::databasePath(), {}, rows);
 }
 
@@ -151,44 +157,6 @@ private slots:
         // What was read is kept: the second span again comes from memory.
         stored(db, second.first, second.second - 1);
         QVERIFY(SampleStore::shared().lastActivity().fromMemory);
-    }
-
-    void foldIsTheSameFromMemory_data() {
-        QTest::addColumn<int>("badRow");
-        QTest::addColumn<int>("badField");
-        QTest::newRow("unreadable response in the first bucket") << 2 << 0;
-        QTest::newRow("unreadable loss later") << 26 << 3;
-    }
-    void foldIsTheSameFromMemory() {
-        QFETCH(int, badRow);
-        QFETCH(int, badField);
-        const test::ProgramDirScope dir;
-        test::Rows rows;
-        for (int i = 0; i < 36; ++i) {
-            rows << QVariantList{1, Begin + i / 6.0 * Hour, 20 + i % 7, 18, 30 + i % 5, i % 4 * 10};
-            if (i == badRow)
-                rows.last()[2 + badField] = QVariant();
-        }
-        test::writeDatabase(MonitorDB::databasePath(), {}, rows);
-        MonitorDB db;
-        db.open();
-        const auto fold = [](SampleReader& rows) {
-            QStringList out;
-            out << test::errorOf([&] {
-                const FoldTotals totals =
-                    SampleFold(Begin, Hour, 5).run(rows, [&](int s, int p, float v) {
-                        out << QStringLiteral("%1:%2=%3").arg(s).arg(p).arg(v);
-                    });
-                out << QString::number(totals.averageResponse) << QString::number(totals.loss);
-            });
-            return out;
-        };
-        const QStringList direct = fold(*db.samples(1, Begin, Begin + 5 * Hour));
-        SampleStore::shared().rows(db, 1, Begin, Begin + 6 * Hour, Hour);
-        SampleRowsReader fromMemory(
-            SampleStore::shared().rows(db, 1, Begin, Begin + 5 * Hour, Hour));
-        QVERIFY(SampleStore::shared().lastActivity().fromMemory);
-        QCOMPARE(fold(fromMemory), direct);
     }
 
     void aFailingRangeFailsTheReadAndKeepsNothing() {
