@@ -72,6 +72,10 @@ PostgresServer* PostgresServer::shared(QString* why) {
     return server.get();
 }
 
+bool PostgresServer::installed() {
+    return !serverBin().isEmpty();
+}
+
 bool PostgresServer::run(const QStringList& command, QString* why) const {
     QStringList arguments = command;
     QString program = m_bin + QLatin1Char('/') + arguments.takeFirst();
