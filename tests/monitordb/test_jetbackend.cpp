@@ -13,6 +13,7 @@
 #include <fcntl.h>
 
 using namespace tarnvue;
+using namespace Qt::StringLiterals;
 using test::errorOf;
 
 namespace {
@@ -26,12 +27,12 @@ double minuteTime(int m) {
 }
 
 QByteArray fixture(const QString& name) {
-    QFile file(test::fixturePath(QStringLiteral("jet/") + name));
+    QFile file(test::fixturePath(u"jet/"_s + name));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QString writeCopy(const QTemporaryDir& dir, const QByteArray& bytes) {
-    const QString path = dir.filePath(QStringLiteral("copy.mdb"));
+    const QString path = dir.filePath(u"copy.mdb"_s);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         qFatal("cannot write %s", qPrintable(path));
@@ -53,7 +54,7 @@ QStringList polls(MonitorDB& db, int node, double begin = 0, double end = 1e6) {
 // Every ResponseTime row of the small fixture, as stored.
 QStringList csvPolls() {
     QStringList rows;
-    QFile file(test::fixturePath(QStringLiteral("jet/pollwatch-small.csv")));
+    QFile file(test::fixturePath(u"jet/pollwatch-small.csv"_s));
     file.open(QIODevice::ReadOnly);
     for (const QByteArray& line : file.readAll().split('\n').mid(1)) {
         const QList<QByteArray> f = line.split(',');
@@ -81,7 +82,7 @@ void compareWhole(MonitorDB& db, const QStringList& expected, const QList<int>& 
         QCOMPARE(polls(db, node), ofNode(expected, node));
     QList<int> ids;
     for (auto all = db.allNodes(); !all->atEnd(); all->moveNext())
-        ids << all->int32(QStringLiteral("Node ID"));
+        ids << all->int32(u"Node ID"_s);
     QCOMPARE(ids, nodes);
 }
 
@@ -145,18 +146,18 @@ void listInMap(QByteArray& bytes, qsizetype definition, qsizetype page) {
 QString openModes(const QString& path) {
     QString modes;
     const QString target = QFileInfo(path).canonicalFilePath();
-    const QDir fds(QStringLiteral("/proc/self/fd"));
+    const QDir fds(u"/proc/self/fd"_s);
     for (const QString& fd :
          fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
         if (QFile::symLinkTarget(fds.filePath(fd)) != target)
             continue;
-        QFile info(QStringLiteral("/proc/self/fdinfo/") + fd);
+        QFile info(u"/proc/self/fdinfo/"_s + fd);
         info.open(QIODevice::ReadOnly);
         const QByteArray text = info.readAll();
         const qsizetype at = text.indexOf("flags:");
         const int flags =
             text.mid(at + 6, text.indexOf('\n', at) - at - 6).trimmed().toInt(nullptr, 8);
-        modes += QStringLiteral("rwb").at(flags & O_ACCMODE);
+        modes += u"rwb"_s.at(flags & O_ACCMODE);
     }
     return modes;
 }
@@ -202,7 +203,7 @@ private slots:
         compareWhole(db, expected, nodes);
         QVERIFY(!openModes(path).isEmpty());
         QCOMPARE(openModes(path), QString(openModes(path).size(), QLatin1Char('r')));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("copy.mdb")});
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{u"copy.mdb"_s});
     }
 
     void boundsAreInclusive_data() {
@@ -229,7 +230,7 @@ private slots:
         QFETCH(int, firstMinute);
         QFETCH(int, lastMinute);
         MonitorDB db;
-        db.open(test::fixturePath(QStringLiteral("jet/pollwatch-small.mdb")));
+        db.open(test::fixturePath(u"jet/pollwatch-small.mdb"_s));
         const QStringList all = polls(db, 1);
         QCOMPARE(polls(db, 1, begin, end),
                  firstMinute < 0 ? QStringList()
@@ -239,7 +240,7 @@ private slots:
     void equalTimesKeepStoredOrder() {
         // Two of node 1's rows moved in time: minute 3 to minute 1 (an equal
         // time, stored after it) and minute 7 to minute 0 (out of order).
-        QByteArray bytes = fixture(QStringLiteral("pollwatch-small.mdb"));
+        QByteArray bytes = fixture(u"pollwatch-small.mdb"_s);
         const auto moveTime = [&](int from, int to) {
             const auto pattern = [](int m) {
                 const quint64 bits = qToLittleEndian(std::bit_cast<quint64>(minuteTime(m)));
@@ -274,7 +275,7 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("dropped");
         QTest::addColumn<QList<int>>("nodes");
-        const QByteArray whole = fixture(QStringLiteral("pollwatch-small.mdb"));
+        const QByteArray whole = fixture(u"pollwatch-small.mdb"_s);
         const TablePages polls = tablePages(whole, u"Response");
         const TablePages nodes = tablePages(whole, u"IP Address");
         QVERIFY(polls.data.size() > 3 && nodes.data.size() == 1);
@@ -329,7 +330,7 @@ private slots:
     // declining it fails the query.
     void scanReportsProgress() {
         MonitorDB db;
-        db.open(test::fixturePath(QStringLiteral("jet/pollwatch-small.mdb")));
+        db.open(test::fixturePath(u"jet/pollwatch-small.mdb"_s));
         QList<QPair<qint64, qint64>> calls;
         bool rising = true;
         MonitorDB::setScanProgress([&](qint64 done, qint64 total) {
@@ -353,8 +354,8 @@ private slots:
     void damagedFileIsRefused_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("message");
-        const QByteArray whole = fixture(QStringLiteral("pollwatch-small.mdb"));
-        const QString damaged = QStringLiteral("The monitor database is damaged: ");
+        const QByteArray whole = fixture(u"pollwatch-small.mdb"_s);
+        const QString damaged = u"The monitor database is damaged: "_s;
         const TablePages polls = tablePages(whole, u"Response");
         QVERIFY(polls.definition > 0 && !polls.data.isEmpty());
         for (qsizetype keep = whole.size() - Page; keep >= polls.data.first() * Page; keep -= Page)

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 using namespace tarnvue;
+using namespace Qt::StringLiterals;
 
 using Span = QPair<double, double>; // hours from Begin
 
@@ -59,7 +60,7 @@ public:
                 return false;
             s = rows[next_++];
             if (*s.time == failAt)
-                throw Error(QStringLiteral("disk I/O error"));
+                throw Error(u"disk I/O error"_s);
             if (*s.time == slowAt)
                 QThread::msleep(120);
             return true;
@@ -165,7 +166,7 @@ private slots:
             storage->rows.push_back({Begin + i / 10.0 * Hour, 20, 20, 20, 0});
         FailingStorage& rows = *storage;
         MonitorDB db;
-        db.open(std::move(storage), QStringLiteral("fake"));
+        db.open(std::move(storage), u"fake"_s);
         SampleStore& store = SampleStore::shared();
         store.setRangeCount(4);
         rows.failAt = rows.rows[70].time.value();
@@ -189,7 +190,7 @@ private slots:
         chart.setPlotBegin(Begin);
         chart.setPlotEnd(Begin + 8 * Hour);
         chart.setPeriodSize(Hour);
-        QCOMPARE(test::errorOf([&] { chart.Plot(); }), QStringLiteral("disk I/O error"));
+        QCOMPARE(test::errorOf([&] { chart.Plot(); }), u"disk I/O error"_s);
         QCOMPARE(store.bytesKept(), kept);
         QCOMPARE(store.rows(db, 1, Begin, Begin + 3 * Hour, Hour).size(), std::size_t(31));
         QVERIFY(store.lastActivity().fromMemory);

@@ -17,13 +17,14 @@
 #include <optional>
 
 using namespace tarnvue;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString Alpha = QStringLiteral("alpha  (10.0.0.1)");
-const QString Bravo = QStringLiteral("Bravo  (10.0.0.2)");
-const QString Charlie = QStringLiteral("charlie  (10.0.0.3)");
-const QString Beta = QStringLiteral("beta  (192.168.7.4)");
+const QString Alpha = u"alpha  (10.0.0.1)"_s;
+const QString Bravo = u"Bravo  (10.0.0.2)"_s;
+const QString Charlie = u"charlie  (10.0.0.3)"_s;
+const QString Beta = u"beta  (192.168.7.4)"_s;
 
 // Four nodes stored out of order and in mixed case.
 test::Rows standardNodes() {
@@ -44,10 +45,10 @@ QWidget* child(const QWidget& form, const QString& name) {
     return widget;
 }
 QListWidget* listOf(const QWidget& form) {
-    return static_cast<QListWidget*>(child(form, QStringLiteral("NodeList")));
+    return static_cast<QListWidget*>(child(form, u"NodeList"_s));
 }
 QLineEdit* filterOf(const QWidget& form) {
-    return static_cast<QLineEdit*>(child(form, QStringLiteral("NodeFilter")));
+    return static_cast<QLineEdit*>(child(form, u"NodeFilter"_s));
 }
 void click(const QWidget& form, const QString& button) {
     QTest::mouseClick(child(form, button), Qt::LeftButton);
@@ -207,7 +208,7 @@ private slots:
                      shown = entries(*listOf(form));
                      if (!kept.isEmpty())
                          listOf(form)->setCurrentItem(entry(*listOf(form), kept.last()));
-                     click(form, QStringLiteral("OK_Button"));
+                     click(form, u"OK_Button"_s);
                  }),
                  kept.isEmpty() ? 0 : 2);
         QCOMPARE(shown, kept);
@@ -296,8 +297,8 @@ private slots:
     void filtering_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QStringList>("shown");
-        const QString nameless = QStringLiteral("  (10.9.9.9)");
-        const QString gateway = QStringLiteral("Gateway  (FE80::1A)");
+        const QString nameless = u"  (10.9.9.9)"_s;
+        const QString gateway = u"Gateway  (FE80::1A)"_s;
         const QStringList all{nameless, Alpha, Beta, Bravo, Charlie, gateway};
         QTest::newRow("nothing typed") << QString() << all;
         QTest::newRow("name, other case") << "BRA" << QStringList{Bravo};
@@ -356,7 +357,7 @@ private slots:
             asked << (cursor && cursor->shape() == Qt::WaitCursor ? "busy" : "idle");
         });
         QTest::keyClick(filterOf(shown.form), Qt::Key_F1);
-        click(shown.form, QStringLiteral("HelpButton"));
+        click(shown.form, u"HelpButton"_s);
         QCOMPARE(asked, (QStringList{"busy", "busy"}));
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
         QVERIFY(shown.form.isVisible());
@@ -384,7 +385,7 @@ private slots:
         ShownForm shown(&owner);
         const SelectNodeForm& form = shown.form;
         QVERIFY(shown.active);
-        QCOMPARE(form.windowTitle(), QStringLiteral("Build New Chart ..."));
+        QCOMPARE(form.windowTitle(), u"Build New Chart ..."_s);
         QVERIFY(form.isModal());
         // It can grow, more than eight entries show with the usual font, and
         // it is centred on its owner.
@@ -416,8 +417,8 @@ private slots:
         QCOMPARE(choose([&](SelectNodeForm& form) {
                      form.resize(form.size() + QSize(120, 90));
                      given = form.size();
-                     QTest::keyClicks(filterOf(form), QStringLiteral("bravo"));
-                     click(form, QStringLiteral("OK_Button"));
+                     QTest::keyClicks(filterOf(form), u"bravo"_s);
+                     click(form, u"OK_Button"_s);
                  }),
                  2);
         MonitorDB::release();
@@ -429,7 +430,7 @@ private slots:
                           << QString::number(listOf(form)->selectedItems().size())
                           << QString::number(form.SelectedNodeID())
                           << QString::number(form.size() == given);
-                     click(form, QStringLiteral("OK_Button"));
+                     click(form, u"OK_Button"_s);
                  }),
                  0);
         QCOMPARE(seen, (QStringList{"", "5", "0", "0", "1"}));
