@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 using namespace tarnvue;
+using namespace Qt::StringLiterals;
 using test::errorOf;
 
 namespace {
@@ -62,7 +63,7 @@ QString copyOfAWriteInProgress(const QString& path, const QString& folder, const
         exec("PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;");
     if (leftover == QLatin1String("wal log"))
         exec("UPDATE ResponseTime SET Loss = 1;");
-    const QString copy = QDir(folder).filePath(QStringLiteral("Pollwatch.cfg"));
+    const QString copy = QDir(folder).filePath(u"Pollwatch.cfg"_s);
     for (const QString suffix : {"", "-journal", "-wal"}) {
         QFile file(path + suffix);
         if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
@@ -92,9 +93,8 @@ private slots:
         QTest::addColumn<QList<int>>("stored");
         const QList<int> fixtureOrder{1, 2, 3, 4, 5, 6, 7};
         QTest::newRow("SQLite") << QString() << QList<int>{7, 6, 5, 4, 3, 2, 1};
-        QTest::newRow("Access") << QStringLiteral("pollwatch-small.mdb") << fixtureOrder;
-        QTest::newRow("Access, 16-bit Node ID")
-            << QStringLiteral("pollwatch-int16-id.mdb") << fixtureOrder;
+        QTest::newRow("Access") << u"pollwatch-small.mdb"_s << fixtureOrder;
+        QTest::newRow("Access, 16-bit Node ID") << u"pollwatch-int16-id.mdb"_s << fixtureOrder;
     }
     void nodeQueries() {
         QFETCH(QString, fixture);
@@ -107,18 +107,17 @@ private slots:
                 rows << nodes.at(id - 1);
             test::writeDatabase(MonitorDB::databasePath(), rows);
         } else {
-            QVERIFY(QFile::copy(test::fixturePath(QStringLiteral("jet/") + fixture),
-                                MonitorDB::databasePath()));
+            QVERIFY(QFile::copy(test::fixturePath(u"jet/"_s + fixture), MonitorDB::databasePath()));
         }
         MonitorDB& db = MonitorDB::shared();
         db.open();
 
         QList<int> ids;
         for (auto all = db.allNodes(); !all->atEnd(); all->moveNext()) {
-            const int id = all->int32(QStringLiteral("Node ID"));
+            const int id = all->int32(u"Node ID"_s);
             ids << id;
-            QCOMPARE(all->text(QStringLiteral("Node Name")), nodes.at(id - 1).at(1).toString());
-            QVERIFY(!errorOf([&] { all->value(QStringLiteral("No Such Column")); }).isEmpty());
+            QCOMPARE(all->text(u"Node Name"_s), nodes.at(id - 1).at(1).toString());
+            QVERIFY(!errorOf([&] { all->value(u"No Such Column"_s); }).isEmpty());
         }
         QCOMPARE(ids, stored);
         for (const QVariantList& node : nodes) {
@@ -127,32 +126,29 @@ private slots:
             QCOMPARE(titles.address, node.at(2).toString());
             // Every column, read by name in any letter case.
             const auto record = db.nodeById(node.at(0).toInt());
-            QCOMPARE(record->int32(QStringLiteral("node id")), node.at(0).toInt());
-            QCOMPARE(record->value(QStringLiteral("IP Address")).isNull(), node.at(2).isNull());
+            QCOMPARE(record->int32(u"node id"_s), node.at(0).toInt());
+            QCOMPARE(record->value(u"IP Address"_s).isNull(), node.at(2).isNull());
             record->moveNext();
             QVERIFY(record->atEnd());
         }
         const auto missing = db.nodeById(99);
         QVERIFY(missing->atEnd());
-        QVERIFY(!errorOf([&] { missing->text(QStringLiteral("Node Name")); }).isEmpty());
+        QVERIFY(!errorOf([&] { missing->text(u"Node Name"_s); }).isEmpty());
         QVERIFY(!errorOf([&] { readNodeTitles(db, 99); }).isEmpty());
 
         QList<int> twins;
-        for (auto found = db.nodeByAddress(QStringLiteral("10.0.0.9")); !found->atEnd();
-             found->moveNext())
-            twins << found->int32(QStringLiteral("Node ID"));
+        for (auto found = db.nodeByAddress(u"10.0.0.9"_s); !found->atEnd(); found->moveNext())
+            twins << found->int32(u"Node ID"_s);
         QCOMPARE(twins,
                  stored.indexOf(5) < stored.indexOf(6) ? QList<int>({5, 6}) : QList<int>({6, 5}));
         MonitorDB::release();
-        QCOMPARE(FindNodeByAddress(QStringLiteral("10.0.0.9")), twins.first());
-        QCOMPARE(FindNodeByAddress(QStringLiteral("192.168.1.20")), 7);
-        QCOMPARE(FindNodeByAddress(QStringLiteral("10.0.0.3")), 3);
-        for (const QString& unknown :
-             {QStringLiteral("10.0.0.77"), QStringLiteral("10.0.0.2 "), QStringLiteral("10.0.0"),
-              QString(), QStringLiteral("1\" OR \"1\"=\"1"), QStringLiteral("1' OR '1'='1"),
-              QStringLiteral("x\"; DROP TABLE Nodes; --"), QStringLiteral("\"")})
+        QCOMPARE(FindNodeByAddress(u"10.0.0.9"_s), twins.first());
+        QCOMPARE(FindNodeByAddress(u"192.168.1.20"_s), 7);
+        QCOMPARE(FindNodeByAddress(u"10.0.0.3"_s), 3);
+        for (const QString& unknown : {u"10.0.0.77"_s, u"10.0.0.2 "_s, u"10.0.0"_s, QString(),
+                                       u"1\" OR \"1\"=\"1"_s, u"1' OR '1'='1"_s})
             QVERIFY2(FindNodeByAddress(unknown) == 0, qPrintable(unknown));
-        QCOMPARE(FindNodeByAddress(QStringLiteral("10.0.0.1")), 1);
+        QCOMPARE(FindNodeByAddress(u"10.0.0.1"_s), 1);
     }
 
     void samplesAreInclusiveAndInTimeOrder() {
@@ -175,11 +171,10 @@ private slots:
             QStringList rows;
             Sample s;
             const auto text = [](const std::optional<double>& v) {
-                return v ? QString::number(*v) : QStringLiteral("-");
+                return v ? QString::number(*v) : u"-"_s;
             };
             for (auto samples = db.samples(1, begin, end); samples->next(s);)
-                rows << QStringLiteral("%1:%2/%3/%4/%5")
-                            .arg(qRound((*s.time - Day) * 1440))
+                rows << u"%1:%2/%3/%4/%5"_s.arg(qRound((*s.time - Day) * 1440))
                             .arg(text(s.response), text(s.min), text(s.max), text(s.loss));
             return rows;
         };
@@ -224,7 +219,7 @@ private slots:
                                            {"chosen", elsewhere.filePath("chosen.cfg")}};
         // Each database holds one node named after its place.
         for (const QString& place : present)
-            test::writeDatabase(paths[place], {{1, place, QStringLiteral("10.0.0.1")}});
+            test::writeDatabase(paths[place], {{1, place, u"10.0.0.1"_s}});
         if (named.contains("variable"))
             qputenv("TARNVUE_DATABASE", QFile::encodeName(paths["variable"]));
         if (named.contains("chosen"))
@@ -235,7 +230,7 @@ private slots:
             for (const QString& place : {paths["program"], paths["variable"], paths["chosen"]})
                 QVERIFY2(error.contains(place), qPrintable(error));
             // Looking a node up never creates the database.
-            QVERIFY(!errorOf([] { FindNodeByAddress(QStringLiteral("10.0.0.1")); }).isEmpty());
+            QVERIFY(!errorOf([] { FindNodeByAddress(u"10.0.0.1"_s); }).isEmpty());
         }
         EnsureMonitorDatabase();
         QCOMPARE(QFile::exists(paths["program"]),
@@ -245,7 +240,7 @@ private slots:
         MonitorDB::shared().open();
         QCOMPARE(MonitorDB::shared().path(), paths.value(found, paths["program"]));
         const auto nodes = MonitorDB::shared().allNodes();
-        QCOMPARE(nodes->atEnd() ? QString() : nodes->text(QStringLiteral("Node Name")), found);
+        QCOMPARE(nodes->atEnd() ? QString() : nodes->text(u"Node Name"_s), found);
     }
 
     // What a file's first bytes say it is, and what opening it tells the user.
@@ -258,7 +253,7 @@ private slots:
             header[20] = version;
             return header;
         };
-        QFile jet(test::fixturePath(QStringLiteral("jet/pollwatch-small.mdb")));
+        QFile jet(test::fixturePath(u"jet/pollwatch-small.mdb"_s));
         QVERIFY(jet.open(QIODevice::ReadOnly));
         QTest::newRow("Jet 4") << jet.readAll() << "";
         QTest::newRow("Jet 3") << access("Standard Jet DB", 0)
@@ -283,7 +278,7 @@ private slots:
         QVERIFY2(error.isEmpty() ? got.isEmpty() : got.contains(error), qPrintable(got));
         QCOMPARE(db.isOpen(), error.isEmpty());
         if (db.isOpen())
-            QCOMPARE(FindNodeByAddress(QStringLiteral("10.0.0.2")), 2);
+            QCOMPARE(FindNodeByAddress(u"10.0.0.2"_s), 2);
     }
 
     // A database left as a writer left it is read without changing it, or
@@ -309,8 +304,8 @@ private slots:
             QSKIP("root can write into any folder, so an unwritable folder cannot be provoked");
         QTemporaryDir work;
         QTemporaryDir copyDir;
-        const QString copy = copyOfAWriteInProgress(work.filePath(QStringLiteral("Pollwatch.cfg")),
-                                                    copyDir.path(), leftover);
+        const QString copy =
+            copyOfAWriteInProgress(work.filePath(u"Pollwatch.cfg"_s), copyDir.path(), leftover);
         if (!folderWritable)
             QVERIFY(QFile::setPermissions(copyDir.path(), QFile::ReadOwner | QFile::ExeOwner));
         const QStringList before = folderState(copyDir.path());
@@ -336,9 +331,8 @@ private slots:
         QTemporaryDir work;
         QTemporaryDir copyDir;
         QByteArray journal;
-        const QString copy =
-            copyOfAWriteInProgress(work.filePath(QStringLiteral("Pollwatch.cfg")), copyDir.path(),
-                                   QStringLiteral("journal"), &journal);
+        const QString copy = copyOfAWriteInProgress(work.filePath(u"Pollwatch.cfg"_s),
+                                                    copyDir.path(), u"journal"_s, &journal);
         QVERIFY(!journal.isEmpty());
         MonitorDB db;
         db.open(copy);
@@ -348,11 +342,11 @@ private slots:
         names.removeIf([](const QString& n) { return !n.startsWith("tarnvue-monitordb-"); });
         QCOMPARE(names.size(), 1);
         QSqlQuery write(QSqlDatabase::database(names.first()));
-        QVERIFY(!write.exec(QStringLiteral("DELETE FROM Nodes")));
-        QVERIFY2(write.lastError().text().contains(QStringLiteral("readonly")),
+        QVERIFY(!write.exec(u"DELETE FROM Nodes"_s));
+        QVERIFY2(write.lastError().text().contains(u"readonly"_s),
                  qPrintable(write.lastError().text()));
 
-        writeFile(copy + QStringLiteral("-journal"), journal);
+        writeFile(copy + u"-journal"_s, journal);
         const QStringList before = folderState(copyDir.path());
         Sample s;
         errorOf([&] { db.allNodes(); });

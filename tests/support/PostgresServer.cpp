@@ -11,6 +11,8 @@
 
 namespace tarnvue::test {
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QByteArray Password = "tarnvue-secret";
@@ -32,16 +34,13 @@ int freePort() {
 
 // The newest installed server's programs (Debian keeps them out of PATH).
 QString serverBin() {
-    QStringList versions =
-        QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    std::sort(versions.begin(), versions.end(), [](const QString& a, const QString& b) {
-        return QVersionNumber::fromString(a) > QVersionNumber::fromString(b);
-    });
-    for (const QString& version : versions) {
-        if (QFile::exists(QStringLiteral("/usr/lib/postgresql/%1/bin/initdb").arg(version)))
-            return QStringLiteral("/usr/lib/postgresql/%1/bin").arg(version);
+    const QString root = u"/usr/lib/postgresql/"_s;
+    QVersionNumber newest;
+    for (const QString& version : QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (QFile::exists(root + version + u"/bin/initdb"_s))
+            newest = std::max(newest, QVersionNumber::fromString(version));
     }
-    return {};
+    return newest.isNull() ? QString() : root + newest.toString() + u"/bin"_s;
 }
 
 bool writeFile(const QString& path, const QByteArray& text, QFile::Permissions permissions) {
@@ -75,13 +74,16 @@ PostgresServer* PostgresServer::shared(QString* why) {
     return server.get();
 }
 
+bool PostgresServer::installed() {
+    return !serverBin().isEmpty();
+}
+
 bool PostgresServer::run(const QStringList& command, QString* why) const {
     QStringList arguments = command;
     QString program = m_bin + QLatin1Char('/') + arguments.takeFirst();
     if (!m_user.isEmpty()) {
-        arguments =
-            QStringList{QStringLiteral("-u"), m_user, QStringLiteral("--"), program} + arguments;
-        program = QStringLiteral("runuser");
+        arguments = QStringList{u"-u"_s, m_user, u"--"_s, program} + arguments;
+        program = u"runuser"_s;
     }
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
@@ -89,19 +91,18 @@ bool PostgresServer::run(const QStringList& command, QString* why) const {
     const bool ok = process.waitForFinished(120000) &&
                     process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     if (!ok)
-        *why = command.first() + QStringLiteral(" failed: ") +
-               QString::fromLocal8Bit(process.readAll()) + process.errorString();
+        *why = command.first() + u" failed: "_s + QString::fromLocal8Bit(process.readAll()) +
+               process.errorString();
     return ok;
 }
 
 bool PostgresServer::start(QString* why) {
     m_bin = serverBin();
-    m_dir =
-        std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/tarnvue-pg-XXXXXX"));
+    m_dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + u"/tarnvue-pg-XXXXXX"_s);
     const QString dir = m_dir->path();
-    *why = QStringLiteral("No PostgreSQL server is installed (scripts/install-deps installs it).");
+    *why = u"No PostgreSQL server is installed (scripts/install-deps installs it)."_s;
     if (m_bin.isEmpty() || !m_dir->isValid() ||
-        !writeFile(dir + QStringLiteral("/pwfile"), Password + '\n',
+        !writeFile(dir + u"/pwfile"_s, Password + '\n',
                    QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::ReadGroup))
         return false;
     // The server refuses to run as root: hand the folder to a plain user.
@@ -110,55 +111,45 @@ bool PostgresServer::start(QString* why) {
         if (!user)
             user = ::getpwnam("nobody");
         if (!user || ::chown(QFile::encodeName(dir).constData(), user->pw_uid, user->pw_gid) != 0) {
-            *why = QStringLiteral("No unprivileged user to run the server as.");
+            *why = u"No unprivileged user to run the server as."_s;
             return false;
         }
         m_user = QString::fromLocal8Bit(user->pw_name);
     }
-    if (!run(QStringLiteral(
-                 "initdb -D %1/data -U tarnvue --pwfile=%1/pwfile --auth-host=scram-sha-256 "
-                 "--auth-local=trust -E UTF8 --locale=C --no-sync")
-                 .arg(dir)
-                 .split(QLatin1Char(' ')),
+    const QString data = dir + u"/data"_s;
+    if (!run({"initdb", "-D", data, "-U", "tarnvue", "--pwfile=" + dir + "/pwfile",
+              "--auth-host=scram-sha-256", "--auth-local=trust", "-E", "UTF8", "--locale=C",
+              "--no-sync"},
              why))
         return false;
+    // Another program may take the free port before the server does.
     for (int attempt = 0; attempt < 3 && !m_started; ++attempt) {
         m_port = freePort();
-        m_started = run(
-            QStringLiteral("pg_ctl -D %1/data -l %1/server.log -w -t 60 start -o")
-                    .arg(dir)
-                    .split(QLatin1Char(' ')) +
-                QStringList{QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off "
-                                           "-c synchronous_commit=off -c full_page_writes=off")
-                                .arg(m_port)
-                                .arg(dir)},
-            why);
+        m_started =
+            run({"pg_ctl", "-D", data, "-l", dir + "/server.log", "-w", "-t", "60", "start", "-o",
+                 u"-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off"_s.arg(m_port).arg(dir)},
+                why);
     }
     const QByteArray entry = "127.0.0.1:" + QByteArray::number(m_port) + ":*:tarnvue:";
     const auto secret = QFile::ReadOwner | QFile::WriteOwner;
-    return m_started &&
-           writeFile(dir + QStringLiteral("/pgpass"), entry + Password + '\n', secret) &&
-           writeFile(dir + QStringLiteral("/pgpass-wrong"), entry + "not-the-password\n", secret);
+    return m_started && writeFile(dir + u"/pgpass"_s, entry + Password + '\n', secret) &&
+           writeFile(dir + u"/pgpass-wrong"_s, entry + "not-the-password\n", secret);
 }
 
 PostgresServer::~PostgresServer() {
     QString ignored;
     if (m_started)
-        run(QStringLiteral("pg_ctl -D %1/data -m immediate -w stop")
-                .arg(m_dir->path())
-                .split(QLatin1Char(' ')),
-            &ignored);
+        run({"pg_ctl", "-D", m_dir->path() + "/data", "-m", "immediate", "-w", "stop"}, &ignored);
 }
 
 QString PostgresServer::uri(const QString& database, const QString& extra) const {
-    return QStringLiteral("postgresql://tarnvue@127.0.0.1:%1/%2?passfile=%3/pgpass")
-               .arg(m_port)
-               .arg(database, m_dir->path()) +
+    return u"postgresql://tarnvue@127.0.0.1:%1/%2?passfile=%3/pgpass"_s.arg(m_port).arg(
+               database, m_dir->path()) +
            (extra.isEmpty() ? QString() : QLatin1Char('&') + extra);
 }
 
 QString PostgresServer::uriWithWrongPassword(const QString& database) const {
-    return uri(database).replace(QStringLiteral("/pgpass"), QStringLiteral("/pgpass-wrong"));
+    return uri(database).replace(u"/pgpass"_s, u"/pgpass-wrong"_s);
 }
 
 } // namespace tarnvue::test

@@ -2,6 +2,7 @@
 
 #include "MonitorSchema.h"
 #include "core/Error.h"
+#include "monitordb/RecordSet.h"
 
 #include <QFile>
 #include <QtTest>
@@ -9,6 +10,8 @@
 #include <stdexcept>
 
 namespace tarnvue::test {
+
+using namespace Qt::StringLiterals;
 
 TestDatabase::TestDatabase(const QString& path, Mode mode) {
     if (mode == Mode::Create)
@@ -85,22 +88,30 @@ void writeDatabase(const QString& path, const Rows& nodes, const Rows& samples) 
 }
 
 Rows fixtureNodes() {
-    return {{1, QStringLiteral("router1"), QStringLiteral("10.0.0.1")},
-            {2, QStringLiteral("core-switch"), QStringLiteral("10.0.0.2")},
-            {3, QVariant(), QStringLiteral("10.0.0.3")},
-            {4, QStringLiteral("no-address"), QVariant()},
-            {5, QStringLiteral("twin-a"), QStringLiteral("10.0.0.9")},
-            {6, QStringLiteral("twin-b"), QStringLiteral("10.0.0.9")},
-            {7, QStringLiteral("Büro PC"), QStringLiteral("192.168.1.20")}};
+    return {{1, u"router1"_s, u"10.0.0.1"_s},    {2, u"core-switch"_s, u"10.0.0.2"_s},
+            {3, QVariant(), u"10.0.0.3"_s},      {4, u"no-address"_s, QVariant()},
+            {5, u"twin-a"_s, u"10.0.0.9"_s},     {6, u"twin-b"_s, u"10.0.0.9"_s},
+            {7, u"Büro PC"_s, u"192.168.1.20"_s}};
 }
 
 QString errorOf(const std::function<void()>& action) {
     try {
         action();
     } catch (const Error& e) {
-        return e.description().isEmpty() ? QStringLiteral("(no description)") : e.description();
+        return e.description().isEmpty() ? u"(no description)"_s : e.description();
     }
     return QString();
+}
+
+QStringList sampleTexts(SampleReader& reader) {
+    const auto text = [](const std::optional<double>& v) {
+        return v ? QString::number(*v, 'g', 17) : u"-"_s;
+    };
+    QStringList rows;
+    for (Sample s; reader.next(s);)
+        rows << QStringList{text(s.time), text(s.response), text(s.min), text(s.max), text(s.loss)}
+                    .join(QLatin1Char(' '));
+    return rows;
 }
 
 void execSql(const QString& path, const QByteArray& sql) {

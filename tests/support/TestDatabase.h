@@ -7,6 +7,9 @@
 #include <functional>
 
 struct sqlite3;
+namespace tarnvue {
+class SampleReader;
+}
 
 namespace tarnvue::test {
 
@@ -53,6 +56,10 @@ Rows fixtureNodes();
 // The description of the Error the action throws ("(no description)" for an
 // empty one); empty when it throws none.
 QString errorOf(const std::function<void()>& action);
+
+// Every row the reader gives, each as "time response min max loss" with every
+// number exact ("-" for a null).
+QStringList sampleTexts(SampleReader& reader);
 
 // Runs one statement on an existing database file, as the poller writing
 // beside a running program would; fails the test when it fails.
