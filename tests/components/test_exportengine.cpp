@@ -150,15 +150,6 @@ private slots:
 
     void cleanup() { ExportEngineServer::setLauncherForTests({}); }
 
-    // The client skips the settings an engine refuses.
-    void onlyDeclaredSettingsCanBeWritten() {
-        const auto engine = createEngine();
-        QVERIFY(engine->setProperty("Title", u"Uplink"_s));
-        QCOMPARE(engine->property("Title").toString(), u"Uplink"_s);
-        QVERIFY(!engine->setProperty("PaperColour", u"red"_s));
-        QVERIFY(engine->dynamicPropertyNames().isEmpty());
-    }
-
     // Each method writes its format, named with its extension (or the
     // FileFormat setting's) unless the name has it.
     void exportsEachMethod_data() {
