@@ -250,7 +250,6 @@ private slots:
         const QString longAscii = u"core router "_s.repeated(100);
         QTest::newRow("ASCII") << u"gateway-7"_s << u"gateway-7"_s;
         QTest::newRow("empty") << u""_s << u""_s;
-        QTest::newRow("umlauts") << u"Büro-Router Zürich"_s << u"Büro-Router Zürich"_s;
         QTest::newRow("CJK and emoji")
             << u"東京 ルーター 🙂"_s << u"東京 ルーター 🙂"_s;
         QTest::newRow("long, non-ASCII") << long8bit << long8bit;
