@@ -169,7 +169,6 @@ private slots:
         QTest::newRow("table") << 0 << u"Desktop"_s << u"HTML"_s;
         QTest::newRow("text") << 1 << u"Desktop"_s << u"TXT"_s;
         QTest::newRow("picture to MAPI") << 2 << u"a.MAPIMAIL"_s << u"MHTML"_s;
-        QTest::newRow("chart") << 3 << u"MailContent"_s << u"HTML"_s;
         QTest::newRow("chart to MAPI, any case") << 3 << u"Outlook.mapimail"_s << u"MHTML"_s;
         QTest::newRow("type 4") << 4 << u"Desktop"_s << u""_s;
         QTest::newRow("type -1") << -1 << u"Desktop"_s << u""_s;
@@ -229,7 +228,6 @@ private slots:
         QTest::addColumn<QString>("stem");
         QTest::newRow("address and name")
             << u"10.0.0.1 / Core: Router"_s << u"10.0.0.1___Core__Router"_s;
-        QTest::newRow("brackets") << u"Mail-Server (Berlin)"_s << u"Mail-Server__Berlin_"_s;
         QTest::newRow("umlaut") << u"Büro PC"_s << u"B_ro_PC"_s;
         QTest::newRow("kept characters") << u"a_b-c.d@e"_s << u"a_b-c.d@e"_s;
         QTest::newRow("empty gives the fallback") << u""_s << u"fallback"_s;
