@@ -24,9 +24,9 @@ void checkDrawn(const QIcon& icon, int size, int coveredPart, const QString& wha
             colours.insert(image.pixel(x, y));
         }
     const QString where = QStringLiteral("%1 at %2").arg(what).arg(size);
-    QVERIFY2(icon.availableSizes().contains(QSize(size, size)), qPrintable(where));
-    QCOMPARE(image.size(), QSize(size, size));
-    QVERIFY2(covered >= size * size / coveredPart && colours.size() > 2, qPrintable(where));
+    QVERIFY2(icon.availableSizes().contains(QSize(size, size)) &&
+                 covered >= size * size / coveredPart && colours.size() > 2,
+             qPrintable(where));
 }
 
 } // namespace
@@ -35,7 +35,9 @@ class TestIcons : public QObject {
     Q_OBJECT
 
 private slots:
-    void everyButtonShowsItsOwnIcon() {
+    // Each toolbar button shows a picture of its own, and the window its icon
+    // from the smallest size to the largest.
+    void iconsAreDrawnAndDistinct() {
         const test::ProgramDirScope dir;
         GraphForm w;
         QHash<QByteArray, QString> seen;
@@ -50,15 +52,9 @@ private slots:
             seen.insert(bits, key);
         }
         QCOMPARE(seen.size(), 11);
-    }
-
-    void windowIconHasSmallAndLargeSizes() {
-        const test::ProgramDirScope dir;
-        const GraphForm w;
         for (const int size : {16, 256})
             checkDrawn(w.windowIcon(), size, 2, QStringLiteral("window icon"));
         // Keys are case-sensitive.
-        QVERIFY(toolbarIcon(QStringLiteral("New")).availableSizes().size() > 1);
         for (const char* key : {"new", "HELP", "New ", "", "Zoom"})
             QVERIFY2(toolbarIcon(QLatin1String(key)).isNull(), key);
     }

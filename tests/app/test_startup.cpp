@@ -7,7 +7,6 @@
 
 using namespace tarnvue;
 
-Q_DECLARE_METATYPE(tarnvue::WindowState)
 Q_DECLARE_METATYPE(tarnvue::MessageIcon)
 
 class TestStartup : public QObject {
@@ -26,46 +25,42 @@ private slots:
         QTest::addColumn<QString>("arguments");
         QTest::addColumn<QString>("setup");
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<WindowState>("state");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("message");
         QTest::addColumn<MessageIcon>("icon");
         QTest::addColumn<bool>("database"); // the database file exists afterwards
         const auto window = [](const char* name, const char* arguments, const char* setup,
-                               WindowState state, const char* caption, const char* message,
-                               MessageIcon icon, bool database) {
-            QTest::newRow(name) << arguments << setup << 0 << state << caption << message << icon
+                               const char* caption, const char* message, MessageIcon icon,
+                               bool database) {
+            QTest::newRow(name) << arguments << setup << 0 << caption << message << icon
                                 << database;
         };
         const auto end = [](const char* name, const char* arguments, const char* setup, int code,
                             const char* message, MessageIcon icon, bool database) {
-            QTest::newRow(name) << arguments << setup << code << WindowState::Empty << "" << message
-                                << icon << database;
+            QTest::newRow(name) << arguments << setup << code << "" << message << icon << database;
         };
         const auto none = MessageIcon::None;
         const auto warn = MessageIcon::Exclamation;
-        const auto node = WindowState::NodeChart;
         const auto today = "router5 - Response Time for Today";
         // Nothing is opened or created before the user asks for a chart.
-        window("no argument", "", "none", WindowState::Empty, "Norvane Tarnvue", "", none, false);
-        window("-N5", "-N5", "db", node, today, "", none, true);
-        window("-N 5", "-N 5", "db", node, today, "", none, true);
-        window("-IP attached", "-IP10.0.0.5", "db", node, today, "", none, true);
-        window("-IP with spaces", "-IP   10.0.0.5  ", "db", node, today, "", none, true);
-        window("a node without a name", "-N7", "db", node, " - Response Time for Today", "", none,
-               true);
+        window("no argument", "", "none", "Norvane Tarnvue", "", none, false);
+        window("-N5", "-N5", "db", today, "", none, true);
+        window("-N 5", "-N 5", "db", today, "", none, true);
+        window("-IP attached", "-IP10.0.0.5", "db", today, "", none, true);
+        window("-IP with spaces", "-IP   10.0.0.5  ", "db", today, "", none, true);
+        window("a node without a name", "-N7", "db", " - Response Time for Today", "", none, true);
         // What the failed build changed stays: the node asked for.
-        window("an unknown node is reported in the window", "-N9", "db", node,
+        window("an unknown node is reported in the window", "-N9", "db",
                " - Response Time for Today", "Cannot build new chart.\r\n", warn, true);
         // The fresh copy is empty: node 1 is not in it.
-        window("the first build copies the template", "-N1", "template", node,
+        window("the first build copies the template", "-N1", "template",
                " - Response Time for Today", "Cannot build new chart.\r\n", warn, true);
-        window("no database anywhere", "-N1", "none", WindowState::Empty, "Norvane Tarnvue",
+        window("no database anywhere", "-N1", "none", "Norvane Tarnvue",
                "No monitor database was found.…Pollwatch.cfg", warn, false);
         // Jet 4 files are read, older ones refused.
-        window("an Access 97 file is named", "-N1", "access", WindowState::Empty, "Norvane Tarnvue",
+        window("an Access 97 file is named", "-N1", "access", "Norvane Tarnvue",
                "Cannot build new chart.\r\n…Access (Jet 3) database", warn, true);
-        window("a chart file opens without the database", "%file", "file", WindowState::FileChart,
+        window("a chart file opens without the database", "%file", "file",
                "My Charts router5.nvc []", "", none, false);
         for (const char* id : {"-Nabc", "-N", "-N   ", "-N1.5", "-N99999999999"})
             end(id, id, "db", ExitBadNodeId, "", none, true);
@@ -124,7 +119,6 @@ private slots:
             return;
         GraphForm& w = *start.window;
         QVERIFY(w.isVisible());
-        QTEST(w.state(), "state");
         QTEST(w.windowTitle(), "caption");
         QCOMPARE(w.helpContextId(), 6300);
         if (setup == QLatin1String("file"))
