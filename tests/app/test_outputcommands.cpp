@@ -1,35 +1,27 @@
-#include "RecordingDialogs.h"
-#include "TestDatabase.h"
-#include "TestEnvironment.h"
-#include "app/GraphForm.h"
-#include "chart/TarnvueChart.h"
+#include "AppTestSupport.h"
 #include "components/ComponentIds.h"
-#include "components/chart/ChartControl.h"
 #include "components/exportengine/ExportEngineServer.h"
 #include "core/ComponentRegistry.h"
-#include "core/DateValue.h"
 #include "core/Error.h"
 #include "monitordb/MonitorDB.h"
 
-#include <QAction>
 #include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMimeData>
-#include <QtTest>
 
 using namespace tarnvue;
+using test::command;
 
 namespace {
 
-const QDateTime Now(QDate(2026, 11, 2), QTime(14, 37));
-
-void writeDatabase(const QString& path) {
-    test::TestDatabase db(path);
-    db.addNode(5, QStringLiteral("Core: Router / 10.0.0.5"), QStringLiteral("10.0.0.5"));
-    const double day = DateValue::fromDateTime(Now.date());
-    for (int minute = 0; minute < 15 * 60; minute += 5)
-        db.addSample(5, day + minute / 1440.0, 10 + (minute / 5) % 7, 9, 20, 0);
+// The entry of an Export or Send To menu that runs the engine's method.
+QAction* menuEntry(GraphForm& w, const char* menu, const QString& method) {
+    for (QAction* a : w.findChild<QMenu*>(QLatin1String(menu))->actions())
+        if (a->isVisible() && a->data().toString() == method)
+            return a;
+    qFatal("no %s entry %s", menu, qPrintable(method));
 }
 
 } // namespace
@@ -40,20 +32,11 @@ class TestOutputCommands : public QObject {
     test::ProgramDirScope* m_dir = nullptr;
     test::ClockScope* m_clock = nullptr;
 
-    std::unique_ptr<GraphForm> nodeChart() {
-        auto w = std::make_unique<GraphForm>();
-        w->setNodeChooser([](QWidget*) { return 5; });
-        w->resize(900, 600);
-        w->show();
-        w->BuildNewSelection_Click();
-        return w;
-    }
-
 private slots:
     void initTestCase() {
         m_dir = new test::ProgramDirScope;
-        m_clock = new test::ClockScope(Now);
-        writeDatabase(MonitorDB::databasePath());
+        m_clock = new test::ClockScope(test::Now);
+        test::writeMonitorDatabase(MonitorDB::databasePath());
     }
     void cleanupTestCase() {
         delete m_clock;
@@ -64,64 +47,32 @@ private slots:
         MonitorDB::release();
     }
 
-    void menusListTheEnginesMethods() {
-        registerExportEngine();
-        GraphForm w;
-        auto* exports = w.findChild<QMenu*>(QStringLiteral("ExportMenu"));
-        QStringList shown;
-        for (QAction* a : exports->actions()) {
-            if (a->isVisible() && !a->isSeparator())
-                shown << a->data().toString();
-        }
-        QVERIFY2(shown.startsWith(QStringLiteral("HTML")), qPrintable(shown.join(u',')));
-        QVERIFY(shown.contains(QStringLiteral("PDF")));
-        QVERIFY(!w.findChild<QAction*>(QStringLiteral("ExportMethod"))->isVisible());
-        auto* sendTo = w.findChild<QMenu*>(QStringLiteral("SendToMenu"));
-        QVERIFY(sendTo->actions().size() >= 2);
-        QVERIFY(!w.findChild<QAction*>(QStringLiteral("SendToMethod"))->isVisible());
-    }
-
     void withoutTheEngineOnlyPlaceholders() {
         const test::DialogRecorderScope dialogs;
-        auto w = nodeChart();
-        QVERIFY(w->findChild<QAction*>(QStringLiteral("ExportMethod"))->isVisible());
-        QVERIFY(!w->findChild<QAction*>(QStringLiteral("ExportMethod"))->isEnabled());
-        QVERIFY(dialogs->messages.isEmpty());
+        auto w = test::nodeChart();
+        QVERIFY(command(*w, "ExportMethod")->isVisible());
+        QVERIFY(!command(*w, "ExportMethod")->isEnabled());
         // Print Preview reports the missing engine once.
         w->PrintPreviewSelection_Click();
         QCOMPARE(dialogs->messages.size(), 1);
-        QVERIFY(dialogs->messages[0].text.startsWith(
-            QStringLiteral("Cannot start Norvane Export Engine.")));
+        QVERIFY(dialogs->messages[0].text.startsWith("Cannot start Norvane Export Engine."));
     }
 
     void exportWritesWhereTheUserChose() {
         registerExportEngine();
         const test::DialogRecorderScope dialogs;
-        auto w = nodeChart();
+        auto w = test::nodeChart(8);
+        QVERIFY(!command(*w, "ExportMethod")->isVisible());
         const QString target = m_dir->file(QStringLiteral("chart.pdf"));
         dialogs->fileAnswers.push_back(target);
-        // The PDF entry of the Export menu.
-        auto* exports = w->findChild<QMenu*>(QStringLiteral("ExportMenu"));
-        int index = 0;
-        int pdf = 0;
-        for (QAction* a : exports->actions()) {
-            if (!a->data().toString().isEmpty()) {
-                ++index;
-                if (a->data().toString() == QStringLiteral("PDF"))
-                    pdf = index;
-            }
-        }
-        QVERIFY(pdf > 0);
-        w->ExportMethod_Click(pdf);
+        menuEntry(*w, "ExportMenu", QStringLiteral("PDF"))->trigger();
         QVERIFY2(dialogs->messages.isEmpty(), qPrintable(dialogs->texts().join(u'|')));
-        QCOMPARE(dialogs->fileRequests.size(), 1);
-        // The engine proposed the chart's stem.
-        QVERIFY2(
-            dialogs->fileRequests[0].fileName.startsWith(QStringLiteral("Core__Router___10.0.0.5")),
-            qPrintable(dialogs->fileRequests[0].fileName));
+        // The engine proposed the chart's title, made fit for a file name.
+        QVERIFY2(dialogs->fileRequests[0].fileName.startsWith("Core__Router___10.0.0.8"),
+                 qPrintable(dialogs->fileRequests[0].fileName));
         QFile file(target);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.read(5) == "%PDF-");
+        QCOMPARE(file.read(5), QByteArray("%PDF-"));
     }
 
     // A send writes into a fresh folder of the user's own, never the
@@ -141,24 +92,13 @@ private slots:
                 opened << url.toLocalFile();
                 return launched;
             });
-        auto w = nodeChart();
+        auto w = test::nodeChart(8);
         const QStringList before = QDir(m_dir->path()).entryList(QDir::Files);
-        auto* sendTo = w->findChild<QMenu*>(QStringLiteral("SendToMenu"));
-        int index = 0;
-        int open = 0;
-        for (QAction* a : sendTo->actions()) {
-            if (a->data().toString().isEmpty())
-                continue;
-            ++index;
-            if (a->data().toString() == QStringLiteral("Open"))
-                open = index;
-        }
-        QVERIFY(open > 0);
-        w->SendToMethod_Click(open);
+        menuEntry(*w, "SendToMenu", QStringLiteral("Open"))->trigger();
         ExportEngineServer::setLauncherForTests({});
         QCOMPARE(opened.size(), 1);
         QVERIFY2(opened[0].startsWith(QDir::tempPath() + QStringLiteral("/tarnvue-send-")) &&
-                     opened[0].endsWith(QStringLiteral("/Core__Router___10.0.0.5.html")),
+                     opened[0].endsWith(QStringLiteral("/Core__Router___10.0.0.8.html")),
                  qPrintable(opened[0]));
         QVERIFY(QFile::exists(opened[0]));
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), before);
@@ -167,39 +107,35 @@ private slots:
 
     void copyBitmapAndMetafile() {
         const test::DialogRecorderScope dialogs;
-        auto w = nodeChart();
+        auto w = test::nodeChart();
         command(*w, "CopyBitmapSelection")->trigger();
-        const QSize size = QGuiApplication::clipboard()->image().size();
-        QCOMPARE(size, w->Chart()->size());
+        QCOMPARE(QGuiApplication::clipboard()->image().size(), w->Chart()->size());
         // Wider than 16-bit twips reach.
         w->resize(2600, 700);
         QCoreApplication::processEvents();
         QVERIFY(w->Chart()->width() > 2200);
         command(*w, "CopyMetafileSelection")->trigger();
-        QVERIFY(
-            QGuiApplication::clipboard()->mimeData()->hasFormat(QStringLiteral("image/svg+xml")));
+        QVERIFY(QGuiApplication::clipboard()->mimeData()->hasFormat("image/svg+xml"));
         QVERIFY2(dialogs->messages.isEmpty(), qPrintable(dialogs->texts().join(u'|')));
     }
 
-    void pictureSizes() {
-        // 9000 x 6000 twips at 15 twips a pixel: 600 x 400 pixels.
-        PictureSize s = pictureSize(9000, 6000, 15, 15);
-        QCOMPARE(int(s.wholeWidthPixels()), 600);
-        QCOMPARE(int(s.wholeHeightPixels()), 400);
-        QCOMPARE(int(s.wholeWidthTwips()), 9000);
-        // 9009 twips: 600.6 pixels, 601 when whole.
-        s = pictureSize(9009, 6000, 15, 15);
-        QCOMPARE(s.widthPixels, 600.6);
-        QCOMPARE(int(s.wholeWidthPixels()), 601);
-        // Halves go to the even neighbour.
-        QCOMPARE(int(pictureSize(9007.5, 0, 15, 15).wholeWidthPixels()), 600);
-        QCOMPARE(int(pictureSize(9022.5, 0, 15, 15).wholeWidthPixels()), 602);
-        QVERIFY_THROWS_EXCEPTION(Error, pictureSize(40000, 100, 1, 1).wholeWidthPixels());
+    // Twips at 15 to the pixel; whole pixels round halves to the even neighbour.
+    void pictureSizes_data() {
+        QTest::addColumn<double>("twips");
+        QTest::addColumn<double>("pixels");
+        QTest::addColumn<int>("whole");
+        QTest::newRow("exact") << 9000.0 << 600.0 << 600;
+        QTest::newRow("a fraction up") << 9009.0 << 600.6 << 601;
+        QTest::newRow("a half down to even") << 9007.5 << 600.5 << 600;
+        QTest::newRow("a half up to even") << 9022.5 << 601.5 << 602;
     }
-
-private:
-    QAction* command(GraphForm& w, const char* name) {
-        return w.findChild<QAction*>(QLatin1String(name));
+    void pictureSizes() {
+        QFETCH(double, twips);
+        const PictureSize s = pictureSize(twips, 6000, 15, 15);
+        QTEST(s.widthPixels, "pixels");
+        QTEST(int(s.wholeWidthPixels()), "whole");
+        QCOMPARE(int(s.wholeHeightPixels()), 400);
+        QVERIFY_THROWS_EXCEPTION(Error, pictureSize(40000, 100, 1, 1).wholeWidthPixels());
     }
 };
 
