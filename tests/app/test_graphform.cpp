@@ -480,6 +480,24 @@ private slots:
         command(*next, "OutagesSelection")->trigger();
     }
 
+    void spreadSwitchesAreKeptBetweenRuns() {
+        auto w = window("node");
+        // The menu's mark and the chart's switch, as "11" for both on.
+        const auto median = [](GraphForm& form) {
+            form.ChartMenu_Click();
+            return QString::number(command(form, "MedianSelection")->isChecked()) +
+                   QString::number(form.Chart()->ChartObject()->latencyLook().median);
+        };
+        QCOMPARE(median(*w), QStringLiteral("00"));
+        command(*w, "MedianSelection")->trigger();
+        QCOMPARE(median(*w), QStringLiteral("11"));
+        w->close();
+        auto next = window("node");
+        QCOMPARE(median(*next), QStringLiteral("11"));
+        command(*next, "MedianSelection")->trigger();
+        QCOMPARE(median(*next), QStringLiteral("00"));
+    }
+
     void savedChartOpensTheSame() {
         auto w = window("node");
         const QString path = m_dir->file(QStringLiteral("router5.nvc"));
