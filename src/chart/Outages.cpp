@@ -30,6 +30,32 @@ std::int64_t median(std::vector<std::int64_t>& values) {
     return (below + *middle) / 2;
 }
 
+// The same median from runs of equal values (value, count).
+std::int64_t median(std::vector<std::pair<std::int64_t, std::int64_t>>& runs) {
+    std::int64_t n = 0;
+    for (const auto& run : runs)
+        n += run.second;
+    if (static_cast<std::int64_t>(runs.size()) * 8 > n) {
+        // Few repeats (times with jitter): selecting among all the values is
+        // cheaper than sorting the runs.
+        std::vector<std::int64_t> values;
+        values.reserve(static_cast<std::size_t>(n));
+        for (const auto& [value, count] : runs)
+            values.insert(values.end(), static_cast<std::size_t>(count), value);
+        return median(values);
+    }
+    std::sort(runs.begin(), runs.end());
+    const auto at = [&runs](std::int64_t k) {
+        for (const auto& [value, count] : runs) {
+            if (k < count)
+                return value;
+            k -= count;
+        }
+        return runs.back().first;
+    };
+    return n % 2 == 1 ? at(n / 2) : (at(n / 2 - 1) + at(n / 2)) / 2;
+}
+
 } // namespace
 
 int OutageReport::outageCount() const {
@@ -62,7 +88,10 @@ void OutageScan::add(const Sample& row) {
     const double time = *row.time;
     if (m_lastTime) {
         const std::int64_t gap = milliseconds(time - *m_lastTime);
-        m_intervals.push_back(gap);
+        if (!m_intervals.empty() && m_intervals.back().first == gap)
+            ++m_intervals.back().second;
+        else
+            m_intervals.emplace_back(gap, 1);
         if (gap >= NoDataMinimumMs)
             m_longIntervals.emplace_back(*m_lastTime, time);
     }

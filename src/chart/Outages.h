@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/DateValue.h" // durationText
 #include "components/chart/ChartModel.h"
+#include "core/DateValue.h" // durationText
 #include "monitordb/RecordSet.h"
 
 #include <QString>
@@ -62,7 +62,9 @@ private:
 
     int m_minimumLost;
     OutageReport m_report;
-    std::vector<std::int64_t> m_intervals; // milliseconds between rows
+    // Milliseconds between rows, as runs of equal gaps (gap, how many in a
+    // row): a steady poller leaves a handful of runs, however many rows.
+    std::vector<std::pair<std::int64_t, std::int64_t>> m_intervals;
     std::vector<std::pair<double, double>> m_longIntervals; // candidates
     std::optional<double> m_lastTime;
     // The run of lost polls being walked.

@@ -218,6 +218,13 @@ private slots:
                                                 << "100.000 %";
         QTest::newRow("gap of 3.5 intervals") << "R.R.R.R.R.R......R" << 2 << "N 10-17"
                                               << "100.000 %";
+        // Long steady runs, where the median interval is taken from runs of
+        // equal intervals: 20 of 1 minute, 20 of 2 minutes, then the gap.
+        const QString steady = QString("R").repeated(21) + QString(".R").repeated(20);
+        QTest::newRow("steady polls, gap of three median intervals")
+            << steady + ".....R" << 2 << "" << "100.000 %";
+        QTest::newRow("steady polls, gap of 3.5 median intervals")
+            << steady + "......R" << 2 << "N 60-67" << "100.000 %";
         QTest::newRow("availability rounds to three decimals")
             << QString("R").repeated(2082) + "L" << 2 << ""
             << "99.952 %";
