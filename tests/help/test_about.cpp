@@ -24,19 +24,10 @@ QByteArray record(QList<quint16> v, quint32 structureVersion = 0x00010000u) {
     // Made at run time: a record folded into this program's constant data
     // would itself be found by a scan of the test program.
     volatile quint32 signature = 0xFEEF04BDu;
-    const quint32 words[13] = {signature,
-                               structureVersion,
-                               quint32(v[0]) << 16 | v[1],
-                               quint32(v[2]) << 16 | v[3],
-                               quint32(v[4]) << 16 | v[5],
-                               quint32(v[6]) << 16 | v[7],
-                               0x3Fu,
-                               0,
-                               0x40004u,
-                               1,
-                               0,
-                               0,
-                               0};
+    QList<quint32> words{signature, structureVersion};
+    for (int i = 0; i < 8; i += 2)
+        words << (quint32(v[i]) << 16 | v[i + 1]);
+    words << 0x3Fu << 0 << 0x40004u << 1 << 0 << 0 << 0; // flag mask, flags, OS, type, subtype, date
     QByteArray bytes(52, '\0');
     for (int i = 0; i < 13; ++i)
         qToLittleEndian(words[i], bytes.data() + 4 * i);
@@ -110,14 +101,11 @@ private slots:
         const QString found = QStringLiteral("2.5.1.9 3.1.0.7");
         const QString none = QStringLiteral("-1.-1.-1.-1 -1.-1.-1.-1");
         QTest::newRow("record alone") << v << found;
-        QTest::newRow("aligned in a file") << filler(4096) + v + filler(100) << found;
         QTest::newRow("at an odd offset") << filler(4099) + v << found;
         QTest::newRow("across two read pieces") << filler((1 << 20) - 21) + v + filler(10) << found;
         QTest::newRow("after another structure's signature")
             << record({9, 9, 9, 9, 9, 9, 9, 9}, 0x00020000u) + filler(3) + v << found;
         QTest::newRow("first of two") << v + record({1, 1, 1, 1, 1, 1, 1, 1}) << found;
-        QTest::newRow("halves of 40000") << record({40000, 1, 2, 40000, 3, 40000, 40000, 4})
-                                         << "-25536.1.2.-25536 3.-25536.-25536.4";
         QTest::newRow("limits") << record({32767, 32768, 65535, 0, 0, 65535, 32768, 32767})
                                 << "32767.-32768.-1.0 0.-1.-32768.32767";
         QTest::newRow("plain data") << filler(70000) << none;
@@ -126,7 +114,6 @@ private slots:
         QTest::newRow("folder") << QByteArray("folder") << none;
         QTest::newRow("record cut short") << filler(1000) + v.left(51) << none;
         QTest::newRow("no structure version") << record({3, 1, 0, 7, 3, 1, 0, 7}, 1) << none;
-        QTest::newRow("signature alone") << filler(10) + v.left(4) << none;
     }
     void versionRecord() {
         QFETCH(QByteArray, content);
