@@ -74,7 +74,6 @@ private slots:
                 << QDateTime::fromString(QLatin1String(now), Qt::ISODate) << period
                 << QDate::fromString(QLatin1String(first), Qt::ISODate) << buckets;
         };
-        row("2026-12-06T00:05", TodayPeriod, "2026-12-06", 4);
         row("2026-12-06T14:37", TodayPeriod, "2026-12-06", 60);
         row("2026-12-06T23:30", TodayPeriod, "2026-12-06", 96);
         row("2026-12-06T14:37", ThisWeekPeriod, "2026-11-29", 192);
@@ -95,7 +94,6 @@ private slots:
         row("2025-02-28T07:00", Last12MonthsPeriod, "2024-02-28", 367);
         row("2026-03-31T12:00", Last12MonthsPeriod, "2025-03-31", 366);
         row("2024-05-31T09:00", Last12MonthsPeriod, "2023-05-31", 367);
-        row("2026-12-31T18:00", Last12MonthsPeriod, "2025-12-31", 366);
         row("2026-12-06T14:37", ThisYearPeriod, "2026-01-01", 340);
         row("2027-01-01T08:15", ThisYearPeriod, "2027-01-01", 1);
         row("2024-12-31T18:00", ThisYearPeriod, "2024-01-01", 366);
@@ -110,14 +108,9 @@ private slots:
         QFETCH(QDate, first);
         QFETCH(int, buckets);
         const int widths[] = {0, 15, 60, 360, 360, 1440, 1440, 1440};
-        const char* captions[] = {"",
-                                  "Today",
-                                  "This Week",
-                                  "This Month",
-                                  "Last 30 days",
-                                  "Last 3 months",
-                                  "Last 12 months",
-                                  "This Year"};
+        const QStringList captions = QStringLiteral("|Today|This Week|This Month|Last 30 days|"
+                                                    "Last 3 months|Last 12 months|This Year")
+                                         .split('|');
         const auto span = periodSpan(period, now);
         QCOMPARE(span.has_value(), first.isValid());
         if (!span)
@@ -129,7 +122,7 @@ private slots:
         QCOMPARE(int(toInt16((span->end - span->begin) / span->size)), buckets);
         // The chart's title line names the period.
         QCOMPARE(periodLine(period, span->begin, span->end, English).section(": ", 0, 0),
-                 QLatin1String(captions[period]));
+                 captions[period]);
     }
 
     // What the user types, in the order of their date settings.
@@ -147,8 +140,6 @@ private slots:
         row(German, "03.04.2026 18:30", at(2026, 4, 3, 18, 30));
         row(gb, "03/04/2026 18:30", at(2026, 4, 3, 18, 30));
         row(German, "03.04.2026", at(2026, 4, 3));
-        row(German, "8:00", at(2026, 12, 6, 8)); // today
-        row(German, "03.04.2026 18:30:59", at(2026, 4, 3, 18, 30));
         row(English, "2026-04-03 18:30", at(2026, 4, 3, 18, 30));
         row(German, "29.03.2026 02:30", at(2026, 3, 29, 3)); // the daylight-saving gap
         for (const char* text : {"", "yesterday", "31.02.2026 10:00", "10:75", "03.04.2026 25:00"})

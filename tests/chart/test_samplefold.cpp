@@ -1,3 +1,4 @@
+#include "chart/LatencyShape.h"
 #include "chart/Outages.h"
 #include "chart/SampleFold.h"
 
@@ -68,71 +69,59 @@ class TestSampleFold : public QObject {
 
 private slots:
     // Hour buckets from Begin. Each bucket as "min max average loss", or
-    // "gap" when it had no rows; then the figures over the span and how
-    // many rows were taken from the reader.
+    // "gap" when it had no rows; then the figures over the span (average,
+    // loss, rows, valid rows, unreadable fields) and the rows taken from
+    // the reader.
     void bucketRules_data() {
         QTest::addColumn<QString>("rows");
         QTest::addColumn<int>("points");
         QTest::addColumn<QString>("buckets");
         QTest::addColumn<QString>("totals");
-        const QString none = QStringLiteral("avg 0 loss 0 rows 0 valid 0 unreadable 0 read ");
-        QTest::newRow("a row at a bucket's end goes to the next")
-            << "0 10; 59.9999 20; 60 30; 119.9999 50" << 2 << "10 20 15 0 | 30 50 40 0"
-            << "avg 27.5 loss 0 rows 4 valid 4 unreadable 0 read 4";
-        QTest::newRow("rows past the last bucket are never read")
-            << "0 10; 120 999 999 999 100; 180 999" << 2 << "10 10 10 0 | gap"
-            << "avg 10 loss 0 rows 1 valid 1 unreadable 0 read 2";
-        QTest::newRow("no reply counts only towards loss")
-            << "0 40 38 45 0; 14 -1 -1 -1 100; 60 -1 -1 -1 100; 74 -1 -1 -1 50" << 2
-            << "38 45 40 50 | -1 -1 -1 75"
-            << "avg 40 loss 62.5 rows 4 valid 1 unreadable 0 read 4";
-        QTest::newRow("a row's own min and max widen the bucket")
-            << "0 50 20 55 0; 1 30 30 90 0" << 1 << "20 90 40 0"
-            << "avg 40 loss 0 rows 2 valid 2 unreadable 0 read 2";
-        QTest::newRow("empty buckets are gaps")
-            << "120 10" << 3 << "gap | gap | 10 10 10 0"
-            << "avg 10 loss 0 rows 1 valid 1 unreadable 0 read 1";
-        QTest::newRow("no rows") << "" << 12 << QStringList(12, QStringLiteral("gap")).join(" | ")
-                                 << none + "0";
-        QTest::newRow("no buckets") << "0 10" << 0 << "" << none + "0";
-        QTest::newRow("overall average and loss weigh every poll")
-            << "0 100 100 100 100; 60 20 20 20 0; 61 20 20 20 0; 62 20 20 20 0" << 2
-            << "100 100 100 100 | 20 20 20 0"
-            << "avg 40 loss 25 rows 4 valid 4 unreadable 0 read 4";
-        QTest::newRow("responses round half to even")
-            << "0 2.5; 1 3.5" << 1 << "2 4 3 0"
-            << "avg 3 loss 0 rows 2 valid 2 unreadable 0 read 2";
+        const auto row = [](const char* name, const QString& rows, int points,
+                            const QString& buckets, const QString& totals) {
+            QTest::newRow(name) << rows << points << buckets << totals;
+        };
+        const QString none = QStringLiteral("0 0 0 0 0 ");
+        row("a row at a bucket's end goes to the next", "0 10; 59.9999 20; 60 30; 119.9999 50", 2,
+            "10 20 15 0 | 30 50 40 0", "27.5 0 4 4 0 4");
+        row("rows past the last bucket are never read", "0 10; 120 999 999 999 100; 180 999", 2,
+            "10 10 10 0 | gap", "10 0 1 1 0 2");
+        row("no reply counts only towards loss",
+            "0 40 38 45 0; 14 -1 -1 -1 100; 60 -1 -1 -1 100; 74 -1 -1 -1 50", 2,
+            "38 45 40 50 | -1 -1 -1 75", "40 62.5 4 1 0 4");
+        row("a row's own min and max widen the bucket", "0 50 20 55 0; 1 30 30 90 0", 1,
+            "20 90 40 0", "40 0 2 2 0 2");
+        row("empty buckets are gaps", "120 10", 3, "gap | gap | 10 10 10 0", "10 0 1 1 0 1");
+        row("no rows", "", 12, QStringList(12, QStringLiteral("gap")).join(" | "), none + "0");
+        row("no buckets", "0 10", 0, "", none + "0");
+        row("overall average and loss weigh every poll",
+            "0 100 100 100 100; 60 20 20 20 0; 61 20 20 20 0; 62 20 20 20 0", 2,
+            "100 100 100 100 | 20 20 20 0", "40 25 4 4 0 4");
+        row("responses round half to even", "0 2.5; 1 3.5", 1, "2 4 3 0", "3 0 2 2 0 2");
         // Loss is summed as a whole number, rounded (half to even) as it
         // grows: 1, 2, 2, 2, 2. Rounding each row would give 1, rounding the
         // sum 3, cutting it 1.
-        QTest::newRow("loss rounds as it grows")
-            << "0 10 10 10 1; 1 10 10 10 0.5; 2 10 10 10 0.4; 3 10 10 10 0.4; 4 10 10 10 0.4" << 1
-            << "10 10 10 0.4"
-            << "avg 10 loss 0.4 rows 5 valid 5 unreadable 0 read 5";
+        row("loss rounds as it grows",
+            "0 10 10 10 1; 1 10 10 10 0.5; 2 10 10 10 0.4; 3 10 10 10 0.4; 4 10 10 10 0.4", 1,
+            "10 10 10 0.4", "10 0.4 5 5 0 5");
         // 1, 2, 2, 2, 2, 3 over two buckets; each row rounded: 1 and 1, the
         // sums rounded: 2 and 2.
-        QTest::newRow("loss rounds as it grows in each bucket")
-            << "0 10 10 10 1; 1 10 10 10 0.5; 2 10 10 10 0.5; 60 10 10 10 0.5; 61 10 10 10 0.4; "
-               "62 10 10 10 0.6"
-            << 2 << "10 10 10 0.666667 | 10 10 10 0.333333"
-            << "avg 10 loss 0.5 rows 6 valid 6 unreadable 0 read 6";
+        row("loss rounds as it grows in each bucket",
+            "0 10 10 10 1; 1 10 10 10 0.5; 2 10 10 10 0.5; 60 10 10 10 0.5; 61 10 10 10 0.4; "
+            "62 10 10 10 0.6",
+            2, "10 10 10 0.666667 | 10 10 10 0.333333", "10 0.5 6 6 0 6");
         // A field that cannot be read contributes nothing, and fails nothing.
         const QString around = QStringLiteral("0 10 10 10 0; %1; 1.2 30 30 30 100; 60 40");
-        QTest::newRow("no time") << around.arg("_ 999 999 999 100") << 2
-                                 << "10 30 20 50 | 40 40 40 0"
-                                 << "avg 26.6667 loss 33.3333 rows 3 valid 3 unreadable 1 read 4";
-        QTest::newRow("time not a number")
-            << around.arg("nan 999 999 999 100") << 2 << "10 30 20 50 | 40 40 40 0"
-            << "avg 26.6667 loss 33.3333 rows 3 valid 3 unreadable 1 read 4";
-        QTest::newRow("response out of range")
-            << around.arg("0.6 1e12 5 99 100") << 2 << "10 30 20 66.6667 | 40 40 40 0"
-            << "avg 26.6667 loss 50 rows 4 valid 3 unreadable 1 read 4";
-        QTest::newRow("min infinite")
-            << around.arg("0.6 15 -inf 15 0") << 2 << "10 30 18.3333 33.3333 | 40 40 40 0"
-            << "avg 23.75 loss 25 rows 4 valid 4 unreadable 1 read 4";
-        QTest::newRow("loss not a number")
-            << around.arg("0.6 15 15 15 nan") << 2 << "10 30 18.3333 50 | 40 40 40 0"
-            << "avg 23.75 loss 33.3333 rows 4 valid 4 unreadable 1 read 4";
+        row("no time", around.arg("_ 999 999 999 100"), 2, "10 30 20 50 | 40 40 40 0",
+            "26.6667 33.3333 3 3 1 4");
+        row("time not a number", around.arg("nan 999 999 999 100"), 2, "10 30 20 50 | 40 40 40 0",
+            "26.6667 33.3333 3 3 1 4");
+        row("response out of range", around.arg("0.6 1e12 5 99 100"), 2,
+            "10 30 20 66.6667 | 40 40 40 0", "26.6667 50 4 3 1 4");
+        row("min infinite", around.arg("0.6 15 -inf 15 0"), 2, "10 30 18.3333 33.3333 | 40 40 40 0",
+            "23.75 25 4 4 1 4");
+        row("loss not a number", around.arg("0.6 15 15 15 nan"), 2, "10 30 18.3333 50 | 40 40 40 0",
+            "23.75 33.3333 4 4 1 4");
     }
     void bucketRules() {
         QFETCH(QString, rows);
@@ -165,7 +154,7 @@ private slots:
         }
         QCOMPARE(shown.join(QStringLiteral(" | ")), buckets);
         QVERIFY(progress.isEmpty());
-        QCOMPARE(QStringLiteral("avg %1 loss %2 rows %3 valid %4 unreadable %5 read %6")
+        QCOMPARE(QStringLiteral("%1 %2 %3 %4 %5 %6")
                      .arg(t.averageResponse)
                      .arg(t.loss)
                      .arg(t.records)
@@ -173,6 +162,59 @@ private slots:
                      .arg(t.unreadable)
                      .arg(reader.read),
                  totals);
+    }
+
+    // Each hour bucket's 5th, 50th and 95th percentile of the replies (the
+    // value at rank ceil(p/100 n)), its jitter (the mean step between
+    // replies in poll order), polls and replies; -1: no such figure.
+    void latencyShape_data() {
+        QTest::addColumn<QString>("rows");
+        QTest::addColumn<QString>("shapes"); // "p5 median p95 jitter polls replied | ..."
+        const auto row = [](const char* name, const QString& responses, const char* shapes) {
+            QStringList rows; // one poll a minute
+            for (const QString& r : responses.split(' ', Qt::SkipEmptyParts))
+                rows << QString::number(rows.size()) + ' ' + r;
+            QTest::newRow(name) << rows.join(';') << shapes;
+        };
+        const auto upTo = [](int n) {
+            QStringList values;
+            for (int v = 1; v <= n; ++v)
+                values << QString::number(v);
+            return values.join(' ');
+        };
+        row("no polls", "", "-1 -1 -1 -1 0 0");
+        row("only lost polls", "-1 -1", "-1 -1 -1 -1 2 0");
+        row("one reply", "7 -1", "7 7 7 -1 2 1");
+        row("two replies", "30 10", "10 10 30 20 2 2");
+        row("19: ranks 1, 10, 19", "19 1 18 2 17 3 16 4 15 5 14 6 13 7 12 8 11 9 10",
+            "1 10 19 9.5 19 19");
+        row("20: 95 % is exactly rank 19", upTo(20), "1 10 19 1 20 20");
+        row("21: ranks 2, 11, 20", upTo(21), "2 11 20 1 21 21");
+        row("ties", "5 5 5 5 9" + QString(" 5").repeated(16), "5 5 5 0.4 21 21");
+        row("lost polls are left out", "10 -1 20 -1 30 _", "10 20 30 10 6 3");
+        // No time: left out; at a bucket's end: the next; past the last: left out.
+        QTest::newRow("buckets cut as the fold cuts them")
+            << "0 10; _ 99; 60 20; 60 -1; 180 40"
+            << "10 10 10 -1 1 1 | 20 20 20 -1 2 1 | -1 -1 -1 -1 0 0";
+    }
+    void latencyShape() {
+        QFETCH(QString, rows);
+        QFETCH(QString, shapes);
+        Rows reader(polls(rows));
+        LatencyShapeScan scan(Begin, 60 * Minute, int(shapes.count('|')) + 1);
+        LatencyShapeTap tap(reader, scan);
+        for (Sample s; tap.next(s);) {
+        }
+        QStringList shown;
+        for (const BucketShape& b : scan.finish())
+            shown << QStringLiteral("%1 %2 %3 %4 %5 %6")
+                         .arg(b.p5)
+                         .arg(b.median)
+                         .arg(b.p95)
+                         .arg(b.jitter)
+                         .arg(b.polls)
+                         .arg(b.replied);
+        QCOMPARE(shown.join(QStringLiteral(" | ")), shapes);
     }
 
     // Outages (O start-end lost polls; no end: still going on) and stretches
@@ -183,51 +225,36 @@ private slots:
         QTest::addColumn<int>("minimumLost");
         QTest::addColumn<QString>("items");
         QTest::addColumn<QString>("availability");
-        QTest::newRow("no rows") << "" << 2 << ""
-                                 << "no polls";
-        QTest::newRow("only unreadable responses") << "???" << 2 << ""
-                                                   << "no polls";
-        QTest::newRow("all replied") << "RRRR" << 2 << ""
-                                     << "100.000 %";
-        QTest::newRow("run of exactly M") << "RLLR" << 2 << "O 1-3 2"
-                                          << "50.000 %";
-        QTest::newRow("run of M - 1") << "RLRR" << 2 << ""
-                                      << "75.000 %";
-        QTest::newRow("one lost poll with M = 1") << "RLRR" << 1 << "O 1-2 1"
-                                                  << "75.000 %";
-        QTest::newRow("at the span's start") << "LLLRR" << 2 << "O 0-3 3"
-                                             << "40.000 %";
-        QTest::newRow("still going on at the end") << "RRLLL" << 2 << "O 2- 3"
-                                                   << "40.000 %";
-        QTest::newRow("unreadable response inside a run") << "RL?LR" << 3 << ""
-                                                          << "50.000 %";
-        QTest::newRow("unreadable response passed over") << "RL?LR" << 2 << "O 1-4 2"
-                                                         << "50.000 %";
-        QTest::newRow("unreadable time passed over") << "RLTLR" << 2 << "O 1-4 2"
-                                                     << "50.000 %";
-        QTest::newRow("two outages") << "LLRLLLR" << 2 << "O 0-2 2; O 3-6 3"
-                                     << "28.571 %";
-        QTest::newRow("no data next to an outage")
-            << "RRRRRRLL.........LRRRRR" << 2 << "O 6-18 3; N 7-17"
-            << "78.571 %";
-        QTest::newRow("gap under five minutes") << "RRRRRRRR...RRRRRR" << 2 << ""
-                                                << "100.000 %";
-        QTest::newRow("polls five minutes apart") << QString("R....").repeated(6) << 2 << ""
-                                                  << "100.000 %";
-        QTest::newRow("gap of three intervals") << "R.R.R.R.R.R.....R" << 2 << ""
-                                                << "100.000 %";
-        QTest::newRow("gap of 3.5 intervals") << "R.R.R.R.R.R......R" << 2 << "N 10-17"
-                                              << "100.000 %";
+        const auto row = [](const char* name, const QString& pattern, int m, const char* items,
+                            const QString& availability) {
+            QTest::newRow(name) << pattern << m << items << availability;
+        };
+        row("no rows", "", 2, "", "no polls");
+        row("only unreadable responses", "???", 2, "", "no polls");
+        row("all replied", "RRRR", 2, "", "100.000 %");
+        row("run of exactly M", "RLLR", 2, "O 1-3 2", "50.000 %");
+        row("run of M - 1", "RLRR", 2, "", "75.000 %");
+        row("one lost poll with M = 1", "RLRR", 1, "O 1-2 1", "75.000 %");
+        row("at the span's start", "LLLRR", 2, "O 0-3 3", "40.000 %");
+        row("still going on at the end", "RRLLL", 2, "O 2- 3", "40.000 %");
+        row("unreadable response inside a run", "RL?LR", 3, "", "50.000 %");
+        row("unreadable response passed over", "RL?LR", 2, "O 1-4 2", "50.000 %");
+        row("unreadable time passed over", "RLTLR", 2, "O 1-4 2", "50.000 %");
+        row("two outages", "LLRLLLR", 2, "O 0-2 2; O 3-6 3", "28.571 %");
+        row("no data next to an outage", "RRRRRRLL.........LRRRRR", 2, "O 6-18 3; N 7-17",
+            "78.571 %");
+        row("gap under five minutes", "RRRRRRRR...RRRRRR", 2, "", "100.000 %");
+        row("polls five minutes apart", QString("R....").repeated(6), 2, "", "100.000 %");
+        row("gap of three intervals", "R.R.R.R.R.R.....R", 2, "", "100.000 %");
+        row("gap of 3.5 intervals", "R.R.R.R.R.R......R", 2, "N 10-17", "100.000 %");
         // Long steady runs, where the median interval is taken from runs of
         // equal intervals: 20 of 1 minute, 20 of 2 minutes, then the gap.
         const QString steady = QString("R").repeated(21) + QString(".R").repeated(20);
-        QTest::newRow("steady polls, gap of three median intervals")
-            << steady + ".....R" << 2 << "" << "100.000 %";
-        QTest::newRow("steady polls, gap of 3.5 median intervals")
-            << steady + "......R" << 2 << "N 60-67" << "100.000 %";
-        QTest::newRow("availability rounds to three decimals")
-            << QString("R").repeated(2082) + "L" << 2 << ""
-            << "99.952 %";
+        row("steady polls, gap of three median intervals", steady + ".....R", 2, "", "100.000 %");
+        row("steady polls, gap of 3.5 median intervals", steady + "......R", 2, "N 60-67",
+            "100.000 %");
+        row("availability rounds to three decimals", QString("R").repeated(2082) + "L", 2, "",
+            "99.952 %");
     }
     void outages() {
         QFETCH(QString, pattern);
@@ -258,8 +285,7 @@ private slots:
     }
 
     void outageListForScripts() {
-        QCOMPARE(durationText(3870), QStringLiteral("1 h 04 min 30 s"));
-        QCOMPARE(durationText(270), QStringLiteral("4 min 30 s"));
+        // Hours and minutes show in the report's table too.
         QCOMPARE(durationText(12), QStringLiteral("12 s"));
         QCOMPARE(durationText(2 * 86400 + 3 * 3600 + 5), QStringLiteral("2 d 03 h 00 min 05 s"));
         OutageScan scan;

@@ -4,6 +4,7 @@
 #include "chart/SampleFold.h"
 #include "chart/TarnvueChart.h"
 #include "components/chart/ChartControl.h"
+#include "components/chart/ChartDataText.h"
 #include "components/chart/ChartOutput.h"
 #include "core/DateValue.h"
 #include "core/Error.h"
@@ -26,13 +27,17 @@ const QDate EveningDay(2026, 11, 20);
 // Node 1: polled every minute from 00:00 to 05:59, no rows at all from
 // 02:00 to 02:59; 20 ms (min 15, max 30) before 04:00, 40 ms with 10% loss
 // from then on. Node 4: every minute from 00:00 to 01:59, unanswered from
-// 00:30 to 00:44. Node 3: 50 ms from 20:00 to 20:30 on EveningDay.
+// 00:30 to 00:44. Node 3: 50 ms from 20:00 to 20:30 on EveningDay. Node 5:
+// 10, 20, 30 and 40 ms in turn from 00:00 to 00:59, then unanswered to 01:59.
 void writeDatabase(const QString& path) {
     test::TestDatabase db(path);
     db.addNode(1, QStringLiteral("router1"), QStringLiteral("10.0.0.1"));
     db.addNode(3, QStringLiteral("evening"), QStringLiteral("10.0.0.3"));
     db.addNode(4, QStringLiteral("flaky"), QStringLiteral("10.0.0.4"));
+    db.addNode(5, QStringLiteral("jittery"), QStringLiteral("10.0.0.5"));
     for (int m = 0; m < 360; ++m) {
+        if (m < 120)
+            db.addSample(5, Day + m * Minute, m < 60 ? 10 + m % 4 * 10 : -1, 0, 0, 0);
         const int response = m < 240 ? 20 : 40;
         if (m < 120 || m >= 180)
             db.addSample(1, Day + m * Minute, response, response - 5, response + 10,
@@ -218,20 +223,33 @@ private slots:
                 html.indexOf(QStringLiteral("<table>\n")));
     }
 
+    // A refresh gives each bucket its figures from the rows the fold reads,
+    // with every figure switched off.
+    void chartKeepsItsBucketsFigures() {
+        const auto chart = plotted(5, 2, 60);
+        const ChartModel& model = chart->ChartObject()->model();
+        QVERIFY(!model.latency.any());
+        // Ranks 3, 30 and 57 of fifteen each of 10, 20, 30, 40; steps of
+        // 10, 10, 10, 30 in turn, 59 of them.
+        QCOMPARE(model.shapes, (std::vector<BucketShape>{{10, 20, 40, 870.0f / 59.0f, 60, 60},
+                                                         {-1, -1, -1, -1, 60, 0}}));
+        const QStringList lines =
+            chartDataCsv(model, DataColumns::Extended).split(QStringLiteral("\r\n"));
+        QVERIFY2(lines[1].endsWith(",20,10,40,14.745763,60,60"), qPrintable(lines[1]));
+        QVERIFY2(lines[2].endsWith(",,,,,60,0"), qPrintable(lines[2]));
+    }
+
+    // The average series (blue) and the loss series (red) both show.
     void drawsWhatItHolds() {
         const QImage image = plotted(1, 6, 15)->ChartObject()->toImage(900, 600);
-        // The average series is blue; the loss series red; both must show.
-        int blue = 0;
-        int red = 0;
-        for (int y = 0; y < image.height(); ++y) {
+        int blue = 0, red = 0;
+        for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x) {
                 const QColor c = image.pixelColor(x, y);
                 blue += c.blue() > 200 && c.red() < 60 && c.green() < 60;
                 red += c.red() > 200 && c.green() < 60 && c.blue() < 60;
             }
-        }
-        QVERIFY2(blue > 200, qPrintable(QString::number(blue)));
-        QVERIFY2(red > 50, qPrintable(QString::number(red)));
+        QVERIFY2(blue > 200 && red > 50, qPrintable(QStringLiteral("%1 %2").arg(blue).arg(red)));
     }
 };
 

@@ -66,18 +66,14 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");
         const QString mismatch = QStringLiteral("Type mismatch");
-        QTest::newRow("plain") << "12"
-                               << "12";
-        QTest::newRow("spaces around") << "  12 "
-                                       << "12";
-        QTest::newRow("signed") << "-7"
-                                << "-7";
-        QTest::newRow("plus") << "+7"
-                              << "7";
-        QTest::newRow("largest") << "2147483647"
-                                 << "2147483647";
-        QTest::newRow("too large") << "2147483648"
-                                   << "Overflow";
+        for (const auto& [text, expected] :
+             QList<std::pair<const char*, const char*>>{{"12", "12"},
+                                                        {"  12 ", "12"},
+                                                        {"-7", "-7"},
+                                                        {"+7", "7"},
+                                                        {"2147483647", "2147483647"},
+                                                        {"2147483648", "Overflow"}})
+            QTest::addRow("\"%s\"", text) << text << expected;
         for (const char* text : {"abc", "", "   ", "12.5", "12abc", "1 2", "-", "\t12"})
             QTest::addRow("\"%s\"", text) << text << mismatch;
     }

@@ -12,14 +12,14 @@ using namespace tarnvue;
 namespace {
 
 // Two nodes over the last 3 days, two over the last day, up to 12:00.
-DemoOptions smallRun(const QString& path, std::uint64_t seed = 7) {
+DemoOptions smallRun(const QString& path) {
     DemoOptions options;
     options.path = path;
     options.days = 3;
     options.recentDays = 1;
     options.coreNodes = 2;
     options.nodes = 4;
-    options.seed = seed;
+    options.seed = 7;
     options.end = QDateTime(QDate(2026, 11, 2), QTime(12, 0));
     return options;
 }
@@ -46,12 +46,6 @@ private slots:
         QCOMPARE(summary.rows, 2 * core + 2 * (1440 + 1));
         MonitorDB& db = MonitorDB::shared();
         db.open();
-        int nodes = 0;
-        for (auto all = db.allNodes(); !all->atEnd(); all->moveNext(), ++nodes) {
-            QVERIFY(!all->text(QStringLiteral("Node Name")).isEmpty());
-            QVERIFY(all->text(QStringLiteral("IP Address")).startsWith(QStringLiteral("10.0.")));
-        }
-        QCOMPARE(nodes, 4);
 
         const double end = DateValue::fromDateTime(QDate(2026, 11, 2), QTime(12, 0));
         auto samples = db.samples(1, 0, end + 1);
@@ -71,14 +65,6 @@ private slots:
         QCOMPARE(rows, core);
         QCOMPARE(previous, end);
         QVERIFY(dropped < rows / 10);
-    }
-
-    void sameSeedSameDatabase() {
-        for (const char* name : {"a.cfg", "b.cfg"})
-            writeDemoDatabase(smallRun(m_dir.file(QLatin1String(name))));
-        writeDemoDatabase(smallRun(m_dir.file(QStringLiteral("c.cfg")), 8));
-        QCOMPARE(bytes(m_dir.file("a.cfg")), bytes(m_dir.file("b.cfg")));
-        QVERIFY(bytes(m_dir.file("a.cfg")) != bytes(m_dir.file("c.cfg")));
     }
 
     // Without --force an existing file is kept; a failed run leaves nothing.
