@@ -34,8 +34,27 @@ QString bucketReadoutText(const ChartModel& model, int point, const BucketPolls*
         figure("Minimum", MinimumSeries, 0, " ms"),
         figure("Maximum", MaximumSeries, 0, " ms"),
         figure("Average", AverageSeries, 1, " ms"),
-        figure("Loss", LossSeries, 1, "%"),
     };
+    // The spread figures the chart shows, as the data table shows them.
+    const LatencyLook& look = model.latency;
+    if (point < static_cast<int>(model.shapes.size())) {
+        const BucketShape& shape = model.shapes[static_cast<std::size_t>(point)];
+        const auto spread = [&](const char* name, float value, int decimals) {
+            lines << QString::fromLatin1(name) + QLatin1Char(' ') +
+                         (value < 0 ? QStringLiteral("–")
+                                    : plain.toString(double(value), 'f', decimals) +
+                                          QStringLiteral(" ms"));
+        };
+        if (look.median)
+            spread("Median", shape.median, 0);
+        if (look.band)
+            spread("5th percentile", shape.p5, 0);
+        if (look.p95 || look.band)
+            spread("95th percentile", shape.p95, 0);
+        if (look.jitter)
+            spread("Jitter", shape.jitter, 1);
+    }
+    lines << figure("Loss", LossSeries, 1, "%");
     if (polls)
         lines << QStringLiteral("Polls %1 replied, %2 lost")
                      .arg(plain.toString(polls->replied), plain.toString(polls->lost));

@@ -38,6 +38,11 @@ private slots:
                                             "4 lost");
         QTest::newRow("polls") << 1 << 4 << 0.6 << 1 << true << one + "\nPolls 13 replied, 2 lost";
         QTest::newRow("chart file: no counts") << 1 << 4 << 1.4 << 1 << false << one;
+        QTest::newRow("spread shown") << 0 << 4 << 0.0 << 0 << true
+                                      << "6 Nov 2026 00:00 – 6 Nov 2026 00:15\nMinimum 15 ms\n"
+                                         "Maximum 30 ms\nAverage 20.0 ms\nMedian 19 ms\n"
+                                         "95th percentile 28 ms\nJitter –\nLoss 0.0%\n"
+                                         "Polls 15 replied, 0 lost";
         QTest::newRow("edge: the later bucket") << 1 << 4 << 1.5 << 2 << true << "no polls";
         QTest::newRow("zoomed: left of the view") << 3 << 2 << 1.49 << -1 << true << "";
         QTest::newRow("zoomed: only lost polls") << 3 << 2 << 3.49 << 3 << true << lost;
@@ -62,6 +67,9 @@ private slots:
             for (int p = 0; p < 4; ++p)
                 model.setValue(s, p, values[s][p]);
         const BucketPolls polls[4] = {{15, 0}, {13, 2}, {0, 0}, {0, 4}};
+        // Only the first bucket's figures are shown, and only they are kept.
+        model.latency.median = model.latency.p95 = model.latency.jitter = first == 0;
+        model.shapes.assign(first == 0 ? 1 : 0, BucketShape{12.4f, 19.2f, 27.5f, -1, 15, 15});
         QCOMPARE(pointAtCoordinate(model, at), point);
         const BucketPolls* counts = counted && point >= 0 ? &polls[point] : nullptr;
         QCOMPARE(bucketReadoutText(model, point, counts, QLocale::c()), text);
