@@ -5,6 +5,24 @@
 
 namespace tarnvue {
 
+namespace {
+
+QString spreadName(ShapeFigure figure) {
+    switch (figure) {
+    case ShapeFigure::Median:
+        return QStringLiteral("Median");
+    case ShapeFigure::P5:
+        return QStringLiteral("5th percentile");
+    case ShapeFigure::P95:
+        return QStringLiteral("95th percentile");
+    case ShapeFigure::Jitter:
+        break;
+    }
+    return QStringLiteral("Jitter");
+}
+
+} // namespace
+
 QString bucketReadoutText(const ChartModel& model, int point, const BucketPolls* polls,
                           const QLocale& locale) {
     if (model.seriesCount != LossSeries + 1 || point < 0 || point >= model.pointCount)
@@ -17,47 +35,28 @@ QString bucketReadoutText(const ChartModel& model, int point, const BucketPolls*
     if (empty)
         return QStringLiteral("no polls");
 
-    // As the data table shows them: whole milliseconds, means and loss with
-    // one decimal, in the locale without grouping; "–" where there is none.
-    QLocale plain = locale;
-    plain.setNumberOptions(plain.numberOptions() | QLocale::OmitGroupSeparator);
-    const auto figure = [&](const char* name, int series, int decimals, const char* unit) {
-        const float value = model.value(series, point);
-        return QString::fromLatin1(name) + QLatin1Char(' ') +
-               (model.isMissing(value)
-                    ? QStringLiteral("–")
-                    : plain.toString(double(value), 'f', decimals) + QLatin1String(unit));
+    // Every figure as the data table shows it; "–" where there is none.
+    const auto shown = [](const QString& name, const QString& text, const char* unit) {
+        return name + QLatin1Char(' ') +
+               (text.isEmpty() ? QStringLiteral("–") : text + QLatin1String(unit));
+    };
+    const auto figure = [&](const char* name, int series, const char* unit) {
+        return shown(QLatin1String(name), tableValueText(model, series, point, locale), unit);
     };
     QStringList lines{
         tableTimeText(model, point, locale) + QStringLiteral(" – ") +
             tableTimeText(model, point + 1, locale),
-        figure("Minimum", MinimumSeries, 0, " ms"),
-        figure("Maximum", MaximumSeries, 0, " ms"),
-        figure("Average", AverageSeries, 1, " ms"),
+        figure("Minimum", MinimumSeries, " ms"),
+        figure("Maximum", MaximumSeries, " ms"),
+        figure("Average", AverageSeries, " ms"),
     };
     // The spread figures the chart shows, as the data table shows them.
-    const LatencyLook& look = model.latency;
-    if (point < static_cast<int>(model.shapes.size())) {
-        const BucketShape& shape = model.shapes[static_cast<std::size_t>(point)];
-        const auto spread = [&](const char* name, float value, int decimals) {
-            lines << QString::fromLatin1(name) + QLatin1Char(' ') +
-                         (value < 0 ? QStringLiteral("–")
-                                    : plain.toString(double(value), 'f', decimals) +
-                                          QStringLiteral(" ms"));
-        };
-        if (look.median)
-            spread("Median", shape.median, 0);
-        if (look.band)
-            spread("5th percentile", shape.p5, 0);
-        if (look.p95 || look.band)
-            spread("95th percentile", shape.p95, 0);
-        if (look.jitter)
-            spread("Jitter", shape.jitter, 1);
-    }
-    lines << figure("Loss", LossSeries, 1, "%");
+    for (const ShapeFigure shape : tableShapeFigures(model))
+        lines << shown(spreadName(shape), tableShapeText(model, shape, point, locale), " ms");
+    lines << figure("Loss", LossSeries, "%");
     if (polls)
         lines << QStringLiteral("Polls %1 replied, %2 lost")
-                     .arg(plain.toString(polls->replied), plain.toString(polls->lost));
+                     .arg(locale.toString(polls->replied), locale.toString(polls->lost));
     return lines.join(QLatin1Char('\n'));
 }
 

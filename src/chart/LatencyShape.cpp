@@ -65,13 +65,4 @@ std::vector<BucketShape> LatencyShapeScan::finish() {
     return std::move(m_shapes);
 }
 
-bool LatencyShapeTap::next(Sample& sample) {
-    if (m_done || !m_rows.next(sample)) {
-        m_done = true;
-        return false;
-    }
-    m_scan.add(sample);
-    return true;
-}
-
 } // namespace tarnvue

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ScanTap.h"
 #include "components/chart/ChartModel.h" // BucketShape
 #include "monitordb/RecordSet.h"
 
@@ -36,16 +37,7 @@ private:
     std::vector<float> m_replies; // the current bucket's, in time order
 };
 
-// Shows each row of another reader to a latency scan on its way.
-class LatencyShapeTap : public SampleReader {
-public:
-    LatencyShapeTap(SampleReader& rows, LatencyShapeScan& scan) : m_rows(rows), m_scan(scan) {}
-    bool next(Sample& sample) override;
-
-private:
-    SampleReader& m_rows;
-    LatencyShapeScan& m_scan;
-    bool m_done = false;
-};
+// Each bucket's figures are found in the same pass as the fold.
+using LatencyShapeTap = ScanTap<LatencyShapeScan>;
 
 } // namespace tarnvue

@@ -147,16 +147,6 @@ OutageReport OutageScan::finish() {
     return report;
 }
 
-bool OutageTap::next(Sample& sample) {
-    // Some readers start over when asked again after their last row.
-    if (m_done || !m_rows.next(sample)) {
-        m_done = true;
-        return false;
-    }
-    m_scan.add(sample);
-    return true;
-}
-
 QString availabilityText(const OutageReport& report) {
     const std::optional<double> percent = report.availability();
     if (!percent)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ScanTap.h"
 #include "components/chart/ChartModel.h"
 #include "core/DateValue.h" // durationText
 #include "monitordb/RecordSet.h"
@@ -73,18 +74,8 @@ private:
     double m_runLast = 0;
 };
 
-// Hands the rows of another reader on unchanged and shows each to a scan, so
-// outages are found in the same pass as the fold.
-class OutageTap : public SampleReader {
-public:
-    OutageTap(SampleReader& rows, OutageScan& scan) : m_rows(rows), m_scan(scan) {}
-    bool next(Sample& sample) override;
-
-private:
-    SampleReader& m_rows;
-    OutageScan& m_scan;
-    bool m_done = false;
-};
+// Outages are found in the same pass as the fold.
+using OutageTap = ScanTap<OutageScan>;
 
 // The buckets to show for a stretch: the buckets it touches and one more on
 // either side, within the chart's pointCount buckets of `width` from

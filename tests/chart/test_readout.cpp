@@ -59,6 +59,7 @@ private slots:
         model.resize(4, 4);
         model.minutesPerPoint = 15;
         model.firstPointTime = Day;
+        model.series[MinimumSeries].decimals = model.series[MaximumSeries].decimals = 0;
         model.firstVisiblePoint = first;
         model.visiblePointCount = shown;
         const float values[4][4] = {
@@ -67,9 +68,9 @@ private slots:
             for (int p = 0; p < 4; ++p)
                 model.setValue(s, p, values[s][p]);
         const BucketPolls polls[4] = {{15, 0}, {13, 2}, {0, 0}, {0, 4}};
-        // Only the first bucket's figures are shown, and only they are kept.
+        // The spread figures are shown only in the row that starts at bucket 0.
         model.latency.median = model.latency.p95 = model.latency.jitter = first == 0;
-        model.shapes.assign(first == 0 ? 1 : 0, BucketShape{12.4f, 19.2f, 27.5f, -1, 15, 15});
+        model.shapes.assign(4, BucketShape{12.4f, 19.2f, 27.5f, -1, 15, 15});
         QCOMPARE(pointAtCoordinate(model, at), point);
         const BucketPolls* counts = counted && point >= 0 ? &polls[point] : nullptr;
         QCOMPARE(bucketReadoutText(model, point, counts, QLocale::c()), text);
