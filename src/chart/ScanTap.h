@@ -2,14 +2,16 @@
 
 #include "monitordb/RecordSet.h"
 
+#include <tuple>
+
 namespace tarnvue {
 
-// Hands the rows of another reader on unchanged and shows each to a scan
-// (anything with `add(const Sample&)`), so that the scan sees exactly the rows
-// the fold reads, in the same pass.
-template <typename Scan> class ScanTap : public SampleReader {
+// Hands the rows of another reader on unchanged and shows each to one or more
+// scans (anything with `add(const Sample&)`), so that the scans see exactly
+// the rows the fold reads, in the same pass.
+template <typename... Scans> class ScanTap : public SampleReader {
 public:
-    ScanTap(SampleReader& rows, Scan& scan) : m_rows(rows), m_scan(scan) {}
+    ScanTap(SampleReader& rows, Scans&... scans) : m_rows(rows), m_scans(scans...) {}
 
     bool next(Sample& sample) override {
         // Some readers start over when asked again after their last row.
@@ -17,13 +19,13 @@ public:
             m_done = true;
             return false;
         }
-        m_scan.add(sample);
+        std::apply([&sample](Scans&... scans) { (scans.add(sample), ...); }, m_scans);
         return true;
     }
 
 private:
     SampleReader& m_rows;
-    Scan& m_scan;
+    std::tuple<Scans&...> m_scans;
     bool m_done = false;
 };
 

@@ -52,9 +52,8 @@ int twips(const QWidget& widget, double value) {
 
 TarnvueChart::TarnvueChart(QWidget* parent)
     : QWidget(parent), m_totals(std::make_unique<FoldTotals>()),
-      m_programLook(std::make_unique<ChartModel>()),
-      m_outages(std::make_unique<OutageReport>()), m_minimumLost(OutageScan::DefaultMinimumLost),
-      m_panel(new QFrame(this)),
+      m_programLook(std::make_unique<ChartModel>()), m_outages(std::make_unique<OutageReport>()),
+      m_minimumLost(OutageScan::DefaultMinimumLost), m_panel(new QFrame(this)),
       m_chart(new ChartControl(m_panel)), m_status(new QProgressBar(this)),
       m_statusLabel(new QLabel(this)) {
     m_panel->setObjectName(QStringLiteral("Panel"));
@@ -309,12 +308,11 @@ void TarnvueChart::Refresh() {
     // otherwise spend more time on the bar than on reading polls.
     QElapsedTimer sinceYield;
     sinceYield.start();
-    // Outages are found in the same pass, from the rows as the fold reads them.
+    // Outages are found in the same pass, from the rows as the fold reads them,
+    // and so are each bucket's percentiles and jitter, cut as the fold cuts them.
     OutageScan outages(m_minimumLost);
-    OutageTap outageTap(rows, outages);
-    // So are each bucket's percentiles and jitter, cut as the fold cuts them.
     LatencyShapeScan shapes(m_plotBegin, m_periodSize, m_pointCount);
-    LatencyShapeTap tapped(outageTap, shapes);
+    ScanTap<OutageScan, LatencyShapeScan> tapped(rows, outages, shapes);
     std::vector<BucketPolls> polls;
     const FoldTotals totals = fold.run(
         tapped,
