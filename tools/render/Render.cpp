@@ -341,6 +341,9 @@ int runRender(const RenderOptions& o, QTextStream& progress, QTextStream& errors
     TarnvueChart chart;
     chart.resize(o.size);
     chart.setMinimumLostPolls(o.minimumLost);
+    // The spread figures reach only the extended data columns and chart files:
+    // a picture, a report or the plain columns can do without their scan.
+    chart.setSpreadNeeded(o.extended || (format && format->kind == ExportKind::ChartFile));
     if (o.fontSize)
         chart.setFontSize(static_cast<std::int16_t>(*o.fontSize));
 
