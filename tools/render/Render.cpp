@@ -8,6 +8,7 @@
 #include "chart/TarnvueChart.h"
 #include "components/chart/ChartControl.h"
 #include "components/chart/ChartOutput.h"
+#include "components/chart/ChartPlotter.h"
 #include "core/Clock.h"
 #include "core/DateValue.h"
 #include "core/Error.h"
@@ -21,6 +22,10 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <optional>
+#include <pthread.h>
+#include <sched.h>
+#include <thread>
 
 namespace tarnvue {
 
@@ -120,6 +125,25 @@ bool writeOutages(const OutageReport& outages, const QString& path, QString* rea
         return false;
     return true;
 }
+
+// Loads the chart's fonts on a thread of its own that runs only when a core
+// has nothing else to do (while the rows are folded, mostly), so that the
+// picture drawn after the fold finds them loaded. Done before the drawing.
+class FontLoader {
+public:
+    explicit FontLoader(int fontSize)
+        : m_thread([fontSize] {
+              const sched_param idle{};
+              pthread_setschedparam(pthread_self(), SCHED_IDLE, &idle);
+              loadChartFonts(fontSize);
+          }) {}
+    ~FontLoader() { m_thread.join(); }
+    FontLoader(const FontLoader&) = delete;
+    FontLoader& operator=(const FontLoader&) = delete;
+
+private:
+    std::thread m_thread;
+};
 
 QString describe(const std::exception& e) {
     if (const auto* error = dynamic_cast<const Error*>(&e))
@@ -346,6 +370,10 @@ int runRender(const RenderOptions& o, QTextStream& progress, QTextStream& errors
     chart.setSpreadNeeded(o.extended || (format && format->kind == ExportKind::ChartFile));
     if (o.fontSize)
         chart.setFontSize(static_cast<std::int16_t>(*o.fontSize));
+    std::optional<FontLoader> fonts;
+    if (format && format->kind != ExportKind::Data && format->kind != ExportKind::ChartFile &&
+        o.source != RenderOptions::Source::ChartFile)
+        fonts.emplace(chart.FontSize());
 
     if (o.source == RenderOptions::Source::ChartFile) {
         if (!chart.LoadChart(o.chartFile)) {
@@ -420,6 +448,7 @@ int runRender(const RenderOptions& o, QTextStream& progress, QTextStream& errors
                            reason));
         return RenderFailed;
     }
+    fonts.reset();
     const bool toStandardOutput = o.output == QLatin1String("-");
     const DataColumns columns = o.extended ? DataColumns::Extended : DataColumns::Fixed;
     const bool written =
