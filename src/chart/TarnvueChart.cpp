@@ -301,6 +301,7 @@ void TarnvueChart::Refresh() {
     }
     SampleRowsReader rows(std::move(read));
     MonitorDB::setScanProgress({});
+    emit rowsRead();
     SampleFold fold(m_plotBegin, m_periodSize, m_pointCount);
     // Progress is taken every tenth bucket, but shown (and the window allowed
     // to repaint and answer) at most every few hundredths of a second: the

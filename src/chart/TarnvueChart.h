@@ -160,6 +160,11 @@ public:
     QProgressBar* Status() const { return m_status; }
     QLabel* StatusLabel() const { return m_statusLabel; }
 
+signals:
+    // A plot has its rows and starts folding them: the read's threads are
+    // done, and the cores they used are free until the chart is drawn.
+    void rowsRead();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;

@@ -23,8 +23,6 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <optional>
-#include <pthread.h>
-#include <sched.h>
 #include <thread>
 
 namespace tarnvue {
@@ -126,17 +124,12 @@ bool writeOutages(const OutageReport& outages, const QString& path, QString* rea
     return true;
 }
 
-// Loads the chart's fonts on a thread of its own that runs only when a core
-// has nothing else to do (while the rows are folded, mostly), so that the
-// picture drawn after the fold finds them loaded. Done before the drawing.
+// Loads the chart's fonts on a thread of its own while the rows are folded,
+// on a core the read has left free, so that the picture drawn after the
+// fold finds them loaded. Done before the drawing.
 class FontLoader {
 public:
-    explicit FontLoader(int fontSize)
-        : m_thread([fontSize] {
-              const sched_param idle{};
-              pthread_setschedparam(pthread_self(), SCHED_IDLE, &idle);
-              loadChartFonts(fontSize);
-          }) {}
+    explicit FontLoader(int fontSize) : m_thread([fontSize] { loadChartFonts(fontSize); }) {}
     ~FontLoader() { m_thread.join(); }
     FontLoader(const FontLoader&) = delete;
     FontLoader& operator=(const FontLoader&) = delete;
@@ -371,9 +364,10 @@ int runRender(const RenderOptions& o, QTextStream& progress, QTextStream& errors
     if (o.fontSize)
         chart.setFontSize(static_cast<std::int16_t>(*o.fontSize));
     std::optional<FontLoader> fonts;
-    if (format && format->kind != ExportKind::Data && format->kind != ExportKind::ChartFile &&
-        o.source != RenderOptions::Source::ChartFile)
-        fonts.emplace(chart.FontSize());
+    if (format && format->kind != ExportKind::Data && format->kind != ExportKind::ChartFile) {
+        QObject::connect(&chart, &TarnvueChart::rowsRead, &chart,
+                         [&fonts, &chart] { fonts.emplace(chart.FontSize()); });
+    }
 
     if (o.source == RenderOptions::Source::ChartFile) {
         if (!chart.LoadChart(o.chartFile)) {
