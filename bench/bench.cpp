@@ -10,6 +10,7 @@
 //   tarnvue-bench --jet FILE [--runs N]
 //   tarnvue-bench --hostile [--runs N]
 //   tarnvue-bench --spread [--database FILE] [--runs N]
+//   tarnvue-bench --processes [--database FILE] [--runs N]
 //
 // The database is made on first use (about 10.5 million rows) and reused.
 // With --jet it times an Access (Jet 4) file instead: the scan per table
@@ -20,6 +21,7 @@
 // With --spread it times 12-month charts with every response time spread
 // figure shown and spikes clipped against the same charts with all of them
 // off, and the spread scan alone over the year's rows.
+// With --processes it times only the whole tarnvue-render processes.
 // With --postgres the first 12-month chart is built from that PostgreSQL
 // database (filled from the same file by tarnvue-collect), against the same
 // SQLite floor.
@@ -704,7 +706,9 @@ int main(int argc, char* argv[]) {
           QStringLiteral("file")},
          {QStringLiteral("hostile"), QStringLiteral("Time huge but legal chart files to PNG.")},
          {QStringLiteral("spread"),
-          QStringLiteral("Time 12-month charts with every spread figure on against off.")}});
+          QStringLiteral("Time 12-month charts with every spread figure on against off.")},
+         {QStringLiteral("processes"),
+          QStringLiteral("Time only the whole tarnvue-render processes against the floor's.")}});
     parser.process(app);
     const QString path = parser.value(QStringLiteral("database"));
     const int runs = std::max(1, parser.value(QStringLiteral("runs")).toInt());
@@ -733,6 +737,8 @@ int main(int argc, char* argv[]) {
             }
             if (parser.isSet(QStringLiteral("spread")))
                 spreadBench(path, runs);
+            else if (parser.isSet(QStringLiteral("processes")))
+                processes(path, runs);
             else
                 sqliteBench(path, runs);
         }

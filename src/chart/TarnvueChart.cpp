@@ -301,6 +301,7 @@ void TarnvueChart::Refresh() {
     }
     SampleRowsReader rows(std::move(read));
     MonitorDB::setScanProgress({});
+    emit rowsRead();
     SampleFold fold(m_plotBegin, m_periodSize, m_pointCount);
     // Progress is taken every tenth bucket, but shown (and the window allowed
     // to repaint and answer) at most every few hundredths of a second: the
@@ -309,27 +310,40 @@ void TarnvueChart::Refresh() {
     QElapsedTimer sinceYield;
     sinceYield.start();
     // Outages are found in the same pass, from the rows as the fold reads them,
-    // and so are each bucket's percentiles and jitter, cut as the fold cuts them.
+    // and so are each bucket's percentiles and jitter (when wanted), cut as the
+    // fold cuts them.
     OutageScan outages(m_minimumLost);
-    LatencyShapeScan shapes(m_plotBegin, m_periodSize, m_pointCount);
-    ScanTap<OutageScan, LatencyShapeScan> tapped(rows, outages, shapes);
     std::vector<BucketPolls> polls;
-    const FoldTotals totals = fold.run(
-        tapped,
-        [&chart](int series, int point, float value) { chart.setValue(series, point, value); },
-        [this, &sinceYield](int point) {
-            // A cancel may have come in while the read yielded.
-            if (m_cancelRequested)
-                throw BuildCancelled();
-            if (sinceYield.elapsed() < ProgressYieldMilliseconds)
-                return;
-            m_status->setValue(static_cast<int>(point * 100.0 / m_pointCount));
-            yieldToEvents();
-            sinceYield.restart();
-        },
-        &polls);
-    // The fold stops at its last bucket; the scan sees the span's rows to the end.
-    for (Sample rest; tapped.next(rest);) {
+    const auto foldThrough = [&](SampleReader& tapped) {
+        const FoldTotals folded = fold.run(
+            tapped,
+            [&chart](int series, int point, float value) { chart.setValue(series, point, value); },
+            [this, &sinceYield](int point) {
+                // A cancel may have come in while the read yielded.
+                if (m_cancelRequested)
+                    throw BuildCancelled();
+                if (sinceYield.elapsed() < ProgressYieldMilliseconds)
+                    return;
+                m_status->setValue(static_cast<int>(point * 100.0 / m_pointCount));
+                yieldToEvents();
+                sinceYield.restart();
+            },
+            &polls);
+        // The fold stops at its last bucket; the scans see the span's rows to the end.
+        for (Sample rest; tapped.next(rest);) {
+        }
+        return folded;
+    };
+    FoldTotals totals;
+    std::vector<BucketShape> spread;
+    if (m_spreadNeeded) {
+        LatencyShapeScan shapes(m_plotBegin, m_periodSize, m_pointCount);
+        ScanTap<OutageScan, LatencyShapeScan> tapped(rows, outages, shapes);
+        totals = foldThrough(tapped);
+        spread = shapes.finish();
+    } else {
+        ScanTap<OutageScan> tapped(rows, outages);
+        totals = foldThrough(tapped);
     }
     if (m_cancelRequested)
         throw BuildCancelled();
@@ -338,7 +352,7 @@ void TarnvueChart::Refresh() {
     m_polls = std::move(polls);
     *m_outages = outages.finish();
     chart.setShading(shadedStretches(*m_outages), availabilityText(*m_outages));
-    chart.setShapes(shapes.finish());
+    chart.setShapes(std::move(spread));
     annotate(totals);
     // The chart as the program sets it up; then what the user customised.
     *m_programLook = chart.model();

@@ -76,6 +76,10 @@ public:
     const std::vector<BucketPolls>& LastPolls() const { return m_polls; }
     int MinimumLostPolls() const { return m_minimumLost; }
     void setMinimumLostPolls(int polls);
+    // Whether a plot works out each bucket's spread figures (median,
+    // percentiles, jitter). The window keeps them, so that switching one on
+    // needs no new read; an output that shows none of them can do without.
+    void setSpreadNeeded(bool needed) { m_spreadNeeded = needed; }
 
     // 0 large, 1 medium, 2 small: passed to the chart component at once and
     // read back from it.
@@ -156,6 +160,11 @@ public:
     QProgressBar* Status() const { return m_status; }
     QLabel* StatusLabel() const { return m_statusLabel; }
 
+signals:
+    // A plot has its rows and starts folding them: the read's threads are
+    // done, and the cores they used are free until the chart is drawn.
+    void rowsRead();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -186,6 +195,7 @@ private:
     std::unique_ptr<OutageReport> m_outages;
     std::vector<BucketPolls> m_polls;
     int m_minimumLost;
+    bool m_spreadNeeded = true;
     QString m_loadError;
     QString m_saveError;
     bool m_busy = false;

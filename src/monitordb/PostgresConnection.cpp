@@ -1,5 +1,6 @@
 #include "PostgresConnection.h"
 
+#include "LibPq.h"
 #include "core/Error.h"
 
 #include <QRegularExpression>
@@ -65,6 +66,8 @@ PostgresConnection::PostgresConnection(const QString& uri, Access access) {
     const char* keywords[] = {"connect_timeout", "fallback_application_name", "dbname",
                               "client_encoding", nullptr};
     const char* values[] = {"10", "tarnvue", dbname.constData(), "UTF8", nullptr};
+    if (const QString problem = postgresClientProblem(); !problem.isEmpty())
+        throw Error(problem);
     m_conn = PQconnectdbParams(keywords, values, 1);
     if (!m_conn)
         throw Error(QStringLiteral("Cannot connect to the PostgreSQL server: out of memory."));

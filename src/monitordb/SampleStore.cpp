@@ -1,6 +1,7 @@
 #include "SampleStore.h"
 
 #include "MonitorDB.h"
+#include "core/DateValue.h"
 #include "core/Error.h"
 
 #include <QFileInfo>
@@ -104,6 +105,15 @@ void readRange(SampleReader& reader, RangeRead& range, const std::atomic<bool>& 
 }
 
 const QString Cancelled = QStringLiteral("The read of the monitor database was cancelled.");
+
+// Room for the rows of a span at one poll a minute, the usual pace, and at
+// most for as many rows as a node may keep. Room that stays unused costs
+// address space only: no memory is touched until a row is written to it.
+std::size_t roomFor(double begin, double end) {
+    constexpr double MostRows = double(std::size_t(64) << 20) / (5 * sizeof(double));
+    return static_cast<std::size_t>(
+        std::clamp((end - begin) * DateValue::MinutesPerDay + 1, 0.0, MostRows));
+}
 
 } // namespace
 
@@ -437,6 +447,9 @@ SampleColumns SampleStore::readPart(MonitorDB& db, std::int32_t nodeId, const Pa
         read->end = bounds[i + 1];
         read->endInclusive = i + 2 < bounds.size() ? false : part.endInclusive;
         read->reached = read->begin;
+        // The first range's columns become the part's: room for all of it,
+        // so that the others are appended without moving them.
+        read->rows.reserve(roomFor(read->begin, i == 0 ? part.end : read->end));
         reads.push_back(std::move(read));
     }
     if (reads.size() > 1) {
@@ -535,15 +548,16 @@ SampleColumns SampleStore::readPart(MonitorDB& db, std::int32_t nodeId, const Pa
         throw;
     }
 
-    SampleColumns rows;
     std::size_t total = 0;
-    for (const auto& read : reads)
-        total += read->rows.size();
-    rows.reserveToGrow(total);
     for (const auto& read : reads) {
-        rows.append(read->rows, 0, read->rows.size());
+        total += read->rows.size();
         m_activity.rowsRead += read->count;
-        read->rows = {};
+    }
+    SampleColumns rows = std::move(reads.front()->rows);
+    rows.reserveToGrow(total - rows.size());
+    for (std::size_t i = 1; i < reads.size(); ++i) {
+        rows.append(reads[i]->rows, 0, reads[i]->rows.size());
+        reads[i]->rows = {};
     }
     if (progress)
         progress(static_cast<qint64>(total), static_cast<qint64>(total));

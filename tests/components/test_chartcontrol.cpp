@@ -2,6 +2,8 @@
 #include "components/chart/ChartControl.h"
 #include "components/chart/ChartDataText.h"
 #include "components/chart/ChartFile.h"
+#include "components/chart/ChartPlotter.h"
+#include "components/chart/PngImage.h"
 #include "core/Clock.h"
 #include "core/DateValue.h"
 #include "core/Error.h"
@@ -227,6 +229,78 @@ private slots:
         QVERIFY(!c.bitmapToFile(640, 480, dir.filePath(u"no/such/dir/a.png"_s)));
         QVERIFY(!c.bitmapToFile(0, 480, dir.filePath(u"a.png"_s)));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"action.jpg"});
+    }
+
+    // A picture's wide lines are stroked in bands of rows on several threads
+    // and its PNG bytes compressed in stripes: the pixels are those of one
+    // thread, and the PNG reads back as the picture it was made from.
+    void picturesDoNotDependOnTheThreads_data() {
+        QTest::addColumn<int>("points");
+        QTest::addColumn<double>("width");
+        QTest::addColumn<int>("line");
+        QTest::newRow("jagged, wide") << 400 << 2.5 << int(LineType::Solid);
+        QTest::newRow("dashed") << 150 << 1.5 << int(LineType::DashDot);
+        QTest::newRow("dense, thin") << 3000 << 1.5 << int(LineType::Solid);
+    }
+    void picturesDoNotDependOnTheThreads() {
+        QFETCH(int, points);
+        QFETCH(double, width);
+        QFETCH(int, line);
+        test::ChartValues values(4);
+        for (int s = 0; s < 4; ++s) {
+            for (int p = 0; p < points; ++p)
+                values[s].append(float((p * 37 + s * 11) % 90 + (p % 7 == 0 ? 40 : 0)));
+        }
+        ChartModel model = test::chartOf(values);
+        for (SeriesStyle& series : model.series) {
+            series.lineWidth = width;
+            series.lineType = LineType(line);
+        }
+        ChartControl c;
+        c.setModel(model);
+        const auto pictureOn = [&c](int threads) {
+            setPictureThreads(threads);
+            return c.toImage(1300, 700);
+        };
+        const QImage one = pictureOn(1);
+        const QImage four = pictureOn(4);
+        setPictureThreads(pictureThreads());
+        QVERIFY(!one.isNull());
+        QVERIFY(one == four);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"chart.png"_s);
+        QVERIFY(c.bitmapToFile(1300, 700, path));
+        QCOMPARE(QImage(path).convertToFormat(QImage::Format_RGB32), four);
+    }
+
+    void pngBytesReadBackExactly_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("alpha");
+        QTest::addColumn<int>("threads");
+        QTest::newRow("wide, four stripes") << QSize(1000, 650) << false << 4;
+        QTest::newRow("with alpha") << QSize(600, 400) << true << 3;
+        QTest::newRow("one pixel") << QSize(1, 1) << false << 4;
+        QTest::newRow("more threads than rows") << QSize(3000, 3) << true << 8;
+    }
+    void pngBytesReadBackExactly() {
+        QFETCH(QSize, size);
+        QFETCH(bool, alpha);
+        QFETCH(int, threads);
+        QImage image(size, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        // Smooth runs, edges and noise, so that every row filter is chosen.
+        for (int y = 0; y < size.height(); ++y) {
+            for (int x = 0; x < size.width(); ++x) {
+                const int noise = (x * 7919 + y * 104729) % 251;
+                image.setPixel(x, y,
+                               qRgba(x % 256, (y * 3) % 256, x > y ? noise : 200,
+                                     alpha ? (x + y) % 256 : 255));
+            }
+        }
+        const QByteArray png = pngBytes(image, threads);
+        QImage back;
+        QVERIFY(back.loadFromData(png, "PNG"));
+        QCOMPARE(back.convertToFormat(image.format()), image);
+        QVERIFY(pngBytes(QImage(), threads).isEmpty());
     }
 
     void chartFileRestoresTheDrawing() {

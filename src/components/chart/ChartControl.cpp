@@ -6,6 +6,7 @@
 #include "ChartFile.h"
 #include "ChartPlotter.h"
 #include "ChartReadout.h"
+#include "PngImage.h"
 #include "core/Clock.h"
 #include "core/DateValue.h"
 #include "core/Error.h"
@@ -625,7 +626,15 @@ QImage ChartControl::toImage(int width, int height) {
     if (width <= 0 || height <= 0 || width > 20000 || height > 20000)
         return {};
     const OutputLook output(*this);
-    return atSize(width, height, [&] { return m_plot->toPixmap(width, height).toImage(); });
+    // Drawn straight into the picture, as QCustomPlot draws into a pixmap.
+    return atSize(width, height, [&] {
+        QImage image(width, height, QImage::Format_RGB32);
+        // QCustomPlot fills it with its background first.
+        image.fill(Qt::white);
+        QCPPainter painter(&image);
+        m_plot->toPainter(&painter, width, height);
+        return image;
+    });
 }
 
 bool ChartControl::bitmapToFile(int width, int height, const QString& path, QString* reason) {
@@ -637,6 +646,10 @@ bool ChartControl::bitmapToFile(int width, int height, const QString& path, QStr
                          : (suffix == QStringLiteral("jpg") || suffix == QStringLiteral("jpeg"))
                              ? "JPG"
                              : "PNG";
+    if (qstrcmp(format, "PNG") == 0) {
+        const QByteArray png = pngBytes(image, pictureThreads());
+        return !png.isEmpty() && writeOutputFile(path, png, reason);
+    }
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     if (!image.save(&buffer, format, qstrcmp(format, "JPG") == 0 ? 92 : -1))

@@ -56,6 +56,27 @@ enum class ShapeLine { Median, P95, Jitter, BandLow, BandHigh };
 // The line's path, as seriesPath's (NaN for a bucket without the figure).
 QVector<QPointF> shapePath(const ChartModel& model, ShapeLine line);
 
+// The fonts a chart is drawn with at its font size (FontLarge, FontMedium,
+// FontSmall): the axis labels', the title's, the subtitle's, and the small
+// one of tick labels, legend, footer and reference texts.
+struct ChartFonts {
+    QFont label;
+    QFont title;
+    QFont subTitle;
+    QFont small;
+};
+ChartFonts chartFonts(int fontSize);
+
+// Loads the chart fonts of that size and their letters and digits, as the
+// first picture would; safe on any thread. A program that draws one picture
+// after a long read does this while it reads.
+void loadChartFonts(int fontSize);
+
+// How many threads a picture's lines are stroked on and its PNG bytes
+// compressed on: one a core, at most four. Tests set one, to compare.
+int pictureThreads();
+void setPictureThreads(int threads);
+
 // Draws a ChartModel on a QCustomPlot: titles, series, axes, the time axis,
 // the reference lines, the legend and the footer. It holds no state of the
 // chart's own; every call reads the model it is given.
