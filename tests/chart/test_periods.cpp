@@ -29,7 +29,7 @@ double at(int y, int m, int d, int h = 0, int min = 0) {
 
 } // namespace
 
-// The named periods, the ladder of bucket widths and the custom period dialog.
+// The named periods, dates as the user types them and the custom period dialog.
 class TestPeriods : public QObject {
     Q_OBJECT
 
@@ -45,10 +45,9 @@ private slots:
         QLocale::setDefault(German);
     }
 
-    // The span of each period at a given "now" (its day and time): the first
-    // day, and the number of buckets to tomorrow 00:00 (Today: to the next
-    // full hour). Periods that go back in months keep the day of the month
-    // or take the last day of a shorter month.
+    // Each period's first day at a given "now", and its buckets to tomorrow
+    // 00:00 (Today: to the next full hour). Going back in months keeps the
+    // day of the month, or takes the last day of a shorter month.
     void spans_data() {
         QTest::addColumn<QDateTime>("now");
         QTest::addColumn<int>("period");
@@ -134,10 +133,9 @@ private slots:
         QCOMPARE(*parseDateTime(formatDateTime(*value, locale), locale, Now.date()), expected);
     }
 
-    // The dialog starts from the chart's span and width. OK either gives the
-    // chart the span as shown (`focus` empty; `outcome` is the start as shown
-    // afterwards) or refuses with the message `outcome`, the field to correct
-    // focused and the chart unchanged.
+    // The dialog starts from the chart's span and width. OK gives the chart
+    // the span as shown (`outcome`: the start shown afterwards), or refuses
+    // with the message `outcome`, `focus` on the field to correct.
     void dialogAcceptsAndRefuses_data() {
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("end");

@@ -77,9 +77,8 @@ private slots:
         QCOMPARE(outcome([&] { return parseInt32(text); }), expected);
     }
 
-    // Days since 1899-12-30, the fraction the time of day, as the poller
-    // stores them; and as query text, which reads back to exactly the stored
-    // value whatever the user's decimal separator.
+    // Days since 1899-12-30, the fraction the time of day, as the poller stores
+    // them; as query text they read back exactly, whatever the user's locale.
     void dateValues_data() {
         QTest::addColumn<QDate>("date");
         QTest::addColumn<QTime>("time");
