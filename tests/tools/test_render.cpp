@@ -273,6 +273,24 @@ private slots:
             QCOMPARE(text.mid(text.indexOf("<table>\n")).count(QStringLiteral("<tr><td>")), 183);
     }
 
+    // The spread figures are worked out for the outputs that hold them: the
+    // extended columns, and a chart file that renders the same columns again.
+    void spreadFiguresReachTheOutputsThatHoldThem() {
+        const QString span = QStringLiteral("-N3 --from '2026-11-02 06:00' --to '2026-11-02 10:00' "
+                                            "--width 60 ");
+        const QString csv = out("extended.csv");
+        const QString nvc = out("spread.nvc");
+        QCOMPARE(render(span + "--extended -o " + csv).status, RenderOk);
+        const QString direct = readText(csv);
+        // 06:00 to 06:59, twelve polls of 10 ms: median, 5th and 95th
+        // percentile 10, jitter 0, 12 polls, all replied.
+        QVERIFY2(direct.section(QStringLiteral("\r\n"), 1, 1).endsWith(",10,10,10,0,12,12"),
+                 qPrintable(direct));
+        QCOMPARE(render(span + "-o " + nvc).status, RenderOk);
+        QCOMPARE(render("--chart " + nvc + " --extended -o " + csv).status, RenderOk);
+        QCOMPARE(readText(csv), direct);
+    }
+
     // A run that fails says why and leaves every file in the folder, the
     // database among them, as it was. link.csv links to kept.csv, fifo.csv is
     // a FIFO, hard.cfg a hard link to the database; full.pdf meets a full disk.
