@@ -1,22 +1,30 @@
 #include "AppTestSupport.h"
 #include "app/OutagesPanel.h"
+#include "app/RecentCharts.h"
 #include "chart/CustomPeriodForm.h"
 #include "chart/DateText.h"
 #include "chart/Periods.h"
 #include "chart/SampleFold.h"
 #include "chart/SampleSizes.h"
+#include "components/ComponentIds.h"
 #include "components/chart/ChartControl.h"
+#include "components/exportengine/ExportEngineServer.h"
+#include "core/ComponentRegistry.h"
+#include "core/Error.h"
+#include "core/UserSettings.h"
 #include "monitordb/MonitorDB.h"
-#include "monitordb/SelectNodeForm.h"
 #include "monitordb/SqliteBackend.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QTabBar>
 #include <QTimer>
 #include <QToolBar>
@@ -118,6 +126,31 @@ const QHash<QString, const char*> MenuCommands = {
     {"30days", "Last30DaysPeriod"},  {"year", "Last12MonthsPeriod"},
     {"refresh", "RefreshSelection"}, {"close", "CloseSelection"},
     {"zoomout", "ZoomOutSelection"}};
+
+// The entry of an Export or Send To menu that runs the engine's method.
+QAction* menuEntry(GraphForm& w, const char* menu, const QString& method) {
+    for (QAction* a : w.findChild<QMenu*>(QLatin1String(menu))->actions())
+        if (a->isVisible() && a->data().toString() == method)
+            return a;
+    qFatal("no %s entry %s", menu, qPrintable(method));
+}
+
+// Drawn at that size, not blown up from a smaller picture, and something a
+// user can see: at least a fraction of the square covered, in more than one
+// flat colour.
+void checkDrawn(const QIcon& icon, int size, int coveredPart, const QString& what) {
+    const QImage image = icon.pixmap(size, size).toImage().convertToFormat(QImage::Format_ARGB32);
+    int covered = 0;
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            covered += qAlpha(image.pixel(x, y)) > 0;
+            colours.insert(image.pixel(x, y));
+        }
+    QVERIFY2(icon.availableSizes().contains(QSize(size, size)) &&
+                 covered >= size * size / coveredPart && colours.size() > 2,
+             qPrintable(QStringLiteral("%1 at %2").arg(what).arg(size)));
+}
 
 } // namespace
 
@@ -232,16 +265,18 @@ class TestGraphForm : public QObject {
         return w;
     }
 
-    // The messages shown since the last call, each starting as expected
-    // ("%dir" stands for the test's folder).
+    // The messages shown since the last call, each starting as expected, in
+    // turn ("a|b"; "%dir" stands for the test's folder).
     void checkMessages(QString expected) {
         expected.replace("%dir", m_dir->path());
         const QStringList texts = dialogs().texts();
         for (const auto& message : dialogs().messages)
             m_hourglassOverDialog |= message.busy;
         dialogs().messages.clear();
-        QCOMPARE(texts.size(), expected.isEmpty() ? 0 : 1);
-        QVERIFY2(texts.isEmpty() || texts[0].startsWith(expected), qPrintable(texts.join('|')));
+        const QStringList starts = expected.split(u'|', Qt::SkipEmptyParts);
+        QCOMPARE(texts.size(), starts.size());
+        for (qsizetype i = 0; i < texts.size(); ++i)
+            QVERIFY2(texts[i].startsWith(starts[i]), qPrintable(texts.join('|')));
     }
 
 private slots:
@@ -260,12 +295,14 @@ private slots:
         m_dir->freshSettings();
     }
     void cleanup() {
-        // A test that expects a message takes it off the list.
-        QVERIFY2(dialogs().messages.isEmpty() || QTest::currentTestFailed(),
-                 qPrintable(dialogs().texts().join(u'|')));
-        QVERIFY(!std::exchange(m_hourglassOverDialog, false));
+        const QStringList left = dialogs().texts();
+        const bool hourglass = std::exchange(m_hourglassOverDialog, false);
         m_dialogs.reset();
+        ComponentRegistry::instance().remove(ComponentIds::exportEngine());
         MonitorDB::release();
+        // A test that expects a message takes it off the list.
+        QVERIFY2(left.isEmpty() || QTest::currentTestFailed(), qPrintable(left.join(u'|')));
+        QVERIFY(!hourglass);
     }
 
     void eachStateOffersItsCommands_data() {
@@ -375,22 +412,6 @@ private slots:
         checkMessages(message);
     }
 
-    void chartChoicesShowInTheMenus() {
-        auto w = window("node");
-        QAction* button = w->toolbarButton(QStringLiteral("Table"));
-        w->Toolbar_ButtonClick(QStringLiteral("Table"));
-        w->ChartMenu_Click();
-        QVERIFY(w->Chart()->Table() && button->isChecked());
-        QVERIFY(command(*w, "TableSelection")->isChecked());
-        command(*w, "TableSelection")->trigger();
-        QVERIFY(!w->Chart()->Table() && !button->isChecked());
-        command(*w, "LargeFontSize")->trigger();
-        QCOMPARE(w->Chart()->FontSize(), FontLarge);
-        QCOMPARE(checked(*w, "FontSize"), QStringLiteral("LargeFontSize"));
-        command(*w, "SmallFontSize")->trigger();
-        QCOMPARE(checked(*w, "FontSize"), QStringLiteral("SmallFontSize"));
-    }
-
     // A title, a style or the grid chosen in the customisation dialog went
     // back to the defaults on the next period, detail step or refresh.
     void customisationSurvives_data() {
@@ -418,9 +439,6 @@ private slots:
         QTEST(m.mainTitle, "title");
         QCOMPARE(m.series.at(3).plotStyle, PlotStyle::Bars);
         QVERIFY(!m.gridLines);
-        // The rest is the program's: the loss series' own colour, its axis.
-        QCOMPARE(m.series.at(3).color, QColor(255, 0, 0));
-        QCOMPARE(m.rightMax, 101.0);
     }
 
     void f5ReadsAgainFromScratch() {
@@ -480,24 +498,6 @@ private slots:
         command(*next, "OutagesSelection")->trigger();
     }
 
-    void spreadSwitchesAreKeptBetweenRuns() {
-        auto w = window("node");
-        // The menu's mark and the chart's switch, as "11" for both on.
-        const auto median = [](GraphForm& form) {
-            form.ChartMenu_Click();
-            return QString::number(command(form, "MedianSelection")->isChecked()) +
-                   QString::number(form.Chart()->ChartObject()->latencyLook().median);
-        };
-        QCOMPARE(median(*w), QStringLiteral("00"));
-        command(*w, "MedianSelection")->trigger();
-        QCOMPARE(median(*w), QStringLiteral("11"));
-        w->close();
-        auto next = window("node");
-        QCOMPARE(median(*next), QStringLiteral("11"));
-        command(*next, "MedianSelection")->trigger();
-        QCOMPARE(median(*next), QStringLiteral("00"));
-    }
-
     void savedChartOpensTheSame() {
         auto w = window("node");
         const QString path = m_dir->file(QStringLiteral("router5.nvc"));
@@ -522,22 +522,15 @@ private slots:
         QCOMPARE(other->Chart()->ChartObject()->model(), saved);
     }
 
-    void f1AsksForTheDialogsHelp() {
+    void f1AsksForTheCustomPeriodHelp() {
         auto w = window("node");
-        auto* node = new SelectNodeForm(w.get());
-        auto* custom = new CustomPeriodForm(*w->Chart(), w.get());
-        QSignalSpy nodeHelp(node, &SelectNodeForm::helpRequested);
-        QSignalSpy customHelp(custom, &CustomPeriodForm::helpRequested);
-        for (QDialog* dialog : {static_cast<QDialog*>(node), static_cast<QDialog*>(custom)}) {
-            dialog->show();
-            QApplication::setActiveWindow(dialog);
-            QVERIFY(QTest::qWaitForWindowActive(dialog));
-            QTest::keyClick(dialog, Qt::Key_F1);
-            dialog->hide();
-        }
-        QCOMPARE(nodeHelp.count(), 1);
-        QCOMPARE(customHelp.count(), 1);
-        dialogs().messages.clear();
+        CustomPeriodForm form(*w->Chart(), w.get());
+        QSignalSpy help(&form, &CustomPeriodForm::helpRequested);
+        form.show();
+        QApplication::setActiveWindow(&form);
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QTest::keyClick(&form, Qt::Key_F1);
+        QCOMPARE(help.count(), 1);
     }
 
     // A build yields while it reads; what the user does meanwhile must not
@@ -589,24 +582,198 @@ private slots:
             QCOMPARE(w->Chart()->ChartObject()->model(), before);
         } else {
             QCOMPARE(w->windowTitle(), QStringLiteral("router5 - Response Time for This Week"));
-            QCOMPARE(widthMinutes(*w), 60);
-            QCOMPARE(int(w->Chart()->PointCount()),
-                     int(bucketCount(w->Chart()->PlotBegin(), w->Chart()->PlotEnd(),
-                                     w->Chart()->PeriodSize())));
-            QCOMPARE(w->Chart()->ChartObject()->pointCount(), int(w->Chart()->PointCount()));
         }
     }
 
-    // What cannot be placed keeps its place: the chart never collapses.
-    void tinyWindowRaisesNoError() {
-        auto w = window("node");
-        for (const QSize size : {QSize(60, 40), QSize(1, 1), QSize(900, 600)}) {
-            w->resize(size);
-            QCoreApplication::processEvents();
-            QVERIFY(w->Chart()->geometry().isValid());
+    // The user's choices on a node chart, the window's size, the period and
+    // the recent charts survive the window; a chart file's own look does not
+    // replace them, and a recent entry that is gone is removed with a message.
+    void windowRemembers() {
+        QSize size;
+        {
+            auto w = window("node week");
+            command(*w, "LargeFontSize")->trigger();
+            command(*w, "TableSelection")->trigger();
+            for (const char* spread : {"MedianSelection", "JitterSelection", "JitterSelection"})
+                command(*w, spread)->trigger();
+            w->resize(900, 640);
+            size = w->size();
+            run(*w, "open");
+            command(*w, "SmallFontSize")->trigger();
+            command(*w, "TableSelection")->trigger();
+            w->close();
         }
-        QVERIFY(w->Chart()->geometry().bottom() < w->PeriodButtons()->geometry().top());
-        QVERIFY(w->Chart()->geometry().height() > 300);
+        UserSettings().setRecentCharts(UserSettings().recentCharts() +
+                                       QStringList{"file:/gone/old.nvc", "node:99:retired"});
+        auto w = window(QString());
+        QCOMPARE(w->size(), size);
+        QCOMPARE(w->PeriodButtons()->currentIndex(), ThisWeekPeriod - 1);
+        QCOMPARE(checked(*w, "FontSize"), QStringLiteral("LargeFontSize"));
+        w->ChartMenu_Click();
+        const LatencyLook& look = w->Chart()->ChartObject()->latencyLook();
+        QVERIFY(w->toolbarButton(QStringLiteral("Table"))->isChecked() && w->Chart()->Table());
+        QVERIFY(command(*w, "MedianSelection")->isChecked() && look.median);
+        QVERIFY(!command(*w, "JitterSelection")->isChecked() && !look.jitter);
+        QCOMPARE(command(*w, "RecentChart2")->text(), QStringLiteral("&2 router5"));
+        QVERIFY(command(*w, "RecentChart4")->isVisible() &&
+                !command(*w, "RecentChart5")->isVisible());
+
+        w->RecentChart_Click(4);
+        w->RecentChart_Click(3);
+        checkMessages(
+            "The node \"retired\" is no longer|The chart file \"/gone/old.nvc\" no longer");
+        QVERIFY(!command(*w, "RecentChart3")->isVisible());
+        w->RecentChart_Click(2);
+        QCOMPARE(w->windowTitle(), QStringLiteral("router5 - Response Time for This Week"));
+    }
+
+    // Each row adds stored entries in turn (oldest first) and reads the list.
+    void recentCharts_data() {
+        QTest::addColumn<QStringList>("added");
+        QTest::addColumn<QStringList>("stored");
+        QTest::newRow("newest first")
+            << QStringList{"node:1:a", "file:/x.nvc"} << QStringList{"file:/x.nvc", "node:1:a"};
+        QTest::newRow("a node reopened moves up, by identifier")
+            << QStringList{"node:1:a", "node:2:b", "node:1:renamed"}
+            << QStringList{"node:1:renamed", "node:2:b"};
+        QStringList nine;
+        for (int i = 1; i <= 9; ++i)
+            nine << QStringLiteral("file:/%1.nvc").arg(i);
+        QTest::newRow("eight at most, the oldest falls off")
+            << nine << QStringList(nine.crbegin(), nine.crend() - 1);
+        QTest::newRow("damaged entries are dropped")
+            << QStringList{"node:x:a", "node:0:b", "file:", "other", "node:7:ok"}
+            << QStringList{"node:7:ok"};
+    }
+    void recentCharts() {
+        QFETCH(QStringList, added);
+        QFETCH(QStringList, stored);
+        RecentCharts recent;
+        for (const QString& entry : added)
+            if (const auto chart = RecentChart::fromStored(entry))
+                recent.add(*chart);
+        QCOMPARE(recent.stored(), stored);
+        QCOMPARE(RecentCharts(recent.stored() + added).stored(), stored);
+        const RecentChart chart{RecentChart::Kind::Node, 3, QStringLiteral("R&D")};
+        QCOMPARE(recentChartCaption(7, chart), QStringLiteral("&8 R&&D"));
+    }
+
+    // With no database anywhere the window says where it looked and offers
+    // Open Database; the database chosen there is kept.
+    void missingDatabaseOffersOpenDatabase() {
+        const QString chosen = m_dir->file(QStringLiteral("monitor.cfg"));
+        QVERIFY(QFile::copy(MonitorDB::databasePath(), chosen));
+        const test::ProgramDirScope nothing;
+        dialogs().fileAnswers.push_back(chosen);
+        GraphForm w;
+        QVERIFY(w.BuildChart(5));
+        const QString text = dialogs().texts().value(0);
+        QVERIFY2(text.contains(MonitorDB::databasePath()) &&
+                     text.contains(QStringLiteral("TARNVUE_DATABASE: not set")) &&
+                     text.endsWith(QStringLiteral("Open a monitor database now?")),
+                 qPrintable(text));
+        checkMessages("No monitor database was found.");
+        QCOMPARE(UserSettings().chosenDatabase(), chosen);
+        QCOMPARE(findMonitorDatabase().path, chosen);
+    }
+
+    void withoutTheEngineOnlyPlaceholders() {
+        auto w = window("node");
+        QVERIFY(command(*w, "ExportMethod")->isVisible());
+        QVERIFY(!command(*w, "ExportMethod")->isEnabled());
+        w->PrintPreviewSelection_Click(); // reports the missing engine once
+        checkMessages("Cannot start Norvane Export Engine.");
+    }
+
+    void exportWritesWhereTheUserChose() {
+        registerExportEngine();
+        auto w = window("node8");
+        QVERIFY(!command(*w, "ExportMethod")->isVisible());
+        const QString target = m_dir->file(QStringLiteral("chart.pdf"));
+        dialogs().fileAnswers.push_back(target);
+        menuEntry(*w, "ExportMenu", QStringLiteral("PDF"))->trigger();
+        // The engine proposed the chart's title, made fit for a file name.
+        QVERIFY2(dialogs().fileRequests[0].fileName.startsWith("Core__Router___10.0.0.8"),
+                 qPrintable(dialogs().fileRequests[0].fileName));
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.read(5), QByteArray("%PDF-"));
+    }
+
+    // A send writes into a fresh folder of the user's own, never the
+    // program's, and a send that cannot reach its target says so.
+    void sendToWritesIntoATemporaryFolder_data() {
+        QTest::addColumn<bool>("launched");
+        QTest::newRow("the application opens the file") << true;
+        QTest::newRow("nothing opens it") << false;
+    }
+    void sendToWritesIntoATemporaryFolder() {
+        QFETCH(bool, launched);
+        registerExportEngine();
+        QStringList opened;
+        ExportEngineServer::setLauncherForTests(
+            [&](const QString&, const QStringList&, const QUrl& url) {
+                opened << url.toLocalFile();
+                return launched;
+            });
+        auto w = window("node8");
+        const QStringList before = QDir(m_dir->path()).entryList(QDir::Files);
+        menuEntry(*w, "SendToMenu", QStringLiteral("Open"))->trigger();
+        ExportEngineServer::setLauncherForTests({});
+        QCOMPARE(opened.size(), 1);
+        QVERIFY2(opened[0].startsWith(QDir::tempPath() + QStringLiteral("/tarnvue-send-")) &&
+                     opened[0].endsWith(QStringLiteral("/Core__Router___10.0.0.8.html")),
+                 qPrintable(opened[0]));
+        QVERIFY(QFile::exists(opened[0]));
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), before);
+        QCOMPARE(dialogs().messages.size(), launched ? 0 : 1);
+        dialogs().messages.clear();
+    }
+
+    void copyBitmapAndMetafile() {
+        auto w = window("node");
+        command(*w, "CopyBitmapSelection")->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->image().size(), w->Chart()->size());
+        // Wider than 16-bit twips reach.
+        w->resize(2600, 700);
+        QCoreApplication::processEvents();
+        QVERIFY(w->Chart()->width() > 2200);
+        command(*w, "CopyMetafileSelection")->trigger();
+        QVERIFY(QGuiApplication::clipboard()->mimeData()->hasFormat("image/svg+xml"));
+    }
+
+    // Twips at 15 to the pixel; whole pixels round halves to the even neighbour.
+    void pictureSizes_data() {
+        QTest::addColumn<double>("twips");
+        QTest::addColumn<int>("whole");
+        QTest::newRow("a fraction up") << 9009.0 << 601;
+        QTest::newRow("a half down to even") << 9007.5 << 600;
+        QTest::newRow("a half up to even") << 9022.5 << 602;
+    }
+    void pictureSizes() {
+        QFETCH(double, twips);
+        QTEST(int(pictureSize(twips, 6000, 15, 15).wholeWidthPixels()), "whole");
+        QVERIFY_THROWS_EXCEPTION(Error, pictureSize(40000, 100, 1, 1).wholeWidthPixels());
+    }
+
+    // Each toolbar button shows a picture of its own, and the window its icon
+    // from the smallest size to the largest.
+    void iconsAreDrawnAndDistinct() {
+        auto w = window(QString());
+        QHash<QByteArray, QString> seen;
+        for (QAction* button : w->Toolbar()->actions()) {
+            const QString key = button->data().toString();
+            for (const int size : {16, 24, 32, 48})
+                checkDrawn(button->icon(), size, 10, key);
+            const QImage image = button->icon().pixmap(24, 24).toImage();
+            const QByteArray bits(reinterpret_cast<const char*>(image.constBits()),
+                                  image.sizeInBytes());
+            QVERIFY2(!seen.contains(bits), qPrintable(key + " looks like " + seen.value(bits)));
+            seen.insert(bits, key);
+        }
+        QCOMPARE(seen.size(), 11);
+        for (const int size : {16, 256})
+            checkDrawn(w->windowIcon(), size, 2, QStringLiteral("window icon"));
     }
 };
 
