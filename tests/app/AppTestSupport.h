@@ -1,7 +1,7 @@
 #pragma once
 
-// What the window and program tests share: one monitor database, the time
-// they run at, and a window charting a node.
+// What the window and program tests share: one monitor database and the
+// time they run at.
 
 #include "RecordingDialogs.h"
 #include "TestDatabase.h"
@@ -47,15 +47,6 @@ inline QAction* command(QWidget& window, const char* name) {
     if (!action)
         qFatal("no command %s", name);
     return action;
-}
-
-// A shown window charting a node for its period, chosen as Build New Chart would.
-inline std::unique_ptr<GraphForm> nodeChart(int node = 5) {
-    auto w = std::make_unique<GraphForm>();
-    w->setNodeChooser([node](QWidget*) { return node; });
-    w->show();
-    w->BuildNewSelection_Click();
-    return w;
 }
 
 } // namespace tarnvue::test
