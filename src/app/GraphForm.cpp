@@ -180,13 +180,15 @@ bool GraphForm::buildChart(std::int32_t NodeID, const Snapshot& before) {
         GraphForm* form;
         ~Idle() { form->finishBusy(); }
     } idle{this};
-    // The hourglass shows while the program works, not over its messages.
-    std::optional<BusyCursor> busy(std::in_place);
+    // The hourglass shows while the program works, not over its messages:
+    // finding the database may ask the user for one.
+    std::optional<BusyCursor> busy;
     try {
         if (!openMonitorDatabase(true)) {
             show();
             return false;
         }
+        busy.emplace();
         MonitorDB& db = MonitorDB::shared();
         show();
         QCoreApplication::processEvents();

@@ -28,11 +28,6 @@ std::optional<QString> RecordingDialogs::openFileName(QWidget*, const FileDialog
     return answer;
 }
 
-std::optional<QString> RecordingDialogs::saveFileName(QWidget* parent,
-                                                      const FileDialogRequest& request) {
-    return openFileName(parent, request);
-}
-
 QStringList RecordingDialogs::texts() const {
     QStringList result;
     for (const Message& m : messages)

@@ -23,7 +23,10 @@ public:
     MessageReply message(QWidget* parent, const QString& text, MessageIcon icon,
                          const QString& title, MessageButtons buttons) override;
     std::optional<QString> openFileName(QWidget* parent, const FileDialogRequest& request) override;
-    std::optional<QString> saveFileName(QWidget* parent, const FileDialogRequest& request) override;
+    std::optional<QString> saveFileName(QWidget* parent,
+                                        const FileDialogRequest& request) override {
+        return openFileName(parent, request);
+    }
 
     QList<Message> messages;
     QList<FileDialogRequest> fileRequests;

@@ -16,7 +16,7 @@ ProgramDirScope::ProgramDirScope() {
     m_hadDatabase = qEnvironmentVariableIsSet("TARNVUE_DATABASE");
     m_previousDatabase = qgetenv("TARNVUE_DATABASE");
     qunsetenv("TARNVUE_DATABASE");
-    UserSettings::setStorageFile(settingsFile());
+    freshSettings();
 }
 
 ProgramDirScope::~ProgramDirScope() {
@@ -33,7 +33,8 @@ ProgramDirScope::~ProgramDirScope() {
 
 void ProgramDirScope::freshSettings() {
     ++m_settingsCount;
-    UserSettings::setStorageFile(settingsFile());
+    UserSettings::setStorageFile(
+        m_settings.filePath(QStringLiteral("Tarnvue-%1.conf").arg(m_settingsCount)));
 }
 
 void ProgramDirScope::installTemplate() const {

@@ -21,10 +21,6 @@ public:
     ~ProgramDirScope();
     QString path() const { return m_dir.path(); }
     QString file(const QString& name) const { return m_dir.filePath(name); }
-    // The file the user's settings are kept in for this scope.
-    QString settingsFile() const {
-        return m_settings.filePath(QStringLiteral("Tarnvue-%1.conf").arg(m_settingsCount));
-    }
     // Starts the user's settings afresh, for tests that share one scope.
     void freshSettings();
     // Copies the built database template into the folder.
