@@ -11,16 +11,9 @@ namespace tarnvue {
 
 namespace {
 
-// A field as a 32-bit whole number (nearest, half to even), or nothing when
-// it is empty or out of range.
-std::optional<std::int32_t> whole(double field) {
-    // Polls hold whole numbers, which need no rounding: the quick way first.
-    if (field >= std::numeric_limits<std::int32_t>::min() &&
-        field <= std::numeric_limits<std::int32_t>::max()) {
-        const auto value = static_cast<std::int32_t>(field);
-        if (static_cast<double>(value) == field)
-            return value;
-    }
+// A value that is not a whole number in range, rounded (nearest, half to
+// even); nothing when it is out of range or not a number.
+[[gnu::noinline]] std::optional<std::int32_t> rounded(double field) {
     if (!std::isfinite(field))
         return std::nullopt;
     try {
@@ -30,7 +23,20 @@ std::optional<std::int32_t> whole(double field) {
     }
 }
 
-std::optional<std::int32_t> whole(const std::optional<double>& field) {
+// A field as a 32-bit whole number, or nothing when it is empty or out of
+// range. Polls hold whole numbers, which need no rounding: they take the
+// quick way, inline.
+inline std::optional<std::int32_t> whole(double field) {
+    if (field >= std::numeric_limits<std::int32_t>::min() &&
+        field <= std::numeric_limits<std::int32_t>::max()) {
+        const auto value = static_cast<std::int32_t>(field);
+        if (static_cast<double>(value) == field)
+            return value;
+    }
+    return rounded(field);
+}
+
+inline std::optional<std::int32_t> whole(const std::optional<double>& field) {
     return field ? whole(*field) : std::nullopt;
 }
 

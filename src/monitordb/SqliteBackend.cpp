@@ -195,22 +195,25 @@ private:
                                     QString::fromUtf8(sqlite3_errmsg(m_db))));
     }
 
+    // The field's value is looked up once; its type and number are then read
+    // from it directly (each column call looks the row up again). The value
+    // is unprotected, which is safe here: a connection is used by one thread.
     std::optional<double> number(int column) const {
-        switch (sqlite3_column_type(m_statement, column)) {
+        sqlite3_value* value = sqlite3_column_value(m_statement, column);
+        switch (sqlite3_value_type(value)) {
         case SQLITE_NULL:
             return std::nullopt;
         case SQLITE_INTEGER:
-            return static_cast<double>(sqlite3_column_int64(m_statement, column));
+            return static_cast<double>(sqlite3_value_int64(value));
         case SQLITE_FLOAT:
-            return sqlite3_column_double(m_statement, column);
+            return sqlite3_value_double(value);
         case SQLITE_BLOB: // no number, whatever bytes it holds
             return std::nullopt;
         default: {
             // Text that holds a number reads as that number, as it would
             // through the driver; anything else is no number.
-            const QByteArray text(
-                reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column)),
-                sqlite3_column_bytes(m_statement, column));
+            const QByteArray text(reinterpret_cast<const char*>(sqlite3_value_text(value)),
+                                  sqlite3_value_bytes(value));
             bool ok = false;
             const double value = text.trimmed().toDouble(&ok);
             return ok ? std::optional<double>(value) : std::nullopt;
@@ -318,10 +321,9 @@ private:
         sqlite3* db = nullptr;
         // The name is the file's, or an immutable URI (see openName).
         const QByteArray name = m_uri ? m_name.toUtf8() : QFile::encodeName(m_name);
-        const int rc = sqlite3_open_v2(name.constData(), &db,
-                                       SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX |
-                                           (m_uri ? SQLITE_OPEN_URI : 0),
-                                       nullptr);
+        const int rc = sqlite3_open_v2(
+            name.constData(), &db,
+            SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | (m_uri ? SQLITE_OPEN_URI : 0), nullptr);
         if (rc != SQLITE_OK) {
             const QString text =
                 db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
