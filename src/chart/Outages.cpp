@@ -107,7 +107,9 @@ void OutageScan::add(const Sample& row) {
         ++m_runLength;
     } else {
         ++m_report.replied;
-        closeRun(time);
+        // Most replies follow a reply: nothing to close.
+        if (m_runLength > 0)
+            closeRun(time);
     }
 }
 

@@ -12,32 +12,35 @@ namespace tarnvue {
 namespace {
 
 // A value that is not a whole number in range, rounded (nearest, half to
-// even); nothing when it is out of range or not a number.
-[[gnu::noinline]] std::optional<std::int32_t> rounded(double field) {
+// even) into `out`; false when it is out of range or not a number.
+[[gnu::noinline]] bool rounded(double field, std::int32_t& out) {
     if (!std::isfinite(field))
-        return std::nullopt;
+        return false;
     try {
-        return toInt32(field);
+        out = toInt32(field);
+        return true;
     } catch (const Error&) {
-        return std::nullopt;
+        return false;
     }
 }
 
-// A field as a 32-bit whole number, or nothing when it is empty or out of
-// range. Polls hold whole numbers, which need no rounding: they take the
-// quick way, inline.
-inline std::optional<std::int32_t> whole(double field) {
+// A field as a 32-bit whole number in `out`; false when it is empty or out
+// of range. Polls hold whole numbers, which need no rounding: they take the
+// quick way, inline. (A number and a flag apart, not an optional: the fold
+// reads four of these a row, and an optional put together in memory and
+// read back whole stalls the processor every time.)
+inline bool whole(double field, std::int32_t& out) {
     if (field >= std::numeric_limits<std::int32_t>::min() &&
         field <= std::numeric_limits<std::int32_t>::max()) {
-        const auto value = static_cast<std::int32_t>(field);
-        if (static_cast<double>(value) == field)
-            return value;
+        out = static_cast<std::int32_t>(field);
+        if (static_cast<double>(out) == field)
+            return true;
     }
-    return rounded(field);
+    return rounded(field, out);
 }
 
-inline std::optional<std::int32_t> whole(const std::optional<double>& field) {
-    return field ? whole(*field) : std::nullopt;
+inline bool whole(const std::optional<double>& field, std::int32_t& out) {
+    return field && whole(*field, out);
 }
 
 } // namespace
@@ -89,31 +92,34 @@ FoldTotals SampleFold::run(SampleReader& rows, const PointSink& point, const Pro
                 break;
             pending = false;
 
-            const std::optional<std::int32_t> response = whole(row.response);
-            const std::optional<std::int32_t> rowMin = whole(row.min);
-            const std::optional<std::int32_t> rowMax = whole(row.max);
-            const std::optional<std::int32_t> rowLoss =
-                row.loss && std::isfinite(*row.loss) ? whole(*row.loss + loss) : std::nullopt;
-            if (!response || !rowMin || !rowMax || !rowLoss)
+            std::int32_t response = 0;
+            std::int32_t rowMin = 0;
+            std::int32_t rowMax = 0;
+            std::int32_t rowLoss = 0;
+            const bool hasResponse = whole(row.response, response);
+            const bool hasMin = whole(row.min, rowMin);
+            const bool hasMax = whole(row.max, rowMax);
+            const bool hasLoss =
+                row.loss && std::isfinite(*row.loss) && whole(*row.loss + loss, rowLoss);
+            if (!hasResponse || !hasMin || !hasMax || !hasLoss)
                 ++unreadable;
 
-            if (response && *response >= 0) {
-                const std::int32_t r = *response;
-                if (minimum == -1 || r < minimum)
-                    minimum = r;
-                if (rowMin && minimum > *rowMin)
-                    minimum = *rowMin;
-                if (r > maximum)
-                    maximum = r;
-                if (rowMax && maximum < *rowMax)
-                    maximum = *rowMax;
-                sum += static_cast<float>(r);
+            if (hasResponse && response >= 0) {
+                if (minimum == -1 || response < minimum)
+                    minimum = response;
+                if (hasMin && minimum > rowMin)
+                    minimum = rowMin;
+                if (response > maximum)
+                    maximum = response;
+                if (hasMax && maximum < rowMax)
+                    maximum = rowMax;
+                sum += static_cast<float>(response);
                 ++valid;
-            } else if (response) {
+            } else if (hasResponse) {
                 ++lost;
             }
-            if (rowLoss) {
-                loss = *rowLoss;
+            if (hasLoss) {
+                loss = rowLoss;
                 ++lossCount;
             }
             ++records;
