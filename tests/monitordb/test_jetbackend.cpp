@@ -78,8 +78,10 @@ QStringList ofNode(const QStringList& rows, int node) {
 
 // Every node's polls, and the nodes, as the file gives them.
 void compareWhole(MonitorDB& db, const QStringList& expected, const QList<int>& nodes) {
-    for (const int node : {1, 2, 3, 4, 5, 6, 7, 99})
+    for (const int node : {1, 2, 3, 4, 5, 6, 7, 99}) {
         QCOMPARE(polls(db, node), ofNode(expected, node));
+        QCOMPARE(db.nodeById(node)->atEnd(), !nodes.contains(node));
+    }
     QList<int> ids;
     for (auto all = db.allNodes(); !all->atEnd(); all->moveNext())
         ids << all->int32(u"Node ID"_s);
@@ -145,19 +147,11 @@ void listInMap(QByteArray& bytes, qsizetype definition, qsizetype page) {
 // for each of its descriptors that names the file.
 QString openModes(const QString& path) {
     QString modes;
-    const QString target = QFileInfo(path).canonicalFilePath();
     const QDir fds(u"/proc/self/fd"_s);
     for (const QString& fd :
          fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
-        if (QFile::symLinkTarget(fds.filePath(fd)) != target)
-            continue;
-        QFile info(u"/proc/self/fdinfo/"_s + fd);
-        info.open(QIODevice::ReadOnly);
-        const QByteArray text = info.readAll();
-        const qsizetype at = text.indexOf("flags:");
-        const int flags =
-            text.mid(at + 6, text.indexOf('\n', at) - at - 6).trimmed().toInt(nullptr, 8);
-        modes += u"rwb"_s.at(flags & O_ACCMODE);
+        if (QFile::symLinkTarget(fds.filePath(fd)) == QFileInfo(path).canonicalFilePath())
+            modes += u"rwb"_s.at(::fcntl(fd.toInt(), F_GETFL) & O_ACCMODE);
     }
     return modes;
 }
@@ -170,17 +164,21 @@ class TestJetBackend : public QObject {
 private slots:
     void cleanup() { MonitorDB::setScanProgress({}); }
 
-    // Every poll as stored, bit for bit, in stored order; every node. The
-    // poller keeps writing the file: it is opened for reading only, and no
-    // lock file is made beside it.
+    // Every poll as stored, bit for bit, in stored order (equal times too);
+    // every node. Rows the tables no longer hold are left out: deleted rows
+    // (still on their pages, flagged in the offset table), and pages that a
+    // table's page map lists but that hold another table's rows (freed and
+    // reused). The poller keeps writing the file: it is opened for reading
+    // only, and no lock file is made beside it.
     void everyPollAsStored_data() {
-        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<QList<int>>("nodes");
+        const QByteArray whole = fixture(u"pollwatch-small.mdb"_s);
         const QStringList csv = csvPolls();
         QCOMPARE(csv.size(), 3552);
         const QList<int> seven{1, 2, 3, 4, 5, 6, 7};
-        QTest::newRow("small") << "pollwatch-small.mdb" << csv << seven;
+        QTest::newRow("small") << whole << csv << seven;
         QStringList sixteen;
         for (int m = 0; m < 1440; ++m) {
             const double response = m % 97 == 0 ? -1 : 10 + m % 50 + 3;
@@ -188,21 +186,79 @@ private slots:
                                     m % 97 ? response + 5 : -1,
                                     m % 97 == 0 ? 100.0 : (m % 13 == 0 ? 20 : 0)});
         }
-        QTest::newRow("16-bit Node ID") << "pollwatch-int16-id.mdb" << sixteen << seven;
+        QTest::newRow("16-bit Node ID") << fixture(u"pollwatch-int16-id.mdb"_s) << sixteen << seven;
         QTest::newRow("empty template")
-            << "pollwatch-template.mdb" << QStringList() << QList<int>();
+            << fixture(u"pollwatch-template.mdb"_s) << QStringList() << QList<int>();
+
+        const TablePages polls = tablePages(whole, u"Response");
+        const TablePages nodes = tablePages(whole, u"IP Address");
+        QVERIFY(polls.data.size() > 3 && nodes.data.size() == 1);
+        // Flags rows of a page as deleted; the polls among them leave `kept`.
+        const auto deleted = [&](qsizetype page, const QList<int>& rows, QByteArray& bytes,
+                                 QStringList& kept) {
+            for (const int row : rows) {
+                kept.removeOne(storedPoll(whole, page, row));
+                bytes[rowEntry(page, row) + 1] = char(bytes.at(rowEntry(page, row) + 1) | 0x40);
+            }
+        };
+        QByteArray bytes = whole;
+        QStringList kept = csv;
+        deleted(polls.data.first(), {0, 2}, bytes, kept);
+        deleted(polls.data.last(), {rowCount(whole, polls.data.last()) - 1}, bytes, kept);
+        QCOMPARE(kept.size(), csv.size() - 3);
+        QTest::newRow("deleted polls, first and last") << bytes << kept << seven;
+        bytes = whole;
+        deleted(nodes.data.first(), {4}, bytes, kept);
+        QTest::newRow("a deleted node") << bytes << csv << QList<int>{1, 2, 3, 4, 6, 7};
+
+        bytes = whole;
+        const qsizetype reused = polls.data.at(2);
+        qToLittleEndian<quint32>(quint32(nodes.definition), bytes.data() + reused * Page + 4);
+        kept = csv;
+        for (int row = 0; row < rowCount(whole, reused); ++row)
+            QVERIFY(kept.removeOne(storedPoll(whole, reused, row)));
+        QTest::newRow("a listed page now of another table") << bytes << kept << seven;
+        bytes = whole;
+        listInMap(bytes, polls.definition, nodes.data.first());
+        listInMap(bytes, nodes.definition, polls.data.at(1));
+        QTest::newRow("each map lists a page of the other") << bytes << csv << seven;
+
+        // Node 1's poll of minute 3 moved to minute 1 (an equal time, stored
+        // after it), that of minute 7 to minute 0 (out of order).
+        bytes = whole;
+        kept = csv;
+        for (const auto& [from, to] : {std::pair{3, 1}, std::pair{7, 0}}) {
+            const auto bits = [](int m) {
+                const quint64 value = qToLittleEndian(std::bit_cast<quint64>(minuteTime(m)));
+                return QByteArray(reinterpret_cast<const char*>(&value), 8);
+            };
+            const qsizetype at = bytes.indexOf(bits(from));
+            QVERIFY(at >= 0 && bytes.indexOf(bits(from), at + 1) < 0);
+            bytes.replace(at, 8, bits(to));
+            const auto row = [&](int m) {
+                const QString poll = pollText(1, {minuteTime(m)}) + QLatin1Char(' ');
+                return std::find_if(kept.begin(), kept.end(),
+                                    [&](const QString& r) { return r.startsWith(poll); }) -
+                       kept.begin();
+            };
+            const QString poll = kept.takeAt(row(from));
+            kept.insert(row(to) + 1, pollText(1, {minuteTime(to)}) +
+                                         poll.mid(pollText(1, {minuteTime(from)}).size()));
+        }
+        QTest::newRow("equal times keep their stored order") << bytes << kept << seven;
     }
     void everyPollAsStored() {
-        QFETCH(QString, file);
+        QFETCH(QByteArray, bytes);
         QFETCH(QStringList, expected);
         QFETCH(QList<int>, nodes);
         QTemporaryDir dir;
-        const QString path = writeCopy(dir, fixture(file));
+        const QString path = writeCopy(dir, bytes);
         MonitorDB db;
         db.open(path);
         compareWhole(db, expected, nodes);
-        QVERIFY(!openModes(path).isEmpty());
-        QCOMPARE(openModes(path), QString(openModes(path).size(), QLatin1Char('r')));
+        const QString modes = openModes(path);
+        QVERIFY2(!modes.isEmpty() && modes == QString(modes.size(), QLatin1Char('r')),
+                 qPrintable(modes));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{u"copy.mdb"_s});
     }
 
@@ -235,95 +291,6 @@ private slots:
         QCOMPARE(polls(db, 1, begin, end),
                  firstMinute < 0 ? QStringList()
                                  : all.mid(firstMinute, lastMinute - firstMinute + 1));
-    }
-
-    void equalTimesKeepStoredOrder() {
-        // Two of node 1's rows moved in time: minute 3 to minute 1 (an equal
-        // time, stored after it) and minute 7 to minute 0 (out of order).
-        QByteArray bytes = fixture(u"pollwatch-small.mdb"_s);
-        const auto moveTime = [&](int from, int to) {
-            const auto pattern = [](int m) {
-                const quint64 bits = qToLittleEndian(std::bit_cast<quint64>(minuteTime(m)));
-                return QByteArray(reinterpret_cast<const char*>(&bits), 8);
-            };
-            const qsizetype at = bytes.indexOf(pattern(from));
-            QVERIFY(at >= 0 && bytes.indexOf(pattern(from), at + 1) < 0);
-            bytes.replace(at, 8, pattern(to));
-        };
-        moveTime(3, 1);
-        moveTime(7, 0);
-        QTemporaryDir dir;
-        MonitorDB db;
-        db.open(writeCopy(dir, bytes));
-        QList<int> minutes;
-        QList<double> responses;
-        Sample s;
-        for (auto reader = db.samples(1, Day, minuteTime(8)); reader->next(s);) {
-            minutes << qRound((*s.time - Day) * 1440);
-            responses << *s.response;
-        }
-        // Response is 13 + m for the stored minute m (minute 0 is a loss, -1).
-        QCOMPARE(minutes, (QList<int>{0, 0, 1, 1, 2, 4, 5, 6, 8}));
-        QCOMPARE(responses, (QList<double>{-1, 20, 14, 16, 15, 17, 18, 19, 21}));
-    }
-
-    // Copies of the small fixture with rows the tables no longer hold:
-    // deleted rows (still on their pages, flagged in the offset table), and
-    // pages that a table's page map lists but that hold another table's rows
-    // (freed and reused). Neither kind is read as the table's.
-    void rowsOutsideTheTableAreLeftOut_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QStringList>("dropped");
-        QTest::addColumn<QList<int>>("nodes");
-        const QByteArray whole = fixture(u"pollwatch-small.mdb"_s);
-        const TablePages polls = tablePages(whole, u"Response");
-        const TablePages nodes = tablePages(whole, u"IP Address");
-        QVERIFY(polls.data.size() > 3 && nodes.data.size() == 1);
-        const QList<int> allNodes{1, 2, 3, 4, 5, 6, 7};
-        const auto deleted = [&](qsizetype page, const QList<int>& rows, QByteArray& bytes) {
-            QStringList dropped;
-            for (const int row : rows) {
-                dropped << storedPoll(whole, page, row);
-                const qsizetype at = rowEntry(page, row);
-                bytes[at + 1] = char(bytes.at(at + 1) | 0x40);
-            }
-            return dropped;
-        };
-
-        QByteArray bytes = whole;
-        QStringList dropped = deleted(polls.data.first(), {0, 2}, bytes);
-        dropped += deleted(polls.data.last(), {rowCount(whole, polls.data.last()) - 1}, bytes);
-        QTest::newRow("deleted polls, first and last") << bytes << dropped << allNodes;
-
-        bytes = whole;
-        deleted(nodes.data.first(), {4}, bytes);
-        QTest::newRow("a deleted node") << bytes << QStringList() << QList<int>{1, 2, 3, 4, 6, 7};
-
-        bytes = whole;
-        const qsizetype reused = polls.data.at(2);
-        qToLittleEndian<quint32>(quint32(nodes.definition), bytes.data() + reused * Page + 4);
-        dropped.clear();
-        for (int row = 0; row < rowCount(whole, reused); ++row)
-            dropped << storedPoll(whole, reused, row);
-        QTest::newRow("a listed page now of another table") << bytes << dropped << allNodes;
-
-        bytes = whole;
-        listInMap(bytes, polls.definition, nodes.data.first());
-        listInMap(bytes, nodes.definition, polls.data.at(1));
-        QTest::newRow("each map lists a page of the other") << bytes << QStringList() << allNodes;
-    }
-    void rowsOutsideTheTableAreLeftOut() {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QStringList, dropped);
-        QFETCH(QList<int>, nodes);
-        QTemporaryDir dir;
-        MonitorDB db;
-        db.open(writeCopy(dir, bytes));
-        QStringList expected = csvPolls();
-        for (const QString& row : dropped)
-            QVERIFY2(expected.removeOne(row), qPrintable(row));
-        compareWhole(db, expected, nodes);
-        QCOMPARE(db.nodeById(5)->atEnd(), !nodes.contains(5));
     }
 
     // The scan reports rising progress up to every row of the file, and

@@ -13,18 +13,17 @@ namespace tarnvue::test {
 
 using namespace Qt::StringLiterals;
 
-TestDatabase::TestDatabase(const QString& path, Mode mode) {
-    if (mode == Mode::Create)
-        QFile::remove(path);
+TestDatabase::TestDatabase(const QString& path) {
+    QFile::remove(path);
     if (sqlite3_open(QFile::encodeName(path).constData(), &m_db) != SQLITE_OK)
         throw std::runtime_error("cannot create test database");
-    if (mode == Mode::Create)
-        exec(MonitorSchemaSql);
+    exec(MonitorSchemaSql);
     exec("BEGIN");
 }
 
 TestDatabase::~TestDatabase() {
-    close();
+    exec("COMMIT");
+    sqlite3_close(m_db);
 }
 
 void TestDatabase::exec(const char* sql) {
@@ -68,14 +67,6 @@ void TestDatabase::addSample(std::int32_t nodeId, const QVariant& time, const QV
                              const QVariant& min, const QVariant& max, const QVariant& loss) {
     insert("INSERT INTO ResponseTime VALUES (?, ?, ?, ?, ?, ?)",
            {nodeId, time, response, min, max, loss});
-}
-
-void TestDatabase::close() {
-    if (!m_db)
-        return;
-    exec("COMMIT");
-    sqlite3_close(m_db);
-    m_db = nullptr;
 }
 
 void writeDatabase(const QString& path, const Rows& nodes, const Rows& samples) {
