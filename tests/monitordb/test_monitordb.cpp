@@ -148,41 +148,6 @@ private slots:
         QCOMPARE(FindNodeByAddress(u"10.0.0.1"_s), 1);
     }
 
-    void samplesAreInclusiveAndInTimeOrder() {
-        const test::ProgramDirScope dir;
-        // Stored out of order, with two polls at the same time, a poll of
-        // another node, polls just outside the span and a row of nulls.
-        test::writeDatabase(MonitorDB::databasePath(), test::fixtureNodes(),
-                            {{1, Day + 10 * Minute, 30, 28, 35, 0},
-                             {1, Day - Minute, 99, 99, 99, 0},
-                             {1, Day, 10, 9, 12, 0},
-                             {2, Day + 5 * Minute, 50, 50, 50, 0},
-                             {1, Day + 5 * Minute, 21, 20, 22, 25},
-                             {1, Day + 5 * Minute, 22, 20, 22, 50},
-                             {1, Day + 60 * Minute, 40, 40, 40, 0},
-                             {1, Day + 61 * Minute, 98, 98, 98, 0},
-                             {1, Day + 20 * Minute, QVariant(), QVariant(), 7, QVariant()}});
-        MonitorDB& db = MonitorDB::shared();
-        db.open();
-        const auto read = [&](double begin, double end) {
-            QStringList rows;
-            Sample s;
-            const auto text = [](const std::optional<double>& v) {
-                return v ? QString::number(*v) : u"-"_s;
-            };
-            for (auto samples = db.samples(1, begin, end); samples->next(s);)
-                rows << u"%1:%2/%3/%4/%5"_s.arg(qRound((*s.time - Day) * 1440))
-                            .arg(text(s.response), text(s.min), text(s.max), text(s.loss));
-            return rows;
-        };
-        QCOMPARE(read(Day, Day + 60 * Minute),
-                 (QStringList{"0:10/9/12/0", "5:21/20/22/25", "5:22/20/22/50", "10:30/28/35/0",
-                              "20:-/-/7/-", "60:40/40/40/0"}));
-        // Bounds on the polls' own times take them, although such a time is
-        // no short decimal.
-        QCOMPARE(read(Day + 5 * Minute, Day + 5 * Minute).size(), 2);
-    }
-
     // Which database is taken when several places hold one, that an existing
     // one is never replaced, and that the template is copied only when none
     // exists.
@@ -238,44 +203,6 @@ private slots:
         QCOMPARE(MonitorDB::shared().path(), paths.value(found, paths["program"]));
         const auto nodes = MonitorDB::shared().allNodes();
         QCOMPARE(nodes->atEnd() ? QString() : nodes->text(u"Node Name"_s), found);
-    }
-
-    // What a file's first bytes say it is, and what opening it tells the user.
-    void formats_data() {
-        QTest::addColumn<QByteArray>("bytes"); // "-": no file
-        QTest::addColumn<QString>("error");    // a part of it; empty: opens
-        const auto access = [](const char* engine, char version) {
-            QByteArray header(4096 * 4, '\0');
-            header.replace(0, 19, QByteArray("\x00\x01\x00\x00", 4) + engine);
-            header[20] = version;
-            return header;
-        };
-        QFile jet(test::fixturePath(u"jet/pollwatch-small.mdb"_s));
-        QVERIFY(jet.open(QIODevice::ReadOnly));
-        QTest::newRow("Jet 4") << jet.readAll() << "";
-        QTest::newRow("Jet 3") << access("Standard Jet DB", 0)
-                               << "is an Access (Jet 3) database, which is not supported";
-        QTest::newRow("ACE, Jet header") << access("Standard Jet DB", 2)
-                                         << "is an Access (ACE) database, which is not supported";
-        QTest::newRow("ACE") << access("Standard ACE DB", 2)
-                             << "is an Access (ACE) database, which is not supported";
-        QTest::newRow("empty") << QByteArray() << "is an empty file, not a monitor database";
-        QTest::newRow("text") << QByteArray("Node ID,Time\n1,2\n")
-                              << "is a file of unknown format, not a monitor database";
-        QTest::newRow("missing") << QByteArray("-") << "Could not find file";
-    }
-    void formats() {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, error);
-        const test::ProgramDirScope dir;
-        if (bytes != "-")
-            writeFile(MonitorDB::databasePath(), bytes);
-        MonitorDB db;
-        const QString got = errorOf([&] { db.open(MonitorDB::databasePath()); });
-        QVERIFY2(error.isEmpty() ? got.isEmpty() : got.contains(error), qPrintable(got));
-        QCOMPARE(db.isOpen(), error.isEmpty());
-        if (db.isOpen())
-            QCOMPARE(FindNodeByAddress(u"10.0.0.2"_s), 2);
     }
 
     // A database left as a writer left it is read without changing it, or

@@ -27,20 +27,28 @@ QStringList stored(MonitorDB& db, double from, double to) {
     return test::sampleTexts(reader);
 }
 
-// Node 1 polled at the given hours, some fields null, node 2 alike (never
-// read).
-void writeRows(const QList<double>& hours) {
+// Node 1 polled at the given hours, in this stored order, some fields null;
+// node 2 alike (never read). Returns node 1's polls as test::sampleTexts
+// writes them, each with its hour, in time order (equal times as stored).
+QList<QPair<double, QString>> writeRows(const QList<double>& hours) {
     test::Rows rows;
+    QList<QPair<double, QString>> polls;
     for (qsizetype i = 0; i < hours.size(); ++i) {
         const auto field = [i](int every, int value) {
             return i % every == 1 ? QVariant() : value;
         };
-        rows
-            << QVariantList{1,           Begin + hours[i] * Hour, field(4, 10 + i), field(5, 9), 40,
-                            field(3, 10)}
-            << QVariantList{2, Begin + hours[i] * Hour, 99, 99, 99, 0};
+        const QVariantList poll{
+            1, Begin + hours[i] * Hour, field(4, 10 + i), field(5, 9), 40, field(3, 10)};
+        rows << poll << QVariantList{2, Begin + hours[i] * Hour, 99, 99, 99, 0};
+        QStringList text;
+        for (const QVariant& v : poll.mid(1))
+            text << (v.isNull() ? u"-"_s : QString::number(v.toDouble(), 'g', 17));
+        polls.append({hours[i], text.join(QLatin1Char(' '))});
     }
     test::writeDatabase(MonitorDB::databasePath(), {}, rows);
+    std::stable_sort(polls.begin(), polls.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    return polls;
 }
 
 // Rows in memory whose readers fail on the row at `failAt` and dawdle on the
@@ -93,30 +101,43 @@ private slots:
         SampleStore::shared().clear();
     }
 
+    // The polls of a span in time order, bounds included, whether read in
+    // one query or in ranges that are joined.
     void rangesJoinToTheSingleQuery_data() {
         QTest::addColumn<QList<double>>("hours");
-        QTest::addColumn<double>("span");
+        QTest::addColumn<Span>("span");
         QTest::addColumn<int>("ranges");
         QTest::addColumn<int>("queries");
+        const QList<double> hours{0, 0.5, 1, 2, 2, 3, 3.9, 4, 4.5};
         QTest::newRow("rows on range boundaries and on the span's end")
-            << QList<double>{0, 0.5, 1, 2, 2, 3, 3.9, 4, 4.5} << 4.0 << 4 << 4;
-        QTest::newRow("one row") << QList<double>{2} << 4.0 << 2 << 2;
-        QTest::newRow("no rows") << QList<double>{} << 4.0 << 3 << 3;
-        QTest::newRow("more ranges than rows") << QList<double>{0.5, 3.5} << 6.0 << 5 << 5;
-        QTest::newRow("more ranges than buckets") << QList<double>{0, 1, 1.5, 2} << 2.0 << 8 << 2;
-        QTest::newRow("span inside one bucket") << QList<double>{0.1, 0.5, 0.6} << 0.5 << 4 << 1;
+            << hours << Span(0, 4) << 4 << 4;
+        QTest::newRow("span from one poll to another") << hours << Span(0.5, 3.9) << 3 << 3;
+        QTest::newRow("stored out of order")
+            << QList<double>{3, 1, 2, 1, 0} << Span(0, 3) << 3 << 3;
+        QTest::newRow("one row") << QList<double>{2} << Span(0, 4) << 2 << 2;
+        QTest::newRow("no rows") << QList<double>{} << Span(0, 4) << 3 << 3;
+        QTest::newRow("more ranges than rows") << QList<double>{0.5, 3.5} << Span(0, 6) << 5 << 5;
+        QTest::newRow("more ranges than buckets")
+            << QList<double>{0, 1, 1.5, 2} << Span(0, 2) << 8 << 2;
+        QTest::newRow("span inside one bucket")
+            << QList<double>{0.1, 0.5, 0.6} << Span(0, 0.5) << 4 << 1;
     }
     void rangesJoinToTheSingleQuery() {
         QFETCH(QList<double>, hours);
-        QFETCH(double, span);
+        QFETCH(Span, span);
         QFETCH(int, ranges);
         QFETCH(int, queries);
         const test::ProgramDirScope dir;
-        writeRows(hours);
+        QStringList expected;
+        for (const auto& [hour, poll] : writeRows(hours)) {
+            if (hour >= span.first && hour <= span.second)
+                expected << poll;
+        }
         MonitorDB db;
         db.open();
+        QCOMPARE(singleQuery(db, span.first, span.second), expected);
         SampleStore::shared().setRangeCount(ranges);
-        QCOMPARE(stored(db, 0, span), singleQuery(db, 0, span));
+        QCOMPARE(stored(db, span.first, span.second), expected);
         QCOMPARE(SampleStore::shared().lastActivity().queries, queries);
     }
 

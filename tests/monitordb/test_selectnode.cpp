@@ -213,57 +213,44 @@ private slots:
         QTest::addColumn<int>("onView");
         QTest::addColumn<QString>("selected"); // clicked first
         QTest::addColumn<QString>("typed");    // into the filter next
-        QTest::addColumn<QString>("shown");    // nodes shown then
-        QTest::addColumn<QString>("ending");   // "widget: keys", or a mouse action
         QTest::addColumn<int>("nodeId");
+        QTest::addColumn<QString>("shown");  // nodes shown then
+        QTest::addColumn<QString>("ending"); // "widget: keys", or a mouse action
         const QString none;
         const QString all = u"6 1 4 2 3 5"_s;
-        QTest::newRow("OK, the node on view") << 3 << none << none << all << "OK_Button" << 3;
-        QTest::newRow("OK, a selected entry") << 3 << Bravo << none << all << "OK_Button" << 2;
-        QTest::newRow("OK, nothing selected") << 0 << none << none << all << "OK_Button" << 0;
-        QTest::newRow("double-click")
-            << 0 << Alpha << none << all << "double-click " + Charlie << 3;
-        QTest::newRow("list: Enter") << 0 << Charlie << none << all << "NodeList: Return" << 3;
-        QTest::newRow("Cancel") << 3 << Bravo << none << all << "Cancel_Button" << 0;
+        const QString ok = u"OK_Button"_s;
         const QString enter = u"NodeFilter: Return"_s;
-        QTest::newRow("name, other case") << 0 << none << "BRA"
-                                          << "2" << enter << 2;
-        QTest::newRow("middle of a name") << 0 << none << "et"
-                                          << "4" << enter << 4;
-        QTest::newRow("address, other case") << 0 << none << "fe80::1a"
-                                             << "5" << enter << 5;
-        QTest::newRow("address of several") << 0 << none << "10.0.0"
-                                            << "1 2 3" << enter << 0;
-        QTest::newRow("name or address") << 0 << none << "a"
-                                         << "1 4 2 3 5" << enter << 0;
-        QTest::newRow("node without a name") << 0 << none << "10.9"
-                                             << "6" << enter << 6;
-        QTest::newRow("blanks around the text") << 0 << none << "  beta "
-                                                << "4" << enter << 4;
-        QTest::newRow("only blanks") << 0 << none << "   " << all << enter << 0;
-        QTest::newRow("brackets of the entry text") << 0 << none << "("
-                                                    << "" << enter << 0;
+        QTest::newRow("OK, the node on view") << 3 << none << none << 3 << all << ok;
+        QTest::newRow("OK, a selected entry") << 3 << Bravo << none << 2 << all << ok;
+        QTest::newRow("OK, nothing selected") << 0 << none << none << 0 << all << ok;
+        QTest::newRow("double-click")
+            << 0 << Alpha << none << 3 << all << "double-click " + Charlie;
+        QTest::newRow("list: Enter") << 0 << Charlie << none << 3 << all << u"NodeList: Return"_s;
+        QTest::newRow("Cancel") << 3 << Bravo << none << 0 << all << u"Cancel_Button"_s;
+        QTest::newRow("name, other case") << 0 << none << "BRA" << 2 << "2" << enter;
+        QTest::newRow("middle of a name") << 0 << none << "et" << 4 << "4" << enter;
+        QTest::newRow("address, other case") << 0 << none << "fe80::1a" << 5 << "5" << enter;
+        QTest::newRow("address of several") << 0 << none << "10.0.0" << 0 << "1 2 3" << enter;
+        QTest::newRow("name or address") << 0 << none << "a" << 0 << "1 4 2 3 5" << enter;
+        QTest::newRow("node without a name") << 0 << none << "10.9" << 6 << "6" << enter;
+        QTest::newRow("blanks around the text") << 0 << none << "  beta " << 4 << "4" << enter;
+        QTest::newRow("only blanks") << 0 << none << "   " << 0 << all << enter;
+        QTest::newRow("brackets of the entry text") << 0 << none << "(" << 0 << "" << enter;
         // The one match stays chosen when the text that found it is rubbed out.
-        QTest::newRow("typed and rubbed out") << 0 << none << "bra\b\b\b" << all << enter << 2;
-        QTest::newRow("Enter keeps a shown choice") << 0 << Bravo << "b"
-                                                    << "4 2" << enter << 2;
-        QTest::newRow("OK, choice hidden") << 0 << Alpha << "b"
-                                           << "4 2"
-                                           << "OK_Button" << 0;
-        QTest::newRow("filter: Down Enter, first shown") << 0 << none << "b"
-                                                         << "4 2"
-                                                         << "NodeFilter: Down Return" << 4;
-        QTest::newRow("filter: Esc") << 0 << Bravo << "bra"
-                                     << "2"
-                                     << "NodeFilter: Esc" << 0;
+        QTest::newRow("typed and rubbed out") << 0 << none << "bra\b\b\b" << 2 << all << enter;
+        QTest::newRow("Enter keeps a shown choice") << 0 << Bravo << "b" << 2 << "4 2" << enter;
+        QTest::newRow("OK, choice hidden by the filter") << 0 << Alpha << "b" << 0 << "4 2" << ok;
+        QTest::newRow("filter: Down Enter, first shown")
+            << 0 << none << "b" << 4 << "4 2" << u"NodeFilter: Down Return"_s;
+        QTest::newRow("filter: Esc") << 0 << Bravo << "bra" << 0 << "2" << u"NodeFilter: Esc"_s;
     }
     void choosing() {
         QFETCH(int, onView);
         QFETCH(QString, selected);
         QFETCH(QString, typed);
+        QFETCH(int, nodeId);
         QFETCH(QString, shown);
         QFETCH(QString, ending);
-        QFETCH(int, nodeId);
         QString seen;
         const int chosen = choose(
             [&](SelectNodeForm& form) {
