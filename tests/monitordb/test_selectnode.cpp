@@ -66,18 +66,6 @@ QStringList entries(const QListWidget& list, bool shownNodes = false) {
     return texts;
 }
 
-// A form of its own, filled and shown as the active window, so keys reach it.
-struct ShownForm {
-    SelectNodeForm form;
-    bool active = false;
-    ShownForm() {
-        form.LoadNodeList();
-        form.show();
-        form.activateWindow();
-        active = QTest::qWaitForWindowActive(&form);
-    }
-};
-
 // Runs "Build New Chart" over an owner as the main window does and answers it
 // once it is up. Returns the node chosen; -1 when the answer left the dialog
 // open (it is rejected then, so that no test hangs), -2 when it outlives the
@@ -283,35 +271,6 @@ private slots:
         QCOMPARE(rec().texts(), QStringList());
     }
 
-    // The filter has the focus first, so that typing narrows the list at
-    // once; Tab goes round in reading order; Down, Alt+S and Alt+F move
-    // between the filter and the list. Help, by F1 or its button, is asked
-    // for under the hourglass and leaves the dialog open with nothing chosen.
-    void keyboardAndHelp() {
-        ShownForm shown;
-        QVERIFY(shown.active);
-        QStringList focus{QApplication::focusWidget()->objectName()};
-        for (const char* keys :
-             {"Tab", "Tab", "Tab", "Tab", "Tab", "Down", "Shift+Backtab", "Alt+S", "Alt+F"}) {
-            const QKeyCombination key = QKeySequence(QString::fromLatin1(keys))[0];
-            QTest::keyClick(QApplication::focusWidget(), key.key(), key.keyboardModifiers());
-            focus << QApplication::focusWidget()->objectName();
-        }
-        QCOMPARE(focus.join(' '), "NodeFilter NodeList OK_Button Cancel_Button HelpButton "
-                                  "NodeFilter NodeList NodeFilter NodeList NodeFilter");
-        QStringList asked;
-        connect(&shown.form, &SelectNodeForm::helpRequested, this, [&] {
-            const QCursor* cursor = QGuiApplication::overrideCursor();
-            asked << (cursor && cursor->shape() == Qt::WaitCursor ? "busy" : "idle");
-        });
-        QTest::keyClick(filterOf(shown.form), Qt::Key_F1);
-        click(shown.form, u"HelpButton"_s);
-        QCOMPARE(asked, (QStringList{"busy", "busy"}));
-        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
-        QVERIFY(shown.form.isVisible());
-        QCOMPARE(shown.form.SelectedNodeID(), 0);
-    }
-
     // With the usual font and a large one: the dialog can grow, nothing in
     // it is cut off or covered, and the filter's hint can be read; more than
     // eight entries show with the usual font.
@@ -327,37 +286,60 @@ private slots:
         QFont font = usualFont;
         font.setPointSize(pointSize > 0 ? pointSize : usualFont.pointSize());
         QApplication::setFont(font);
-        const ShownForm shown;
-        const SelectNodeForm& form = shown.form;
-        QCOMPARE(form.windowTitle(), u"Build New Chart ..."_s);
-        QVERIFY(form.maximumSize().height() > form.minimumSize().height());
-        QVERIFY(pointSize > 0 ||
-                listOf(form)->viewport()->height() > 8 * listOf(form)->fontMetrics().lineSpacing());
-        const auto widgets = form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
-        for (const QWidget* widget : widgets) {
-            QVERIFY2(form.rect().contains(widget->geometry()) &&
-                         widget->width() >= widget->minimumSizeHint().width() &&
-                         widget->height() >= widget->minimumSizeHint().height(),
-                     qPrintable(widget->objectName()));
-            for (const QWidget* other : widgets)
-                QVERIFY(other == widget || !other->geometry().intersects(widget->geometry()));
-        }
-        const QLineEdit* filter = filterOf(form);
-        QVERIFY(filter->width() >
-                filter->fontMetrics().horizontalAdvance(filter->placeholderText()));
+        choose([&](const SelectNodeForm& form) {
+            QCOMPARE(form.windowTitle(), u"Build New Chart ..."_s);
+            QVERIFY(form.maximumSize().height() > form.minimumSize().height());
+            QVERIFY(pointSize > 0 || listOf(form)->viewport()->height() >
+                                         8 * listOf(form)->fontMetrics().lineSpacing());
+            const auto widgets = form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+            for (const QWidget* widget : widgets) {
+                QVERIFY2(form.rect().contains(widget->geometry()) &&
+                             widget->width() >= widget->minimumSizeHint().width() &&
+                             widget->height() >= widget->minimumSizeHint().height(),
+                         qPrintable(widget->objectName()));
+                for (const QWidget* other : widgets)
+                    QVERIFY(other == widget || !other->geometry().intersects(widget->geometry()));
+            }
+            const QLineEdit* filter = filterOf(form);
+            QVERIFY(filter->width() >
+                    filter->fontMetrics().horizontalAdvance(filter->placeholderText()));
+        });
     }
 
-    // Each call reads the database again and keeps nothing of the last one
-    // but the size the user gave the dialog.
-    void eachCallStartsFresh() {
+    // The filter has the focus first, so that typing narrows the list at
+    // once; Tab goes round in reading order; Down, Alt+S and Alt+F move
+    // between the filter and the list. Help is asked for under the hourglass
+    // and leaves the dialog open. The next call reads the database again and
+    // keeps nothing of this one but the size the user gave the dialog.
+    void keyboardHelpAndTheNextCall() {
+        QStringList focus;
+        QStringList asked;
         QSize given;
         QCOMPARE(choose([&](SelectNodeForm& form) {
+                     focus << QApplication::focusWidget()->objectName();
+                     for (const char* keys : {"Tab", "Tab", "Tab", "Tab", "Tab", "Down",
+                                              "Shift+Backtab", "Alt+S", "Alt+F"}) {
+                         const QKeyCombination key = QKeySequence(QString::fromLatin1(keys))[0];
+                         QTest::keyClick(QApplication::focusWidget(), key.key(),
+                                         key.keyboardModifiers());
+                         focus << QApplication::focusWidget()->objectName();
+                     }
+                     connect(&form, &SelectNodeForm::helpRequested, &form, [&] {
+                         const QCursor* cursor = QGuiApplication::overrideCursor();
+                         asked << (cursor && cursor->shape() == Qt::WaitCursor ? "busy" : "idle");
+                     });
+                     click(form, u"HelpButton"_s);
                      form.resize(form.size() + QSize(120, 90));
                      given = form.size();
                      QTest::keyClicks(filterOf(form), u"bravo"_s);
                      click(form, u"OK_Button"_s);
                  }),
                  2);
+        QCOMPARE(focus.join(' '), "NodeFilter NodeList OK_Button Cancel_Button HelpButton "
+                                  "NodeFilter NodeList NodeFilter NodeList NodeFilter");
+        QCOMPARE(asked, QStringList{"busy"});
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+
         MonitorDB::release();
         writeNodes(standardNodes() << QVariantList{9, "delta", "10.0.0.9"});
         QStringList seen;

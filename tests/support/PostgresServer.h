@@ -13,17 +13,15 @@ namespace tarnvue::test {
 class PostgresServer {
 public:
     // The program's one server, started on the first call; null when it
-    // cannot be started, with the reason in `why`.
-    static PostgresServer* shared(QString* why);
-    // Whether a server's programs are installed at all.
-    static bool installed();
+    // cannot be started, with the reason in `why`, which is then also told
+    // whether the test must fail: where a server is installed but does not
+    // start, and in CI, where one must run. Elsewhere a test may skip.
+    static PostgresServer* shared(QString* why, bool* mustFail);
     ~PostgresServer();
 
     // A connection URI for a database of this server (created on first use),
-    // with extra query parameters ("options=...").
+    // with extra query parameters ("options=...", "password=...").
     QString uri(const QString& database, const QString& extra = {}) const;
-    // The same, through a passfile that holds the wrong password.
-    QString uriWithWrongPassword(const QString& database) const;
     int port() const { return m_port; }
 
 private:
@@ -39,16 +37,3 @@ private:
 };
 
 } // namespace tarnvue::test
-
-// Skips the test where no server is installed, outside CI; fails where one
-// is installed but cannot be started, and in CI, where one must run.
-#define TARNVUE_REQUIRE_POSTGRES(server)                                                           \
-    do {                                                                                           \
-        QString why_;                                                                              \
-        server = tarnvue::test::PostgresServer::shared(&why_);                                     \
-        if (!server) {                                                                             \
-            if (qEnvironmentVariableIsSet("CI") || tarnvue::test::PostgresServer::installed())     \
-                QFAIL(qPrintable(why_));                                                           \
-            QSKIP(qPrintable(why_));                                                               \
-        }                                                                                          \
-    } while (false)

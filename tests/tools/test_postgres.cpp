@@ -99,7 +99,13 @@ class TestPostgres : public QObject {
 
 private slots:
     void initTestCase() {
-        TARNVUE_REQUIRE_POSTGRES(m_server);
+        QString why;
+        bool mustFail = false;
+        m_server = test::PostgresServer::shared(&why, &mustFail);
+        if (!m_server && mustFail)
+            QFAIL(qPrintable(why));
+        if (!m_server)
+            QSKIP(qPrintable(why));
         writeSource(source());
         // Both sources copied once; the tests below compare against them.
         QCOMPARE(copy(options(source(), u"site_sqlite"_s)).polls, SourcePolls);
@@ -227,7 +233,7 @@ private slots:
         QTest::addColumn<QString>("uri");
         QTest::addColumn<QString>("cause");
         QTest::newRow("wrong password")
-            << m_server->uriWithWrongPassword(u"postgres"_s)
+            << m_server->uri(u"postgres"_s, u"password=not-the-password"_s)
             << "Authentication failed on the PostgreSQL server 127.0.0.1:%1/postgres for user "
                "\"tarnvue\"";
         QTest::newRow("missing schema")
@@ -249,7 +255,8 @@ private slots:
             db.open(uri);
             db.allNodes();
         });
-        QVERIFY2(error.contains(cause.arg(m_server->port())) && !error.contains("tarnvue-secret"),
+        QVERIFY2(error.contains(cause.arg(m_server->port())) && !error.contains("tarnvue-secret") &&
+                     !error.contains("not-the-password"),
                  qPrintable(error));
         // The collector names the same cause.
         CollectOptions o = options(source(), u"unused"_s);
