@@ -37,20 +37,14 @@ void writeNodes(const test::Rows& rows) {
     test::writeDatabase(MonitorDB::databasePath(), rows);
 }
 
-QWidget* child(const QWidget& form, const QString& name) {
-    auto* widget = form.findChild<QWidget*>(name);
-    if (!widget)
-        qFatal("no widget %s", qPrintable(name));
-    return widget;
-}
 QListWidget* listOf(const QWidget& form) {
-    return static_cast<QListWidget*>(child(form, u"NodeList"_s));
+    return form.findChild<QListWidget*>();
 }
 QLineEdit* filterOf(const QWidget& form) {
-    return static_cast<QLineEdit*>(child(form, u"NodeFilter"_s));
+    return form.findChild<QLineEdit*>();
 }
 void click(const QWidget& form, const QString& button) {
-    QTest::mouseClick(child(form, button), Qt::LeftButton);
+    QTest::mouseClick(form.findChild<QWidget*>(button), Qt::LeftButton);
 }
 
 // The entries, each as "text=node", or only the nodes of those shown.
@@ -253,7 +247,7 @@ private slots:
                 QTest::keyClicks(filterOf(form), typed);
                 seen = entries(*list, true).join(QLatin1Char(' '));
                 if (ending.contains(QLatin1String(": "))) {
-                    child(form, ending.section(QLatin1String(": "), 0, 0))->setFocus();
+                    form.findChild<QWidget*>(ending.section(QLatin1String(": "), 0, 0))->setFocus();
                     for (const QString& key : ending.section(QLatin1String(": "), 1).split(' '))
                         QTest::keyClick(QApplication::focusWidget(), QKeySequence(key)[0].key());
                 } else if (ending.startsWith(QLatin1String("double-click "))) {
