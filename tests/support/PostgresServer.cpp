@@ -126,9 +126,7 @@ bool PostgresServer::start(QString* why) {
                  u"-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off"_s.arg(m_port).arg(dir)},
                 why);
     }
-    const QByteArray entry = "127.0.0.1:" + QByteArray::number(m_port) + ":*:tarnvue:";
-    const auto secret = QFile::ReadOwner | QFile::WriteOwner;
-    return m_started && writeFile(dir + u"/pgpass"_s, entry + Password + '\n', secret);
+    return m_started;
 }
 
 PostgresServer::~PostgresServer() {
@@ -138,9 +136,9 @@ PostgresServer::~PostgresServer() {
 }
 
 QString PostgresServer::uri(const QString& database, const QString& extra) const {
-    return u"postgresql://tarnvue@127.0.0.1:%1/%2?passfile=%3/pgpass"_s.arg(m_port).arg(
-               database, m_dir->path()) +
-           (extra.isEmpty() ? QString() : QLatin1Char('&') + extra);
+    return u"postgresql://tarnvue:%1@127.0.0.1:%2/%3?%4"_s.arg(QString::fromLatin1(Password))
+        .arg(m_port)
+        .arg(database, extra);
 }
 
 } // namespace tarnvue::test

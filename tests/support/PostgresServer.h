@@ -9,7 +9,7 @@ namespace tarnvue::test {
 // A throwaway PostgreSQL cluster for one test program: initdb and pg_ctl in a
 // temporary folder, listening on a free loopback port, run as the unprivileged
 // "postgres" (or "nobody") user when the tests run as root. It has one
-// superuser, "tarnvue", whose password the tests hand libpq through a passfile.
+// superuser, "tarnvue", whose password is in the URIs the tests are given.
 class PostgresServer {
 public:
     // The program's one server, started on the first call; null when it
@@ -20,7 +20,7 @@ public:
     ~PostgresServer();
 
     // A connection URI for a database of this server (created on first use),
-    // with extra query parameters ("options=...", "password=...").
+    // with extra query parameters ("options=...").
     QString uri(const QString& database, const QString& extra = {}) const;
     int port() const { return m_port; }
 
