@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QVersionNumber>
-#include <arpa/inet.h>
 #include <exception>
 #include <pwd.h>
 #include <unistd.h>
@@ -16,21 +15,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QByteArray Password = "tarnvue-secret";
-
-// A loopback port nobody listens on right now.
-int freePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    ::close(fd);
-    return port;
-}
 
 // The newest installed server's programs (Debian keeps them out of PATH).
 QString serverBin() {
@@ -118,9 +102,9 @@ bool PostgresServer::start(QString* why) {
               "--no-sync"},
              why))
         return false;
-    // Another program may take the free port before the server does.
-    for (int attempt = 0; attempt < 3 && !m_started; ++attempt) {
-        m_port = freePort();
+    // A port of this process's own, or the next when another program has it.
+    for (int attempt = 0; attempt < 5 && !m_started; ++attempt) {
+        m_port = 20000 + (::getpid() * 5 + attempt) % 30000;
         m_started =
             run({"pg_ctl", "-D", data, "-l", dir + "/server.log", "-w", "-t", "60", "start", "-o",
                  u"-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off"_s.arg(m_port).arg(dir)},

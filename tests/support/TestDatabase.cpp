@@ -38,20 +38,14 @@ void TestDatabase::exec(const char* sql) {
 void TestDatabase::insert(const char* sql, const QVariantList& values) {
     sqlite3_stmt* statement = nullptr;
     sqlite3_prepare_v2(m_db, sql, -1, &statement, nullptr);
-    for (int i = 1; i <= values.size(); ++i) {
-        const QVariant& value = values.at(i - 1);
-        if (value.isNull())
-            sqlite3_bind_null(statement, i);
-        else if (value.typeId() == QMetaType::QString)
-            sqlite3_bind_text(statement, i, value.toString().toUtf8().constData(), -1,
+    // A value left unbound is a null; the columns' affinity keeps whole
+    // numbers whole.
+    for (int i = 0; i < values.size(); ++i) {
+        if (values.at(i).typeId() == QMetaType::QString)
+            sqlite3_bind_text(statement, i + 1, values.at(i).toString().toUtf8().constData(), -1,
                               SQLITE_TRANSIENT);
-        else if (value.typeId() == QMetaType::QByteArray)
-            sqlite3_bind_blob(statement, i, value.toByteArray().constData(),
-                              static_cast<int>(value.toByteArray().size()), SQLITE_TRANSIENT);
-        else if (value.typeId() == QMetaType::Double)
-            sqlite3_bind_double(statement, i, value.toDouble());
-        else
-            sqlite3_bind_int64(statement, i, value.toLongLong());
+        else if (!values.at(i).isNull())
+            sqlite3_bind_double(statement, i + 1, values.at(i).toDouble());
     }
     const int rc = sqlite3_step(statement);
     sqlite3_finalize(statement);
