@@ -140,27 +140,23 @@ private slots:
     void databaseSearchOrder_data() {
         QTest::addColumn<QStringList>("present");
         QTest::addColumn<QStringList>("named");
-        QTest::addColumn<bool>("withTemplate");
-        QTest::addColumn<QString>("found"); // empty: the template, or none
+        QTest::addColumn<QString>("found"); // empty: the template
         const QStringList all{"program", "variable", "chosen"};
-        QTest::newRow("the program folder wins") << all << all << true << "program";
+        QTest::newRow("the program folder wins") << all << all << "program";
         QTest::newRow("the variable before the chosen database")
-            << QStringList{"variable", "chosen"} << all << true << "variable";
+            << QStringList{"variable", "chosen"} << all << "variable";
         QTest::newRow("chosen when the variable names no file")
-            << QStringList{"chosen"} << all << true << "chosen";
+            << QStringList{"chosen"} << all << "chosen";
         QTest::newRow("chosen when the variable is unset")
-            << QStringList{"chosen"} << QStringList{"chosen"} << true << "chosen";
-        QTest::newRow("none: the template is copied") << QStringList{} << all << true << "";
-        QTest::newRow("none and no template") << QStringList{} << all << false << "";
+            << QStringList{"chosen"} << QStringList{"chosen"} << "chosen";
+        QTest::newRow("none: the template is copied") << QStringList{} << all << "";
     }
     void databaseSearchOrder() {
         QFETCH(QStringList, present);
         QFETCH(QStringList, named);
-        QFETCH(bool, withTemplate);
         QFETCH(QString, found);
         const test::ProgramDirScope dir;
-        if (withTemplate)
-            dir.installTemplate();
+        dir.installTemplate();
         QTemporaryDir elsewhere;
         const QMap<QString, QString> paths{{"program", MonitorDB::databasePath()},
                                            {"variable", elsewhere.filePath("variable.cfg")},
@@ -181,10 +177,7 @@ private slots:
             QVERIFY(!errorOf([] { FindNodeByAddress(u"10.0.0.1"_s); }).isEmpty());
         }
         EnsureMonitorDatabase();
-        QCOMPARE(QFile::exists(paths["program"]),
-                 (withTemplate && found.isEmpty()) || found == QLatin1String("program"));
-        if (!withTemplate)
-            return;
+        QCOMPARE(QFile::exists(paths["program"]), found.isEmpty() || found == "program");
         MonitorDB::shared().open();
         QCOMPARE(MonitorDB::shared().path(), paths.value(found, paths["program"]));
         const auto nodes = MonitorDB::shared().allNodes();
