@@ -5,7 +5,6 @@
 #include "monitordb/SelectNodeForm.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
