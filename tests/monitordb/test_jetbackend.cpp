@@ -169,7 +169,6 @@ private slots:
         QTest::addColumn<Span>("span");
         const QByteArray whole = fixture(u"pollwatch-small.mdb"_s);
         const QStringList csv = csvPolls();
-        QCOMPARE(csv.size(), 3552);
         const QList<int> seven{1, 2, 3, 4, 5, 6, 7};
         const Span all(0, 1e6);
         QTest::newRow("small") << whole << csv << seven << all;
@@ -259,8 +258,7 @@ private slots:
     }
 
     // The scan reports rising progress up to every row of the file (a report
-    // that falls back is declined, which fails the query), and declining it
-    // fails the query.
+    // that falls back is declined here); declining it fails the query.
     void scanReportsProgress() {
         MonitorDB db;
         db.open(test::fixturePath(u"jet/pollwatch-small.mdb"_s));
@@ -327,7 +325,6 @@ private slots:
                 return bytes;
             };
             QTest::addRow("column %d read as Yes/No", c) << changed(descriptor, 1) << damaged;
-            QTest::addRow("column %d read as a single", c) << changed(descriptor, 6) << damaged;
             QTest::addRow("column %d one byte on", c)
                 << changed(descriptor + 21, char(whole.at(descriptor + 21) + 1)) << damaged;
         }

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -51,6 +52,7 @@ private slots:
         for (const QString& name : QSqlDatabase::connectionNames()) {
             QSqlQuery write(QSqlDatabase::database(name));
             QVERIFY(!write.exec(u"DELETE FROM Nodes"_s));
+            QVERIFY2(write.lastError().text().contains(u"readonly"_s), qPrintable(name));
         }
 
         // Columns are read by name in any letter case.

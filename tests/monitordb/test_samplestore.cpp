@@ -120,7 +120,6 @@ private slots:
             << hours << 3 << none << false << Span(0.5, 3.9) << 3 << 6;
         QTest::newRow("stored out of order")
             << QList<double>{3, 1, 2, 1, 0} << 3 << none << false << Span(0, 3) << 3 << 5;
-        QTest::newRow("one row") << QList<double>{2} << 2 << none << false << Span(0, 4) << 2 << 1;
         QTest::newRow("no rows") << QList<double>{} << 3 << none << false << Span(0, 4) << 3 << 0;
         QTest::newRow("more ranges than rows")
             << QList<double>{0.5, 3.5} << 5 << none << false << Span(0, 6) << 5 << 2;

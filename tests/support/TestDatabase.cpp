@@ -44,6 +44,9 @@ void TestDatabase::insert(const char* sql, const QVariantList& values) {
         if (values.at(i).typeId() == QMetaType::QString)
             sqlite3_bind_text(statement, i + 1, values.at(i).toString().toUtf8().constData(), -1,
                               SQLITE_TRANSIENT);
+        else if (values.at(i).typeId() == QMetaType::QByteArray)
+            sqlite3_bind_blob(statement, i + 1, values.at(i).toByteArray().constData(),
+                              int(values.at(i).toByteArray().size()), SQLITE_TRANSIENT);
         else if (!values.at(i).isNull())
             sqlite3_bind_double(statement, i + 1, values.at(i).toDouble());
     }

@@ -13,8 +13,8 @@ class SampleReader;
 
 namespace tarnvue::test {
 
-// Rows of a table, each a list of its columns' values: nulls, text (QString)
-// and numbers.
+// Rows of a table, each a list of its columns' values: nulls, text (QString),
+// blobs (QByteArray) and numbers.
 using Rows = QList<QVariantList>;
 
 // Builds a small monitor database with the program's schema, row by row, for
