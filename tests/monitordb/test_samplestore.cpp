@@ -1,6 +1,5 @@
 #include "TestDatabase.h"
 #include "TestEnvironment.h"
-#include "chart/TarnvueChart.h"
 #include "core/Error.h"
 #include "monitordb/MonitorDB.h"
 #include "monitordb/SampleStore.h"
@@ -27,20 +26,28 @@ QStringList stored(MonitorDB& db, double from, double to) {
     return test::sampleTexts(reader);
 }
 
-// Node 1 polled at the given hours, some fields null, node 2 alike (never
-// read).
-void writeRows(const QList<double>& hours) {
+// Node 1 polled at the given hours, in this stored order, some fields null;
+// node 2 alike (never read). Returns node 1's polls as test::sampleTexts
+// writes them, each with its hour, in time order (equal times as stored).
+QList<QPair<double, QString>> writeRows(const QList<double>& hours) {
     test::Rows rows;
+    QList<QPair<double, QString>> polls;
     for (qsizetype i = 0; i < hours.size(); ++i) {
         const auto field = [i](int every, int value) {
             return i % every == 1 ? QVariant() : value;
         };
-        rows
-            << QVariantList{1,           Begin + hours[i] * Hour, field(4, 10 + i), field(5, 9), 40,
-                            field(3, 10)}
-            << QVariantList{2, Begin + hours[i] * Hour, 99, 99, 99, 0};
+        const QVariantList poll{
+            1, Begin + hours[i] * Hour, field(4, 10 + i), field(5, 9), 40, field(3, 10)};
+        rows << poll << QVariantList{2, Begin + hours[i] * Hour, 99, 99, 99, 0};
+        QStringList text;
+        for (const QVariant& v : poll.mid(1))
+            text << (v.isNull() ? u"-"_s : QString::number(v.toDouble(), 'g', 17));
+        polls.append({hours[i], text.join(QLatin1Char(' '))});
     }
     test::writeDatabase(MonitorDB::databasePath(), {}, rows);
+    std::stable_sort(polls.begin(), polls.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    return polls;
 }
 
 // Rows in memory whose readers fail on the row at `failAt` and dawdle on the
@@ -93,71 +100,84 @@ private slots:
         SampleStore::shared().clear();
     }
 
-    void rangesJoinToTheSingleQuery_data() {
+    // The polls of a span in time order, bounds included, whether read in
+    // one query, in ranges that are joined, or partly from the rows kept of
+    // a span read earlier (polls the poller added meanwhile included), which
+    // then also answers a span inside it from memory.
+    void readsGiveThePollsOfTheSpan_data() {
         QTest::addColumn<QList<double>>("hours");
-        QTest::addColumn<double>("span");
-        QTest::addColumn<int>("ranges");
-        QTest::addColumn<int>("queries");
+        QTest::addColumn<int>("ranges"); // 0: the default
+        QTest::addColumn<Span>("earlier");
+        QTest::addColumn<bool>("pollsBetween");
+        QTest::addColumn<Span>("span");
+        QTest::addColumn<int>("queries");  // -1: not counted
+        QTest::addColumn<int>("rowsRead"); // -1: from memory
+        const QList<double> hours{0, 0.5, 1, 2, 2, 3, 3.9, 4, 4.5};
+        const Span none(-1, -1);
         QTest::newRow("rows on range boundaries and on the span's end")
-            << QList<double>{0, 0.5, 1, 2, 2, 3, 3.9, 4, 4.5} << 4.0 << 4 << 4;
-        QTest::newRow("one row") << QList<double>{2} << 4.0 << 2 << 2;
-        QTest::newRow("no rows") << QList<double>{} << 4.0 << 3 << 3;
-        QTest::newRow("more ranges than rows") << QList<double>{0.5, 3.5} << 6.0 << 5 << 5;
-        QTest::newRow("more ranges than buckets") << QList<double>{0, 1, 1.5, 2} << 2.0 << 8 << 2;
-        QTest::newRow("span inside one bucket") << QList<double>{0.1, 0.5, 0.6} << 0.5 << 4 << 1;
+            << hours << 4 << none << false << Span(0, 4) << 4 << 8;
+        QTest::newRow("span from one poll to another")
+            << hours << 3 << none << false << Span(0.5, 3.9) << 3 << 6;
+        QTest::newRow("stored out of order")
+            << QList<double>{3, 1, 2, 1, 0} << 3 << none << false << Span(0, 3) << 3 << 5;
+        QTest::newRow("no rows") << QList<double>{} << 3 << none << false << Span(0, 4) << 3 << 0;
+        QTest::newRow("more ranges than rows")
+            << QList<double>{0.5, 3.5} << 5 << none << false << Span(0, 6) << 5 << 2;
+        QTest::newRow("more ranges than buckets")
+            << QList<double>{0, 1, 1.5, 2} << 8 << none << false << Span(0, 2) << 2 << 4;
+        QTest::newRow("span inside one bucket")
+            << QList<double>{0.1, 0.5, 0.6} << 4 << none << false << Span(0, 0.5) << 1 << 2;
+        QList<double> tenMinutes;
+        for (int m = 0; m <= 600; m += 10)
+            tenMinutes << m / 60.0;
+        QTest::newRow("kept: span inside")
+            << tenMinutes << 0 << Span(0, 10) << false << Span(2, 5) << -1 << -1;
+        QTest::newRow("kept: older stretch")
+            << tenMinutes << 0 << Span(5, 10) << false << Span(2, 10) << -1 << 18 + 1;
+        QTest::newRow("kept: later stretch")
+            << tenMinutes << 0 << Span(0, 5) << false << Span(0, 8) << -1 << 19;
+        QTest::newRow("kept: both ends")
+            << tenMinutes << 0 << Span(4, 6) << false << Span(2, 8) << -1 << 12 + 13;
+        QTest::newRow("kept: apart")
+            << tenMinutes << 0 << Span(0, 2) << false << Span(6, 8) << -1 << 13;
+        QTest::newRow("kept: new polls")
+            << tenMinutes << 0 << Span(0, 11) << true << Span(0, 11) << -1 << 2;
     }
-    void rangesJoinToTheSingleQuery() {
+    void readsGiveThePollsOfTheSpan() {
         QFETCH(QList<double>, hours);
-        QFETCH(double, span);
         QFETCH(int, ranges);
+        QFETCH(Span, earlier);
+        QFETCH(bool, pollsBetween);
+        QFETCH(Span, span);
         QFETCH(int, queries);
+        QFETCH(int, rowsRead);
         const test::ProgramDirScope dir;
-        writeRows(hours);
+        QStringList expected;
+        for (const auto& [hour, poll] : writeRows(hours)) {
+            if (hour >= span.first && hour <= span.second)
+                expected << poll;
+        }
         MonitorDB db;
         db.open();
         SampleStore::shared().setRangeCount(ranges);
-        QCOMPARE(stored(db, 0, span), singleQuery(db, 0, span));
-        QCOMPARE(SampleStore::shared().lastActivity().queries, queries);
-    }
-
-    void keptRowsAnswerLaterSpans_data() {
-        QTest::addColumn<Span>("first");
-        QTest::addColumn<Span>("second");
-        QTest::addColumn<bool>("pollsBetween");
-        QTest::addColumn<bool>("fromMemory");
-        QTest::addColumn<int>("rowsRead");
-        QTest::newRow("span inside") << Span(0, 10) << Span(2, 5) << false << true << 0;
-        QTest::newRow("older stretch") << Span(5, 10) << Span(2, 10) << false << false << 18 + 1;
-        QTest::newRow("later stretch") << Span(0, 5) << Span(0, 8) << false << false << 19;
-        QTest::newRow("both ends") << Span(4, 6) << Span(2, 8) << false << false << 12 + 13;
-        QTest::newRow("apart") << Span(0, 2) << Span(6, 8) << false << false << 13;
-        QTest::newRow("new polls") << Span(0, 11) << Span(0, 11) << true << false << 2;
-    }
-    void keptRowsAnswerLaterSpans() {
-        QFETCH(Span, first);
-        QFETCH(Span, second);
-        QFETCH(bool, pollsBetween);
-        QFETCH(bool, fromMemory);
-        QFETCH(int, rowsRead);
-        const test::ProgramDirScope dir;
-        QList<double> hours;
-        for (int m = 0; m <= 600; m += 10)
-            hours << m / 60.0;
-        writeRows(hours);
-        MonitorDB db;
-        db.open();
-        stored(db, first.first, first.second);
-        if (pollsBetween)
+        if (earlier.second >= 0)
+            stored(db, earlier.first, earlier.second);
+        if (pollsBetween) {
             test::execSql(MonitorDB::databasePath(),
-                          "INSERT INTO ResponseTime VALUES (1, " +
-                              QByteArray::number(Begin + 10.5 * Hour, 'g', 17) + ", 5, 5, 5, 0)");
-        QCOMPARE(stored(db, second.first, second.second),
-                 singleQuery(db, second.first, second.second));
-        QCOMPARE(SampleStore::shared().lastActivity().fromMemory, fromMemory);
-        QCOMPARE(SampleStore::shared().lastActivity().rowsRead, qint64(rowsRead));
-        // What was read is kept: the second span again comes from memory.
-        stored(db, second.first, second.second - 1);
-        QVERIFY(SampleStore::shared().lastActivity().fromMemory);
+                          "INSERT INTO ResponseTime VALUES (1, 46327.4375, 5, 5, 5, 0)");
+            expected << u"46327.4375 5 5 5 0"_s; // 10:30
+        }
+        QCOMPARE(singleQuery(db, span.first, span.second), expected);
+        QCOMPARE(stored(db, span.first, span.second), expected);
+        const SampleStore::Activity activity = SampleStore::shared().lastActivity();
+        if (queries >= 0)
+            QCOMPARE(activity.queries, queries);
+        QCOMPARE(activity.fromMemory, rowsRead < 0);
+        QCOMPARE(activity.rowsRead, qint64(std::max(rowsRead, 0)));
+        if (earlier.second >= 0) {
+            stored(db, span.first, span.second - 1);
+            QVERIFY(SampleStore::shared().lastActivity().fromMemory);
+        }
     }
 
     void aFailingRangeFailsTheReadAndKeepsNothing() {
@@ -184,13 +204,8 @@ private slots:
         // A span read before stays as it was when a later read fails.
         QCOMPARE(store.rows(db, 1, Begin, Begin + 4 * Hour, Hour).size(), std::size_t(41));
         const std::size_t kept = store.bytesKept();
-        TarnvueChart chart;
-        chart.setDB(&db);
-        chart.setNodeID(1);
-        chart.setPlotBegin(Begin);
-        chart.setPlotEnd(Begin + 8 * Hour);
-        chart.setPeriodSize(Hour);
-        QCOMPARE(test::errorOf([&] { chart.Plot(); }), u"disk I/O error"_s);
+        QCOMPARE(test::errorOf([&] { store.rows(db, 1, Begin, Begin + 8 * Hour, Hour); }),
+                 u"disk I/O error"_s);
         QCOMPARE(store.bytesKept(), kept);
         QCOMPARE(store.rows(db, 1, Begin, Begin + 3 * Hour, Hour).size(), std::size_t(31));
         QVERIFY(store.lastActivity().fromMemory);

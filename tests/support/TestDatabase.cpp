@@ -13,18 +13,17 @@ namespace tarnvue::test {
 
 using namespace Qt::StringLiterals;
 
-TestDatabase::TestDatabase(const QString& path, Mode mode) {
-    if (mode == Mode::Create)
-        QFile::remove(path);
+TestDatabase::TestDatabase(const QString& path) {
+    QFile::remove(path);
     if (sqlite3_open(QFile::encodeName(path).constData(), &m_db) != SQLITE_OK)
         throw std::runtime_error("cannot create test database");
-    if (mode == Mode::Create)
-        exec(MonitorSchemaSql);
+    exec(MonitorSchemaSql);
     exec("BEGIN");
 }
 
 TestDatabase::~TestDatabase() {
-    close();
+    exec("COMMIT");
+    sqlite3_close(m_db);
 }
 
 void TestDatabase::exec(const char* sql) {
@@ -39,20 +38,17 @@ void TestDatabase::exec(const char* sql) {
 void TestDatabase::insert(const char* sql, const QVariantList& values) {
     sqlite3_stmt* statement = nullptr;
     sqlite3_prepare_v2(m_db, sql, -1, &statement, nullptr);
-    for (int i = 1; i <= values.size(); ++i) {
-        const QVariant& value = values.at(i - 1);
-        if (value.isNull())
-            sqlite3_bind_null(statement, i);
-        else if (value.typeId() == QMetaType::QString)
-            sqlite3_bind_text(statement, i, value.toString().toUtf8().constData(), -1,
+    // A value left unbound is a null; the columns' affinity keeps whole
+    // numbers whole.
+    for (int i = 0; i < values.size(); ++i) {
+        if (values.at(i).typeId() == QMetaType::QString)
+            sqlite3_bind_text(statement, i + 1, values.at(i).toString().toUtf8().constData(), -1,
                               SQLITE_TRANSIENT);
-        else if (value.typeId() == QMetaType::QByteArray)
-            sqlite3_bind_blob(statement, i, value.toByteArray().constData(),
-                              static_cast<int>(value.toByteArray().size()), SQLITE_TRANSIENT);
-        else if (value.typeId() == QMetaType::Double)
-            sqlite3_bind_double(statement, i, value.toDouble());
-        else
-            sqlite3_bind_int64(statement, i, value.toLongLong());
+        else if (values.at(i).typeId() == QMetaType::QByteArray)
+            sqlite3_bind_blob(statement, i + 1, values.at(i).toByteArray().constData(),
+                              int(values.at(i).toByteArray().size()), SQLITE_TRANSIENT);
+        else if (!values.at(i).isNull())
+            sqlite3_bind_double(statement, i + 1, values.at(i).toDouble());
     }
     const int rc = sqlite3_step(statement);
     sqlite3_finalize(statement);
@@ -68,14 +64,6 @@ void TestDatabase::addSample(std::int32_t nodeId, const QVariant& time, const QV
                              const QVariant& min, const QVariant& max, const QVariant& loss) {
     insert("INSERT INTO ResponseTime VALUES (?, ?, ?, ?, ?, ?)",
            {nodeId, time, response, min, max, loss});
-}
-
-void TestDatabase::close() {
-    if (!m_db)
-        return;
-    exec("COMMIT");
-    sqlite3_close(m_db);
-    m_db = nullptr;
 }
 
 void writeDatabase(const QString& path, const Rows& nodes, const Rows& samples) {

@@ -13,18 +13,15 @@ class SampleReader;
 
 namespace tarnvue::test {
 
-// Rows of a table, each a list of its columns' values. Values are QVariants so
-// that a test can store nulls, text (QString) and blobs (QByteArray).
+// Rows of a table, each a list of its columns' values: nulls, text (QString),
+// blobs (QByteArray) and numbers.
 using Rows = QList<QVariantList>;
 
 // Builds a small monitor database with the program's schema, row by row, for
-// one test.
+// one test. It replaces the file; the file is complete once the builder goes.
 class TestDatabase {
 public:
-    enum class Mode { Create, Append };
-    // Create replaces the file with an empty database; Append adds rows to
-    // one that exists, as the poller does.
-    explicit TestDatabase(const QString& path, Mode mode = Mode::Create);
+    explicit TestDatabase(const QString& path);
     ~TestDatabase();
     TestDatabase(const TestDatabase&) = delete;
     TestDatabase& operator=(const TestDatabase&) = delete;
@@ -32,13 +29,9 @@ public:
     void addNode(const QVariant& id, const QVariant& name, const QVariant& address);
     void addSample(std::int32_t nodeId, const QVariant& time, const QVariant& response,
                    const QVariant& min, const QVariant& max, const QVariant& loss);
-    // Finishes writing; the file is complete afterwards.
-    void close();
-
-    // Runs a statement of the test's own (an update, say).
-    void exec(const char* sql);
 
 private:
+    void exec(const char* sql);
     void insert(const char* sql, const QVariantList& values);
 
     sqlite3* m_db = nullptr;
