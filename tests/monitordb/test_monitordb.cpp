@@ -10,6 +10,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sqlite3.h>
 
 using namespace tarnvue;
 using namespace Qt::StringLiterals;
@@ -130,6 +131,48 @@ private slots:
         QCOMPARE(MonitorDB::shared().path(), paths.value(found, paths["program"]));
         const auto nodes = MonitorDB::shared().allNodes();
         QCOMPARE(nodes->atEnd() ? QString() : nodes->text(u"Node Name"_s), found);
+    }
+
+    // A copy of the database taken in the middle of a poller's write (the
+    // changed pages already in the file, the journal beside it) is refused
+    // with a message saying so, and neither file is touched: a connection
+    // that could write would roll the write back.
+    void unfinishedWriteIsNeitherReadNorUndone() {
+        QTemporaryDir work;
+        const QString path = work.filePath(u"Pollwatch.cfg"_s);
+        test::Rows samples;
+        for (int i = 0; i < 3000; ++i)
+            samples << QVariantList{1, 46327.0 + i / 1440.0, 10, 9, 12, 0};
+        test::writeDatabase(path, test::fixtureNodes(), samples);
+        sqlite3* writer = nullptr;
+        sqlite3_open(QFile::encodeName(path).constData(), &writer);
+        QCOMPARE(sqlite3_exec(writer,
+                              "PRAGMA cache_size=1; BEGIN; UPDATE ResponseTime SET Loss = 1",
+                              nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        QTemporaryDir copyDir;
+        const QString copy = copyDir.filePath(u"Pollwatch.cfg"_s);
+        QMap<QString, QByteArray> before;
+        for (const QString& suffix : {u""_s, u"-journal"_s}) {
+            QVERIFY(QFile::copy(path + suffix, copy + suffix));
+            QFile file(copy + suffix);
+            QVERIFY(file.open(QIODevice::ReadOnly) && file.size() > 0);
+            before[suffix] = file.readAll();
+        }
+        sqlite3_close(writer);
+        MonitorDB db;
+        QCOMPARE(errorOf([&] {
+                     db.open(copy);
+                     db.allNodes();
+                 }),
+                 u"The monitor database has an unfinished write by the poller; it can be read "
+                 "once the poller has opened it again."_s);
+        db.close();
+        for (const QString& suffix : before.keys()) {
+            QFile file(copy + suffix);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), before[suffix]);
+        }
     }
 };
 
