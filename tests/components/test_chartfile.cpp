@@ -245,9 +245,6 @@ private slots:
         QTest::addColumn<ChartModel>("expected");
         const ChartModel rich = richModel();
         const QByteArray file = encodeChartFile(rich);
-        const auto written = [](const ChartModel& m) {
-            return encodeChartFile(m);
-        };
         QTest::newRow("rich model: odd floats, colours, both annotations") << file << rich;
         QTest::newRow("empty model") << encodeChartFile(ChartModel()) << ChartModel();
         QTest::newRow("largest chart, zoomed to its last point")
