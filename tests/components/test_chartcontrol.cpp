@@ -1,5 +1,6 @@
 #include "ChartBuilder.h"
 #include "components/chart/ChartControl.h"
+#include "components/chart/ChartCustomizeDialog.h"
 #include "components/chart/ChartDataText.h"
 #include "components/chart/ChartFile.h"
 #include "components/chart/ChartPlotter.h"
@@ -9,8 +10,11 @@
 #include "core/Error.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QHelpEvent>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QToolTip>
 #include <QtTest>
 #include <qcustomplot.h>
 
@@ -29,6 +33,22 @@ void wheel(QCustomPlot* plot, QPoint at, int delta) {
     QWheelEvent event(at, plot->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, delta), Qt::NoButton,
                       Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(plot, &event);
+}
+
+// A chart of hourly buckets of a day long past, without reference lines;
+// every bucket's maximum is given, the other series and figures follow from it.
+ChartModel chart(const std::vector<float>& maxima) {
+    test::ChartValues values(4);
+    for (float max : maxima) {
+        const float bucket[] = {max / 2, max, max * 3 / 4, 0};
+        for (int s = 0; s < 4; ++s)
+            values[s] << bucket[s];
+    }
+    ChartModel m = test::chartOf(values, 60, 46000);
+    m.showAnnotations = false;
+    for (float max : maxima)
+        m.shapes.push_back({max / 2, max * 3 / 4, max, 1.5f, 60, 59});
+    return m;
 }
 
 } // namespace
@@ -153,23 +173,14 @@ private slots:
         QCOMPARE(column, (QStringList{"12", "11", "9", ""}));
         // The data export keeps a line per bucket.
         QCOMPARE(chartDataCsv(c.model()).count(u"\r\n"_s), 7);
+        // A reset for the next chart keeps the user's table and font.
+        c.setFontSize(FontLarge);
+        c.reset();
+        QVERIFY(!c.table()->isHidden() && c.fontSize() == FontLarge && c.pointCount() == 0);
+        QVERIFY_THROWS_EXCEPTION(Error, c.setTableMode(1));
         c.setTableMode(TableGraphOnly);
         QVERIFY(c.table()->isHidden());
         setClock(nullptr);
-    }
-
-    void resetKeepsTheUsersFontAndTable() {
-        ChartControl c;
-        fill(c, 6);
-        c.setFontSize(FontLarge);
-        c.setTableMode(TableGraphWithTable);
-        c.reset();
-        QCOMPARE(c.fontSize(), FontLarge);
-        QCOMPARE(c.tableMode(), TableGraphWithTable);
-        QCOMPARE(c.mainTitle(), QString());
-        QCOMPARE(c.pointCount(), 0);
-        QVERIFY_THROWS_EXCEPTION(Error, c.setFontSize(3));
-        QVERIFY_THROWS_EXCEPTION(Error, c.setTableMode(1));
     }
 
     // The time axis took a fixed number of ticks whatever the width, showed
@@ -185,14 +196,10 @@ private slots:
         const QString dayEnds = u"|00:00\n30 Nov 2026|%1|00:00\n1 Dec 2026"_s;
         QTest::newRow("day, 600 px") << 15 << 96 << day << 600 << "7" + dayEnds.arg("04:00");
         QTest::newRow("day, 1600 px") << 15 << 96 << day << 1600 << "13" + dayEnds.arg("02:00");
-        QTest::newRow("week, 600 px")
-            << 60 << 192 << day - 7 << 600 << u"5|23 Nov 2026|25 Nov|1 Dec"_s;
         QTest::newRow("week, 1600 px")
             << 60 << 192 << day - 7 << 1600 << u"17|00:00\n23 Nov 2026|12:00|00:00\n1 Dec 2026"_s;
         QTest::newRow("month, 600 px")
             << 360 << 124 << day - 30 << 600 << u"5|2 Nov 2026|9 Nov|30 Nov"_s;
-        QTest::newRow("month, 1600 px")
-            << 360 << 124 << day - 30 << 1600 << u"16|1 Nov 2026|3 Nov|1 Dec"_s;
         QTest::newRow("year, 600 px") << 1440 << 367 << year << 600 << u"6|Jan 2026|Mar|Nov"_s;
         QTest::newRow("year, 1600 px") << 1440 << 367 << year << 1600 << u"12|Jan 2026|Feb|Dec"_s;
     }
@@ -320,46 +327,117 @@ private slots:
         QCOMPARE(other.plot()->xAxis->range().lower, 3.5);
     }
 
-    // A reference line's text stands just above its line (below it along
-    // the top) and wholly inside the plot, even in a narrow window.
-    void referenceTextsStayReadable_data() {
-        QTest::addColumn<int>("width");
-        QTest::addColumn<double>("value");
-        QTest::addColumn<bool>("above");
-        QTest::newRow("wide, line in the middle") << 800 << 30.0 << true;
-        QTest::newRow("narrowest, line in the middle") << 0 << 30.0 << true;
-        QTest::newRow("line along the top") << 800 << 49.9 << false;
+    // The response time spread ------------------------------------------------
+
+    void clippedScale_data() {
+        QTest::addColumn<float>("spike"); // bucket 100's maximum; 0: none
+        QTest::addColumn<double>("clippedTop");
+        QTest::addColumn<double>("plainTop");
+
+        QTest::newRow("one huge spike") << 2000.0f << 25.0 << 2500.0;
+        QTest::newRow("no spike") << 0.0f << 25.0 << 25.0;
+        // Two percent of the buckets are not rare: the axis keeps them.
+        QTest::newRow("many spikes") << -1.0f << 2500.0 << 2500.0;
     }
-    void referenceTextsStayReadable() {
-        QFETCH(int, width);
-        QFETCH(double, value);
-        QFETCH(bool, above);
-        ChartControl c;
-        fill(c, 12);
-        c.setLeftAxisScale(true, 0, 50);
-        Annotation line = c.annotation(0);
-        line.value = value;
-        line.text = u"Overall Average Response Time is 1234.5 ms"_s;
-        c.setAnnotation(0, line);
-        c.setFontSize(FontLarge);
-        c.resize(width, 300);
-        c.show();
-        c.flush();
-        c.plot()->replot();
-        QCPItemText* text = nullptr;
-        for (int i = 0; i < c.plot()->itemCount(); ++i) {
-            auto* item = qobject_cast<QCPItemText*>(c.plot()->item(i));
-            if (item && item->text() == line.text)
-                text = item;
+    void clippedScale() {
+        QFETCH(float, spike);
+        QFETCH(double, clippedTop);
+        QFETCH(double, plainTop);
+        std::vector<float> maxima(200);
+        for (std::size_t p = 0; p < maxima.size(); ++p)
+            maxima[p] = 18 + float(p % 5);
+        if (spike > 0)
+            maxima[100] = spike;
+        if (spike < 0) {
+            for (std::size_t p = 0; p < maxima.size(); p += 40)
+                maxima[p] = maxima[p + 1] = 2000;
         }
-        QVERIFY(text);
-        const QMargins pad = text->padding();
-        const QRectF box =
-            QRectF(text->topLeft->pixelPosition(), text->bottomRight->pixelPosition())
-                .adjusted(pad.left(), pad.top(), -pad.right(), -pad.bottom());
-        QVERIFY(QRectF(c.plot()->axisRect()->rect()).contains(box));
-        const double lineY = c.plot()->yAxis->coordToPixel(value);
-        QVERIFY(above ? box.bottom() < lineY : box.top() > lineY);
+        ChartModel m = chart(maxima);
+        m.tableMode = TableGraphWithTable;
+        QCOMPARE(automaticLeftScale(m).top, plainTop);
+        m.latency.clipSpikes = true;
+        QCOMPARE(automaticLeftScale(m).top, clippedTop);
+
+        ChartControl control;
+        control.resize(800, 500);
+        control.setModel(m);
+        control.show();
+        QCOMPARE(control.plot()->yAxis->range().upper, clippedTop);
+        QCPGraph* markers = control.plot()->graph(control.plot()->graphCount() - 1);
+        QCOMPARE(markers->visible(), spike > 0);
+        QCOMPARE(markers->data()->size(), spike > 0 ? 1 : 0);
+        if (spike <= 0)
+            return;
+        QCOMPARE(markers->data()->at(0)->key, 100.0);
+        QCOMPARE(markers->data()->at(0)->value, clippedTop);
+        // The table and the read-out give the true value.
+        QCOMPARE(control.table()->item(100, 2)->text(), QStringLiteral("2000.0"));
+        const QPoint at(int(control.plot()->xAxis->coordToPixel(100)), 40);
+        QHelpEvent help(QEvent::ToolTip, at, control.plot()->mapToGlobal(at));
+        QApplication::sendEvent(control.plot(), &help);
+        QVERIFY2(QToolTip::text().contains(QStringLiteral("2000 ms")),
+                 qPrintable(QToolTip::text()));
+    }
+
+    void figuresInTheTableAndTheData_data() {
+        QTest::addColumn<bool>("scanned");
+        QTest::addColumn<bool>("tabs");
+        QTest::addColumn<QString>("lastLine");
+
+        QTest::newRow("csv") << true << false << "2025-12-09 01:00,20,40,30,0,30,20,40,1.5,60,59";
+        QTest::newRow("text") << true << true
+                              << "2025-12-09 01:00\t20\t40\t30\t0\t30\t20\t40\t1.5\t60\t59";
+        QTest::newRow("not scanned") << false << false << "2025-12-09 01:00,20,40,30,0,,,,,,";
+    }
+    void figuresInTheTableAndTheData() {
+        QFETCH(bool, scanned);
+        QFETCH(bool, tabs);
+        QFETCH(QString, lastLine);
+        ChartModel m = chart({10, 40});
+        m.shapes[0] = {-1, -1, -1, -1, 3, 0}; // only lost polls
+        if (!scanned)
+            m.shapes.clear();
+        const auto text = [&](DataColumns columns) {
+            return tabs ? chartDataTsv(m, columns) : chartDataCsv(m, columns);
+        };
+        const QStringList fixed = text(DataColumns::Fixed).split(QStringLiteral("\r\n"));
+        const QStringList extended = text(DataColumns::Extended).split(QStringLiteral("\r\n"));
+        const QString sep = tabs ? QStringLiteral("\t") : QStringLiteral(",");
+        const QString headings = QStringLiteral("Median Response Time,5th Percentile Response Time,"
+                                                "95th Percentile Response Time,Jitter,Polls,"
+                                                "Replied Polls");
+        QCOMPARE(extended[0], fixed[0] + sep + QString(headings).replace(u',', sep));
+        QCOMPARE(extended[1],
+                 fixed[1] + QString(scanned ? ",,,,,3,0" : ",,,,,,").replace(u',', sep));
+        QCOMPARE(extended[2], lastLine);
+
+        // The table shows only the switched-on figures, once each.
+        m.latency.band = true;
+        m.latency.p95 = true;
+        m.latency.jitter = true;
+        const QStringList figures{"5th Percentile (ms)", "95th Percentile (ms)", "Jitter (ms)"};
+        QCOMPARE(tableHeadings(m).mid(5), scanned ? figures : QStringList());
+        if (scanned)
+            QCOMPARE(tableShapeText(m, ShapeFigure::Jitter, 1, QLocale::c()),
+                     QStringLiteral("1.5"));
+    }
+
+    void dialogSwitchesAFigureAndCancelPutsItBack() {
+        ChartControl control;
+        control.setModel(chart({10, 20, 30}));
+        ChartCustomizeDialog dialog(control);
+        dialog.findChild<QCheckBox*>(QStringLiteral("showMedian"))->setChecked(true);
+        control.flush();
+        QVERIFY(control.latencyLook().median);
+        QCPGraph* median = control.plot()->graph(4);
+        QVERIFY(median->visible());
+        QCOMPARE(median->name(), QStringLiteral("Median Response Time"));
+        QVERIFY(control.plot()->legend->hasItemWithPlottable(median));
+        QCOMPARE(median->data()->at(2)->value, 22.5);
+        dialog.reject();
+        control.flush();
+        QCOMPARE(control.latencyLook(), LatencyLook());
+        QCOMPARE(control.plot()->graphCount(), 4);
     }
 };
 
