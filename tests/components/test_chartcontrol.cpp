@@ -238,6 +238,7 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"action.jpg"});
     }
 
+
     // A picture's wide lines are stroked in bands of rows on several threads
     // and its PNG bytes compressed in stripes: the pixels are those of one
     // thread, and the PNG reads back as the picture it was made from.
@@ -308,23 +309,6 @@ private slots:
         QVERIFY(back.loadFromData(png, "PNG"));
         QCOMPARE(back.convertToFormat(image.format()), image);
         QVERIFY(pngBytes(QImage(), threads).isEmpty());
-    }
-
-    void chartFileRestoresTheDrawing() {
-        ChartControl c;
-        fill(c, 24);
-        c.setFontSize(FontSmall);
-        c.setVisiblePointCount(10);
-        c.setFirstVisiblePoint(5);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(u"a.nvc"_s);
-        QString error;
-        QVERIFY2(c.saveChart(path, &error), qPrintable(error));
-        ChartControl other;
-        QVERIFY2(other.loadChart(path, &error), qPrintable(error));
-        QVERIFY(other.model() == c.model());
-        QCOMPARE(other.plot()->graph(0)->data()->size(), 24);
-        QCOMPARE(other.plot()->xAxis->range().lower, 3.5);
     }
 
     // The response time spread ------------------------------------------------

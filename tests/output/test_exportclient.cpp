@@ -162,23 +162,6 @@ private slots:
                  (QStringList{"ExportText(hello,txt)", "ExportText(hello,MHTML)"}));
     }
 
-    void bestExportMethod_data() {
-        QTest::addColumn<int>("type");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("method");
-        QTest::newRow("table") << 0 << u"Desktop"_s << u"HTML"_s;
-        QTest::newRow("text") << 1 << u"Desktop"_s << u"TXT"_s;
-        QTest::newRow("picture to MAPI") << 2 << u"a.MAPIMAIL"_s << u"MHTML"_s;
-        QTest::newRow("chart to MAPI, any case") << 3 << u"Outlook.mapimail"_s << u"MHTML"_s;
-        QTest::newRow("type 4") << 4 << u"Desktop"_s << u""_s;
-        QTest::newRow("type -1") << -1 << u"Desktop"_s << u""_s;
-    }
-    void bestExportMethod() {
-        QFETCH(int, type);
-        QFETCH(QString, key);
-        QTEST(ExportEngine::BestExportMethod(type, key), "method");
-    }
-
     void menus() {
         QMenu menu;
         QAction* placeholder = menu.addAction(u"no export methods installed"_s);
