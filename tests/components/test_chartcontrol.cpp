@@ -1,6 +1,5 @@
 #include "ChartBuilder.h"
 #include "components/chart/ChartControl.h"
-#include "components/chart/ChartCustomizeDialog.h"
 #include "components/chart/ChartDataText.h"
 #include "components/chart/ChartFile.h"
 #include "components/chart/ChartPlotter.h"
@@ -10,7 +9,6 @@
 #include "core/Error.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QHelpEvent>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -238,7 +236,6 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"action.jpg"});
     }
 
-
     // A picture's wide lines are stroked in bands of rows on several threads
     // and its PNG bytes compressed in stripes: the pixels are those of one
     // thread, and the PNG reads back as the picture it was made from.
@@ -404,24 +401,6 @@ private slots:
         if (scanned)
             QCOMPARE(tableShapeText(m, ShapeFigure::Jitter, 1, QLocale::c()),
                      QStringLiteral("1.5"));
-    }
-
-    void dialogSwitchesAFigureAndCancelPutsItBack() {
-        ChartControl control;
-        control.setModel(chart({10, 20, 30}));
-        ChartCustomizeDialog dialog(control);
-        dialog.findChild<QCheckBox*>(QStringLiteral("showMedian"))->setChecked(true);
-        control.flush();
-        QVERIFY(control.latencyLook().median);
-        QCPGraph* median = control.plot()->graph(4);
-        QVERIFY(median->visible());
-        QCOMPARE(median->name(), QStringLiteral("Median Response Time"));
-        QVERIFY(control.plot()->legend->hasItemWithPlottable(median));
-        QCOMPARE(median->data()->at(2)->value, 22.5);
-        dialog.reject();
-        control.flush();
-        QCOMPARE(control.latencyLook(), LatencyLook());
-        QCOMPARE(control.plot()->graphCount(), 4);
     }
 };
 

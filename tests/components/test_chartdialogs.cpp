@@ -35,9 +35,11 @@ Q_DECLARE_METATYPE(ModelEdit)
 
 namespace {
 
-// A day of hourly buckets for one node, with an outage shaded.
+// A day of hourly buckets for one node, with an outage shaded and the
+// buckets' response time spread known.
 void fillChart(ChartControl& control) {
     ChartModel model = test::chartOf(test::sampleValues(24), 60, 46328.0);
+    model.shapes.resize(24, {5.0f, 20.0f, 40.0f, 1.5f, 60, 59});
     model.mainTitle = u"router5: uplink"_s;
     model.series[2].label = u"Mittel \"ø\""_s;
     model.showAnnotations = false;
@@ -104,7 +106,8 @@ QStringList drawing(ChartControl& control) {
         shown << text->text() + QString::number(text->font().pointSizeF());
     for (int g = 0; g < plot->graphCount(); ++g) {
         const QPen pen = plot->graph(g)->pen();
-        shown << u"graph %1 %2 %3 %4 %5 %6"_s.arg(g)
+        shown << u"graph %1 %2 %3 %4 %5 %6 %7"_s.arg(plot->graph(g)->name())
+                     .arg(g)
                      .arg(plot->graph(g)->visible())
                      .arg(pen.color().name())
                      .arg(pen.widthF())
@@ -212,6 +215,7 @@ private slots:
         row("reference lines", {{"showReferenceLines", true}},
             [](ChartModel& m) { m.showAnnotations = true; });
         row("shading", {{"showShading", false}}, [](ChartModel& m) { m.showShading = false; });
+        row("median", {{"showMedian", true}}, [](ChartModel& m) { m.latency.median = true; });
         row("fixed left scale", {{"leftScaleFixed", true}, {"leftMaximum", 500.0}},
             [](ChartModel& m) {
                 m.leftManual = true;
