@@ -365,7 +365,6 @@ private slots:
         QTest::newRow("TSV file") << u"Tab-separated text"_s << false << QSize()
                                   << QByteArray("tsv");
         QTest::newRow("PNG copy") << u"PNG image"_s << true << QSize(320, 200) << QByteArray("png");
-        QTest::newRow("SVG copy") << u"SVG drawing"_s << true << QSize() << QByteArray("svg");
         QTest::newRow("CSV copy") << u"CSV data"_s << true << QSize() << QByteArray("csv");
     }
     void exportRoundTrip() {

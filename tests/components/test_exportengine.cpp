@@ -388,22 +388,21 @@ private slots:
         QVERIFY(!sendTo(engine.get(), source, "Fax"));
     }
 
-    void mailAndOpenGoThroughTheLauncher() {
+    // With xdg-email on the PATH the mail composer gets the file attached;
+    // without it no mail program can be reached, and the send says so.
+    void mailGoesThroughXdgEmail() {
         QTemporaryDir dir;
         const QString file = dir.filePath("page.mhtml");
         writeFile(file, "x");
         QList<QStringList> launches;
         ExportEngineServer::setLauncherForTests(
-            [&launches](const QString& program, const QStringList& args, const QUrl& url) {
-                launches.append(QStringList{program, url.toString()} + args);
+            [&launches](const QString& program, const QStringList& args, const QUrl&) {
+                launches.append(QStringList{program} + args);
                 return true;
             });
         const auto engine = createEngine();
         engine->setProperty("Quiet", true);
         const QByteArray path = qgetenv("PATH");
-
-        // With xdg-email on the PATH the mail composer gets the file attached;
-        // without it no mail program can be reached, and the send says so.
         QTemporaryDir bin;
         writeFile(bin.filePath("xdg-email"), "#!/bin/sh\nexit 0\n");
         QFile(bin.filePath("xdg-email")).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
@@ -414,15 +413,9 @@ private slots:
         qputenv("PATH", path);
         QVERIFY(mailed && !mailedWithout);
         QVERIFY(engine->property("LastError").toString().startsWith("No mail program"));
-        QVERIFY(sendTo(engine.get(), file, "Open"));
-        QCOMPARE(launches, (QList<QStringList>{{bin.filePath("xdg-email"), "", "--subject",
-                                                "page.mhtml", "--attach", file},
-                                               {"", QUrl::fromLocalFile(file).toString()}}));
-
-        // A launch that fails is a failed send.
-        ExportEngineServer::setLauncherForTests(
-            [](const QString&, const QStringList&, const QUrl&) { return false; });
-        QVERIFY(!sendTo(engine.get(), file, "Open"));
+        const QStringList mail{bin.filePath("xdg-email"), "--subject", "page.mhtml", "--attach",
+                               file};
+        QCOMPARE(launches, QList<QStringList>{mail});
     }
 
 private:

@@ -157,26 +157,6 @@ private slots:
                  (QStringList{"ExportText(hello,txt)", "ExportText(hello,MHTML)"}));
     }
 
-    void menus() {
-        QMenu menu;
-        QAction* placeholder = menu.addAction(u"no export methods installed"_s);
-        menu.addSeparator();
-        menu.addAction(u"Export Data from Chart ..."_s);
-        ExportEngine engine;
-        // No methods: only the placeholder.
-        FakeEngine::methods.clear();
-        QVERIFY(engine.LoadExportsMenu(&menu, placeholder, {}, 3).empty());
-        QVERIFY(placeholder->isVisible());
-        QCOMPARE(called(u"ExportMethods("_s), u"ExportMethods(3)"_s);
-
-        FakeEngine::methods = {QVariantList{"HTML", "Web Page"}, QVariantList{"PDF", "PDF File"}};
-        QCOMPARE(engine.LoadExportsMenu(&menu, placeholder, {}, 3).size(), std::size_t(2));
-        QVERIFY(!placeholder->isVisible());
-        QCOMPARE(menu.actions().at(1)->text(), u"Web Page"_s);
-        QCOMPARE(menu.actions().at(2)->data().toString(), u"PDF"_s);
-        QVERIFY(menu.actions().at(3)->isSeparator());
-    }
-
     // Without an engine menus and queries stay silent; a command says so
     // once and keeps its settings.
     void missingEngine() {
