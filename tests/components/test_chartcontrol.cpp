@@ -11,7 +11,6 @@
 #include <QApplication>
 #include <QHelpEvent>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QToolTip>
 #include <QtTest>
 #include <qcustomplot.h>
