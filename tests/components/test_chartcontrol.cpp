@@ -136,14 +136,6 @@ private slots:
         QCOMPARE(c.visiblePointCount(), 32);
         QVERIFY(c.firstVisiblePoint() >= 1 && c.firstVisiblePoint() + 31 <= 40);
         QCOMPARE(chartFileProblem(c.model()), QString());
-
-        // Setters keep the view inside the data too.
-        c.setVisiblePointCount(4);
-        c.setFirstVisiblePoint(39);
-        QCOMPARE(c.firstVisiblePoint(), 37);
-        c.setVisiblePointCount(50);
-        QCOMPARE(c.visiblePointCount(), 40);
-        QCOMPARE(c.firstVisiblePoint(), 1);
     }
 
     // Buckets still to come were listed as empty rows, like outages.

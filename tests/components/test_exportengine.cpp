@@ -261,14 +261,17 @@ private slots:
         QCOMPARE(mimeParts(bytes).size(), 2);
     }
 
-    void asksForTheFileNameUnlessSkipped() {
+    // The file dialog proposes the name in the folder given and offers one
+    // type or all; a cancel writes and says nothing. A failure says why,
+    // unless the engine is quiet.
+    void asksForTheFileAndReportsFailures() {
         QTemporaryDir dir;
         test::DialogRecorderScope rec;
         const auto engine = createEngine();
         engine->setProperty("TargetFilename", u"gateway-7"_s);
         engine->setProperty("InitDir", dir.path());
         engine->setProperty("SelectMethod", true);
-        rec->fileAnswers.push_back(dir.filePath("chosen"));
+        rec->fileAnswers = {dir.filePath("chosen"), dir.filePath("picked.svg"), QString()};
         QVERIFY(exportChart(engine.get(), &m_chart, "CSV"));
         const FileDialogRequest& request = rec->fileRequests.constFirst();
         QCOMPARE(request.directory, dir.path());
@@ -277,27 +280,16 @@ private slots:
         QCOMPARE(request.defaultSuffix, u"csv"_s);
         QCOMPARE(engine->property("TargetFilename").toString(), dir.filePath("chosen.csv"));
         QVERIFY(QFileInfo::exists(dir.filePath("chosen.csv")));
-
         // Without SelectMethod every type is offered and the chosen name's
         // extension picks the format.
         engine->setProperty("SelectMethod", false);
-        rec->fileAnswers.push_back(dir.filePath("picked.svg"));
         QVERIFY(exportChart(engine.get(), &m_chart, "CSV"));
         QCOMPARE(rec->fileRequests.last().filters.size(), 7);
         QVERIFY(readAll(dir.filePath("picked.svg")).contains("<svg"));
-
-        // Cancel: nothing written, nothing said.
-        rec->fileAnswers.push_back(QString());
-        QVERIFY(!exportChart(engine.get(), &m_chart, "PNG"));
+        QVERIFY(!exportChart(engine.get(), &m_chart, "PNG")); // cancelled
         QCOMPARE(rec->fileRequests.size(), 3);
-        QVERIFY(rec->messages.isEmpty());
-        QVERIFY(!QFileInfo::exists(dir.filePath("gateway-7.png")));
-    }
+        QVERIFY(rec->messages.isEmpty() && !QFileInfo::exists(dir.filePath("gateway-7.png")));
 
-    void failuresAreReportedUnlessQuiet() {
-        QTemporaryDir dir;
-        test::DialogRecorderScope rec;
-        const auto engine = createEngine();
         const QString unwritable = dir.filePath("missing/folder/out");
         engine->setProperty("TargetFilename", unwritable);
         engine->setProperty("SkipFilenameSelection", true);
