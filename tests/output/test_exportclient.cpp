@@ -7,7 +7,6 @@
 #include "output/ExportEngine.h"
 #include "output/SendFolder.h"
 
-#include <QAction>
 #include <QDir>
 #include <QMenu>
 #include <QtTest>
@@ -34,7 +33,6 @@ public:
     bool selectMethod = false, skipFilenameSelection = false, quiet = false;
     static inline QStringList calls;
     static inline bool result = true;
-    static inline QVariantList methods;
 
     QString settings() const {
         return u"%1|%2|%3|select=%4 skip=%5 quiet=%6"_s.arg(programName, title, fileFormat)
@@ -54,12 +52,6 @@ public:
         calls << u"SendTo(%1,%2)"_s.arg(file, key);
         return true;
     }
-    Q_INVOKABLE QVariantList ExportMethods(int type) {
-        calls << u"ExportMethods(%1)"_s.arg(type);
-        return methods;
-    }
-    Q_INVOKABLE QVariantList SendToMethods() { return {}; }
-    Q_INVOKABLE QString MethodName(const QString& key) { return key + u" name"_s; }
 };
 
 QString called(const QString& prefix) {
@@ -179,8 +171,6 @@ private slots:
     void safeFileNames_data() {
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("stem");
-        QTest::newRow("address and name")
-            << u"10.0.0.1 / Core: Router"_s << u"10.0.0.1___Core__Router"_s;
         QTest::newRow("umlaut") << u"Büro PC"_s << u"B_ro_PC"_s;
         QTest::newRow("empty gives the fallback") << u""_s << u"fallback"_s;
         QTest::newRow("no hidden file") << u".hidden"_s << u"_hidden"_s;
