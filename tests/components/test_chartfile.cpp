@@ -258,10 +258,6 @@ private slots:
         }) << rich;
         QTest::newRow("unknown setting")
             << withSetting(file, "laterSetting", QJsonObject{{"a", 1}}) << rich;
-        ChartModel longFooter = rich;
-        longFooter.footer = QString(4095, u'f') + QChar(0x2026);
-        QTest::newRow("huge footer is cut")
-            << withSetting(file, "footer", QString(5000000, u'f')) << longFooter;
         QTest::newRow("file from before shading and spread")
             << withSections(encodeChartFile(shadedModel()), [](QList<Section>& s) { s.resize(2); })
             << rich;
@@ -330,19 +326,11 @@ private slots:
         };
         const auto hsv =
             QJsonObject{{"model", int(QColor::Hsv)}, {"fields", QJsonArray{65535, 40000, 0, 0, 0}}};
-        const auto shaded = [](const ShadedStretch& stretch) {
-            ChartModel m = shadedModel();
-            m.shading.push_back(stretch);
-            return encodeChartFile(m);
-        };
         ChartModel crowded = shadedModel();
         crowded.shading.resize(ChartFileMaxStretches + 1, crowded.shading[0]);
 
         QTest::newRow("empty") << QByteArray() << u"The file is empty."_s;
         QTest::newRow("flipped magic") << flipped(2) << notChart;
-        QTest::newRow("cut in the magic") << file.left(3)
-                                          << "The chart file is incomplete: it ends after 3 "
-                                             "bytes, inside its header.";
         QTest::newRow("cut before the last byte") << file.chopped(1) << cut(size - 1);
         QTest::newRow("a byte more")
             << file + 'x'
@@ -379,25 +367,14 @@ private slots:
         QTest::newRow("fractional count")
             << withSetting(file, "visiblePointCount", 2.5)
             << damaged("the setting \"visiblePointCount\" is not a whole number");
-        QTest::newRow("hue past a full turn")
-            << withSetting(file, "leftColor", hsv)
-            << damaged("the colour \"leftColor\" is invalid: its hue is past a full turn");
         QTest::newRow("series described twice")
             << withConfig(file, series) << damaged("it describes 5 series but holds values for 4");
-        QTest::newRow("counts without values")
-            << withSections(
-                   file, [](QList<Section>& s) { s[1].payload = le32Bytes(16) + le32Bytes(32767); })
-            << damaged("its data section holds 0 bytes of values where 16 series of 32767 points "
-                       "need 2097088");
         QTest::newRow("counts at the top of 32 bits") << withSections(file, [](QList<Section>& s) {
             s[1].payload = le32Bytes(0xFFFFFFFFu) + le32Bytes(0xFFFFFFFFu);
         }) << u"The chart file claims 4294967295 series; a chart has at most 16."_s;
         QTest::newRow("NaN value") << encodedWith([](ChartModel& m) { m.setValue(2, 50, NAN); })
                                    << invalid("the value of series 3 at point 51 is not a finite "
                                               "number");
-        QTest::newRow("first point after 9999")
-            << encodedWith([](ChartModel& m) { m.firstPointTime = 1e300; })
-            << invalid("the first point time 1e+300 is not in the years 100 to 9999");
         QTest::newRow("plot style 4")
             << encodedWith([](ChartModel& m) { m.plotStyle = PlotStyle(4); })
             << invalid("the plot style 4 is unknown");
@@ -407,9 +384,6 @@ private slots:
         QTest::newRow("no minutes per point")
             << encodedWith([](ChartModel& m) { m.minutesPerPoint = 0; })
             << invalid("the minutes per point 0 are fewer than 1");
-        QTest::newRow("stretch ending before it begins")
-            << shaded({ShadedStretch::Outage, 46002, 46001.5, false, 0, 2})
-            << invalid("shaded stretch 4 ends before it begins");
         QTest::newRow("spread of another bucket count")
             << encodedWith([](ChartModel& m) { m.shapes.resize(95); })
             << damaged("its response time spread holds 95 buckets for 96 points");
@@ -565,8 +539,6 @@ private slots:
         QTest::newRow("line breaks")
             << QStringList{"two\r\nlines", "cr\ronly"} << u"Time,\"two\r\nlines\",\"cr\ronly\""_s
             << u"Time\ttwo  lines\tcr only"_s;
-        QTest::newRow("unicode") << QStringList{"Zürich – 東京"} << u"Time,Zürich – 東京"_s
-                                 << u"Time\tZürich – 東京"_s;
     }
     void headerLine() {
         QFETCH(QStringList, labels);
@@ -585,7 +557,6 @@ private slots:
         const auto at = [](int y, int mo, int d, int h, int mi, int s = 0, int ms = 0) {
             return DateValue::fromDateTime(QDate(y, mo, d), QTime(h, mi, s, ms));
         };
-        QTest::newRow("year end") << at(2023, 12, 31, 23, 0) << 60 << 1 << u"2024-01-01 00:00"_s;
         QTest::newRow("1439 min, 100 over a leap day")
             << at(2024, 1, 1, 0, 0) << 1439 << 100 << u"2024-04-09 22:20"_s;
         QTest::newRow("1 ms short of a minute rounds up")

@@ -107,7 +107,6 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("call");
         QTest::newRow("MailContent") << u"MailContent"_s << u"ExportChart(HTML,"_s;
-        QTest::newRow("mailcontent") << u"mailcontent"_s << u"ExportChart(HTML,"_s;
         QTest::newRow("MAPI mail") << u"Outlook.MAPIMail"_s << u"ExportChart(MHTML,"_s;
         QTest::newRow("a folder") << u"MyDocuments"_s << u"ExportChart(HTML,"_s;
     }
@@ -174,7 +173,6 @@ private slots:
         QTest::newRow("umlaut") << u"Büro PC"_s << u"B_ro_PC"_s;
         QTest::newRow("empty gives the fallback") << u""_s << u"fallback"_s;
         QTest::newRow("no hidden file") << u".hidden"_s << u"_hidden"_s;
-        QTest::newRow("placement marker") << u"||Core Router"_s << u"Core_Router"_s;
         QTest::newRow("cut to fit a file name") << QString(300, u'x') << QString(200, u'x');
     }
     void safeFileNames() {
