@@ -5,7 +5,6 @@
 #include "components/chart/ChartDataText.h"
 #include "components/chart/ChartExportDialog.h"
 
-#include <QCheckBox>
 #include <QClipboard>
 #include <QColorDialog>
 #include <QComboBox>
@@ -15,7 +14,6 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -35,9 +33,11 @@ Q_DECLARE_METATYPE(ModelEdit)
 
 namespace {
 
-// A day of hourly buckets for one node, with an outage shaded.
+// A day of hourly buckets for one node, with an outage shaded and the
+// buckets' response time spread known.
 void fillChart(ChartControl& control) {
     ChartModel model = test::chartOf(test::sampleValues(24), 60, 46328.0);
+    model.shapes.resize(24, {5.0f, 20.0f, 40.0f, 1.5f, 60, 59});
     model.mainTitle = u"router5: uplink"_s;
     model.series[2].label = u"Mittel \"ø\""_s;
     model.showAnnotations = false;
@@ -104,7 +104,8 @@ QStringList drawing(ChartControl& control) {
         shown << text->text() + QString::number(text->font().pointSizeF());
     for (int g = 0; g < plot->graphCount(); ++g) {
         const QPen pen = plot->graph(g)->pen();
-        shown << u"graph %1 %2 %3 %4 %5 %6"_s.arg(g)
+        shown << u"graph %1 %2 %3 %4 %5 %6 %7"_s.arg(plot->graph(g)->name())
+                     .arg(g)
                      .arg(plot->graph(g)->visible())
                      .arg(pen.color().name())
                      .arg(pen.widthF())
@@ -139,22 +140,19 @@ QChar accessKey(QString text) {
     return at >= 0 && at + 1 < text.size() ? text[at + 1].toLower() : QChar();
 }
 
-// Every label's access key leads to a control, every button has one, and no
-// two controls of a page (nor the page's tabs) share a key.
+// Every button, and every label with an access key, has a key that no other
+// control of its page (nor a tab) uses; a label's key leads to a control.
 void checkAccessKeys(const QWidget& page, QList<QChar> keys) {
-    for (const QLabel* label : page.findChildren<QLabel*>()) {
-        if (accessKey(label->text()).isNull())
-            continue;
-        QVERIFY2(label->buddy() && !keys.contains(accessKey(label->text())),
-                 qPrintable(label->text()));
-        keys << accessKey(label->text());
-    }
-    for (QAbstractButton* button : page.findChildren<QAbstractButton*>()) {
-        const auto* box = qobject_cast<const QDialogButtonBox*>(button->parent());
-        if (button->text().isEmpty() || (box && box->standardButton(button)))
-            continue; // colour swatches; the style names OK and Cancel
-        const QChar key = accessKey(button->text());
-        QVERIFY2(!key.isNull() && !keys.contains(key), qPrintable(button->text()));
+    for (QWidget* widget : page.findChildren<QWidget*>()) {
+        auto* label = qobject_cast<QLabel*>(widget);
+        auto* button = qobject_cast<QAbstractButton*>(widget);
+        const auto* box = qobject_cast<QDialogButtonBox*>(widget->parent());
+        const QString text = label ? label->text() : button ? button->text() : QString();
+        const QChar key = accessKey(text);
+        if (text.isEmpty() || (label && key.isNull()) || (box && box->standardButton(button)))
+            continue; // colour swatches, captions; the style names OK and Cancel
+        QVERIFY2(!key.isNull() && !keys.contains(key) && (button || label->buddy()),
+                 qPrintable(text));
         keys << key;
     }
 }
@@ -166,11 +164,6 @@ int formatIndex(const QString& name) {
             return i;
     }
     qFatal("No format %s", qPrintable(name));
-}
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -215,6 +208,7 @@ private slots:
         row("reference lines", {{"showReferenceLines", true}},
             [](ChartModel& m) { m.showAnnotations = true; });
         row("shading", {{"showShading", false}}, [](ChartModel& m) { m.showShading = false; });
+        row("median", {{"showMedian", true}}, [](ChartModel& m) { m.latency.median = true; });
         row("fixed left scale", {{"leftScaleFixed", true}, {"leftMaximum", 500.0}},
             [](ChartModel& m) {
                 m.leftManual = true;
@@ -261,17 +255,20 @@ private slots:
         QCOMPARE(drawing(control), changedDrawing);
     }
 
-    void leftScaleFixedNeedsMaximumAboveMinimum() {
+    // A fixed left scale needs a maximum above its minimum; Cancel puts the
+    // look back but keeps data that a refresh brought in meanwhile.
+    void leftScaleFixedAndCancelKeepsNewData() {
         ChartControl control;
         fillChart(control);
+        ChartModel expected = control.model();
         ChartCustomizeDialog dialog(control);
         dialog.show();
         auto* maximum = find<QDoubleSpinBox>(dialog, u"leftMaximum"_s);
         auto* hint = find<QLabel>(dialog, u"leftScaleHint"_s);
         auto* ok = find<QPushButton>(dialog, u"okButton"_s);
-        const double automatic = control.leftAxisMaximum();
         // A fixed scale starts from the scale drawn now.
-        QCOMPARE(maximum->value(), control.leftAxisMaximum());
+        const double automatic = control.leftAxisMaximum();
+        QCOMPARE(maximum->value(), automatic);
         find<QRadioButton>(dialog, u"leftScaleFixed"_s)->setChecked(true);
         find<QDoubleSpinBox>(dialog, u"leftMinimum"_s)->setValue(10);
         maximum->setValue(250);
@@ -291,31 +288,12 @@ private slots:
         QVERIFY(hint->isHidden() && ok->isEnabled() && !maximum->isEnabled());
         QVERIFY(!control.model().leftManual);
         QCOMPARE(control.leftAxisMaximum(), automatic);
-    }
-
-    void cancelKeepsDataThatArrivedMeanwhile() {
-        ChartControl control;
-        fillChart(control);
-        ChartModel expected = control.model();
-        ChartCustomizeDialog dialog(control);
-        dialog.show();
         find<QLineEdit>(dialog, u"mainTitle"_s)->setText(u"changed"_s);
-        // A refresh hands over a new value while the dialog is open.
         control.setValue(1, 3, 999.0f);
         control.action(ChartControl::ActionRebuild);
         dialog.reject();
         expected.setValue(1, 3, 999.0f);
         QCOMPARE(control.model(), expected);
-    }
-
-    void customizeWithoutSeries() {
-        ChartControl control;
-        control.setMainTitle(u"empty"_s);
-        ChartCustomizeDialog dialog(control);
-        QVERIFY(!dialog.findChild<QCheckBox*>(u"seriesVisible0"_s));
-        find<QLineEdit>(dialog, u"mainTitle"_s)->setText(u"x"_s);
-        dialog.reject();
-        QCOMPARE(control.mainTitle(), u"empty"_s);
     }
 
     void keyboardAccess() {
@@ -325,12 +303,12 @@ private slots:
         auto* tabs = customize.findChild<QTabWidget*>();
         QList<QChar> tabKeys;
         for (int i = 0; i < tabs->count(); ++i)
-            tabKeys << tabs->tabText(i).at(tabs->tabText(i).indexOf(u'&') + 1).toLower();
+            tabKeys << accessKey(tabs->tabText(i));
         QCOMPARE(QSet<QChar>(tabKeys.cbegin(), tabKeys.cend()).size(), 4);
+        QVERIFY(!tabKeys.contains(QChar()));
         for (int i = 0; i < tabs->count(); ++i)
             checkAccessKeys(*tabs->widget(i), tabKeys);
         // Series rows are reached by their number.
-        QCOMPARE(find<QCheckBox>(customize, u"seriesVisible2"_s)->text(), u"&3 Mittel \"ø\""_s);
         checkAccessKeys(ChartExportDialog(control), {});
     }
 
@@ -339,55 +317,37 @@ private slots:
     void exportDialogFollowsTheFormat() {
         ChartControl control;
         fillChart(control);
-        // A chart that is not on screen gets the usual size, one on screen its own.
-        QCOMPARE(find<QSpinBox>(ChartExportDialog(control), u"imageWidth"_s)->value(), 1200);
+        // A chart on screen proposes its own size.
         control.resize(900, 600);
         control.show();
         ChartExportDialog dialog(control);
         auto* format = find<QComboBox>(dialog, u"format"_s);
         auto* width = find<QSpinBox>(dialog, u"imageWidth"_s);
         auto* toClipboard = find<QRadioButton>(dialog, u"toClipboard"_s);
-        auto* button = find<QPushButton>(dialog, u"exportButton"_s);
         QCOMPARE(width->value(), 900);
         QCOMPARE(find<QSpinBox>(dialog, u"imageHeight"_s)->value(), 600);
         // Data has no size.
         format->setCurrentIndex(formatIndex(u"CSV data"_s));
         QVERIFY(!width->isEnabled());
-        format->setCurrentIndex(formatIndex(u"SVG drawing"_s));
-        QVERIFY(width->isEnabled());
         // A PDF only goes to a file.
         toClipboard->setChecked(true);
-        QCOMPARE(button->text(), u"Co&py"_s);
         format->setCurrentIndex(formatIndex(u"PDF document"_s));
         QVERIFY(!toClipboard->isEnabled());
         QCOMPARE(dialog.destination(), ExportDestination::File);
-        QCOMPARE(button->text(), u"&Export..."_s);
     }
 
-    // The format, size and destination chosen are what comes out.
+    // The format, size and destination chosen are what comes out (the render
+    // tests write every format to a file).
     void exportRoundTrip_data() {
         QTest::addColumn<QString>("format");
         QTest::addColumn<bool>("clipboard");
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<QByteArray>("readAs");
-        QTest::newRow("PNG file") << u"PNG image"_s << false << QSize(640, 360)
-                                  << QByteArray("png");
-        QTest::newRow("JPEG file")
-            << u"JPEG image"_s << false << QSize(320, 200) << QByteArray("jpeg");
-        QTest::newRow("SVG file") << u"SVG drawing"_s << false << QSize() << QByteArray("svg");
-        QTest::newRow("PDF file") << u"PDF document"_s << false << QSize() << QByteArray("pdf");
-        QTest::newRow("CSV file") << u"CSV data"_s << false << QSize() << QByteArray("csv");
-        QTest::newRow("TSV file") << u"Tab-separated text"_s << false << QSize()
-                                  << QByteArray("tsv");
-        QTest::newRow("PNG copy") << u"PNG image"_s << true << QSize(320, 200) << QByteArray("png");
-        QTest::newRow("SVG copy") << u"SVG drawing"_s << true << QSize() << QByteArray("svg");
-        QTest::newRow("CSV copy") << u"CSV data"_s << true << QSize() << QByteArray("csv");
+        QTest::newRow("JPEG file") << u"JPEG image"_s << false;
+        QTest::newRow("PNG copy") << u"PNG image"_s << true;
+        QTest::newRow("CSV copy") << u"CSV data"_s << true;
     }
     void exportRoundTrip() {
         QFETCH(QString, format);
         QFETCH(bool, clipboard);
-        QFETCH(QSize, size);
-        QFETCH(QByteArray, readAs);
         const QTemporaryDir dir;
         const ExportFormat& chosen = exportFormats()[formatIndex(format)];
         const QString path = dir.filePath(u"chart."_s + chosen.extension());
@@ -400,82 +360,29 @@ private slots:
         ChartExportDialog dialog(control);
         find<QComboBox>(dialog, u"format"_s)->setCurrentIndex(formatIndex(format));
         find<QRadioButton>(dialog, u"toClipboard"_s)->setChecked(clipboard);
-        if (size.isValid()) {
-            find<QSpinBox>(dialog, u"imageWidth"_s)->setValue(size.width());
-            find<QSpinBox>(dialog, u"imageHeight"_s)->setValue(size.height());
-        }
+        find<QSpinBox>(dialog, u"imageWidth"_s)->setValue(320);
+        find<QSpinBox>(dialog, u"imageHeight"_s)->setValue(200);
         QVERIFY(dialog.exportNow());
         QVERIFY2(rec->messages.isEmpty(), qPrintable(rec->texts().join(u'|')));
         QCOMPARE(rec->fileRequests.size(), clipboard ? 0 : 1);
         if (!clipboard) {
-            const FileDialogRequest& request = rec->fileRequests[0];
-            QCOMPARE(request.title, u"Export Chart"_s);
-            QCOMPARE(request.fileName, u"router5__uplink."_s + chosen.extension());
-            QCOMPARE(request.filters, QStringList{chosen.filter()});
-            QCOMPARE(request.defaultSuffix, chosen.extension());
-        }
-        const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
-        const QString text =
-            readAs == "tsv" ? chartDataTsv(control.model()) : chartDataCsv(control.model());
-        if (readAs == "csv" || readAs == "tsv") {
-            QVERIFY(text.contains(u"ø"_s));
-            QCOMPARE(clipboard ? copied->text().toUtf8() : readAll(path), text.toUtf8());
-        } else if (readAs == "svg") {
-            QVERIFY(
-                (clipboard ? copied->data(u"image/svg+xml"_s) : readAll(path)).contains("<svg"));
-        } else if (readAs == "pdf") {
-            QVERIFY(readAll(path).startsWith("%PDF"));
-        } else if (clipboard) {
-            QCOMPARE(QGuiApplication::clipboard()->image().size(), size);
+            QCOMPARE(rec->fileRequests[0].fileName, u"router5__uplink.jpg"_s);
+            QCOMPARE(QImageReader(path).format(), QByteArray("jpeg"));
+            QCOMPARE(QImage(path).size(), QSize(320, 200));
+        } else if (chosen.kind == ExportKind::Data) {
+            QCOMPARE(QGuiApplication::clipboard()->text(), chartDataCsv(control.model()));
         } else {
-            QCOMPARE(QImageReader(path).format(), readAs);
-            QCOMPARE(QImage(path).size(), size);
+            QCOMPARE(QGuiApplication::clipboard()->image().size(), QSize(320, 200));
         }
-    }
-
-    void failedWriteIsReported_data() {
-        QTest::addColumn<QString>("format");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("PNG, no such folder") << u"PNG image"_s << u"missing/chart.png"_s;
-        QTest::newRow("PDF, no such folder") << u"PDF document"_s << u"missing/chart.pdf"_s;
-        QTest::newRow("CSV onto a folder") << u"CSV data"_s << u"taken.csv"_s;
-    }
-    void failedWriteIsReported() {
-        QFETCH(QString, format);
-        QFETCH(QString, name);
-        const QTemporaryDir dir;
-        const QString path = dir.filePath(name);
-        QVERIFY(QDir(dir.path()).mkdir(u"taken.csv"_s));
-        ChartControl control;
-        fillChart(control);
-        const test::DialogRecorderScope rec;
-        rec->fileAnswers.push_back(path);
-        ChartExportDialog dialog(control);
-        dialog.show();
-        find<QComboBox>(dialog, u"format"_s)->setCurrentIndex(formatIndex(format));
-        find<QPushButton>(dialog, u"exportButton"_s)->click();
-        // The dialog stays for another try, and the message says why.
-        QVERIFY(dialog.isVisible());
-        QCOMPARE(rec->messages.size(), 1);
-        const QString start =
-            u"Cannot export the chart to "_s + QDir::toNativeSeparators(path) + "\r\n";
-        QVERIFY2(rec->messages[0].text.startsWith(start), qPrintable(rec->messages[0].text));
-        QVERIFY(rec->messages[0].text.size() > start.size());
-        QCOMPARE(rec->messages[0].icon, MessageIcon::Exclamation);
-        QVERIFY(!QFileInfo(path).isFile());
     }
 
     void withFormatSuffix_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("format");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("has it") << u"/t/a.png"_s << u"PNG image"_s << u"/t/a.png"_s;
         QTest::newRow("in capitals") << u"/t/a.PNG"_s << u"PNG image"_s << u"/t/a.PNG"_s;
-        QTest::newRow("none") << u"/t/a"_s << u"PNG image"_s << u"/t/a.png"_s;
         QTest::newRow("a bare dot") << u"/t/a."_s << u"PNG image"_s << u"/t/a.png"_s;
         QTest::newRow("another format's") << u"/t/a.jpg"_s << u"PNG image"_s << u"/t/a.jpg.png"_s;
-        QTest::newRow("dot in the folder") << u"/t.d/a"_s << u"PNG image"_s << u"/t.d/a.png"_s;
-        QTest::newRow("second suffix") << u"/t/a.jpeg"_s << u"JPEG image"_s << u"/t/a.jpeg"_s;
     }
     void withFormatSuffix() {
         QFETCH(QString, path);
@@ -484,24 +391,35 @@ private slots:
     }
 
     // A cancelled file dialog leaves everything as it was and the dialog
-    // open; a written file closes it. A suffix the dialog adds makes a name
-    // the file dialog never showed, so replacing a file of that name is
-    // asked here.
-    void cancelExportAndReplace() {
+    // open; a failed write says why and keeps it open; a written file closes
+    // it. A suffix the dialog adds makes a name the file dialog never showed,
+    // so replacing a file of that name is asked here.
+    void cancelFailAndReplace() {
         const QTemporaryDir dir;
         const QString png = dir.filePath(u"report.png"_s);
+        QVERIFY(QDir(dir.path()).mkdir(u"taken.png"_s));
         ChartControl control;
         fillChart(control);
         const test::DialogRecorderScope rec;
-        rec->fileAnswers = {QString(), dir.filePath(u"report"_s)};
+        const QStringList failing{dir.filePath(u"missing/a.png"_s), dir.filePath(u"taken.png"_s)};
+        rec->fileAnswers = {QString(), failing[0], failing[1], dir.filePath(u"report"_s)};
         QGuiApplication::clipboard()->setText(u"untouched"_s);
         ChartExportDialog dialog(control);
         dialog.show();
         auto* button = find<QPushButton>(dialog, u"exportButton"_s);
         button->click();
-        QVERIFY(dialog.isVisible());
-        QVERIFY(QDir(dir.path()).isEmpty() && rec->messages.isEmpty());
+        QVERIFY(dialog.isVisible() && rec->messages.isEmpty());
         QCOMPARE(QGuiApplication::clipboard()->text(), u"untouched"_s);
+        for (const QString& path : failing) {
+            button->click();
+            QVERIFY(dialog.isVisible());
+            const QString text = rec->messages.value(0).text;
+            const QString start = u"Cannot export the chart to "_s + QDir::toNativeSeparators(path);
+            QVERIFY2(text.startsWith(start + "\r\n") && text.size() > start.size() + 2,
+                     qPrintable(text));
+            QCOMPARE(rec->messages.takeFirst().icon, MessageIcon::Exclamation);
+        }
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
         button->click();
         QVERIFY(!dialog.isVisible());
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
@@ -516,16 +434,13 @@ private slots:
         QCOMPARE(rec->messages.size(), 1);
         QCOMPARE(rec->messages[0].icon, MessageIcon::Question);
         QVERIFY(rec->messages[0].text.startsWith(QDir::toNativeSeparators(png)));
-        QCOMPARE(readAll(png), QByteArray("old"));
+        QVERIFY(old.open(QIODevice::ReadOnly) && old.readAll() == "old");
+        old.close();
 
         rec->fileAnswers.push_back(dir.filePath(u"report"_s));
         rec->replies.push_back(MessageReply::Yes);
         QVERIFY(dialog.exportNow());
         QCOMPARE(QImageReader(png).format(), QByteArray("png"));
-        // A name that has the suffix was asked about by the file dialog.
-        rec->fileAnswers.push_back(png);
-        QVERIFY(dialog.exportNow());
-        QCOMPARE(rec->messages.size(), 2);
     }
 };
 

@@ -2,7 +2,6 @@
 
 #include "components/chart/ChartModel.h"
 
-#include <QList>
 #include <QStringList>
 
 namespace tarnvue::test {
