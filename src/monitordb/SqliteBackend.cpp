@@ -20,10 +20,21 @@ namespace tarnvue {
 namespace {
 
 // What went wrong, in words for the user where SQLite's own are unclear.
+const QString UnfinishedWrite =
+    QStringLiteral("The monitor database has an unfinished write by the poller; it can be read "
+                   "once the poller has opened it again.");
+
 QString sqliteErrorText(int code, const QString& text) {
     if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
         return QStringLiteral("The monitor database is busy: the poller is writing to it. "
                               "Try again in a moment.");
+    // A write the poller left unfinished (a hot journal) would have to be
+    // rolled back, which a read-only connection may not do: SQLite says so
+    // with its extended code, or through the Qt driver with the plain
+    // "read-only" code, which a connection that never writes meets for no
+    // other reason.
+    if (code == SQLITE_READONLY_ROLLBACK || code == SQLITE_READONLY)
+        return UnfinishedWrite;
     return text;
 }
 
@@ -268,8 +279,7 @@ QString openName(const QString& path) {
     if (rc == SQLITE_OK)
         return path;
     if (rc == SQLITE_READONLY_ROLLBACK)
-        throw Error(QStringLiteral("The monitor database has an unfinished write by the poller; "
-                                   "it can be read once the poller has opened it again."));
+        throw Error(UnfinishedWrite);
     if ((rc == SQLITE_READONLY_DIRECTORY || (rc & 0xff) == SQLITE_CANTOPEN) &&
         isWalDatabase(path)) {
         // Without the shared-memory file SQLite cannot read the log; when

@@ -160,13 +160,19 @@ private slots:
             before[suffix] = file.readAll();
         }
         sqlite3_close(writer);
+        const QString unfinished = u"The monitor database has an unfinished write by the "
+                                   "poller; it can be read once the poller has opened it again."_s;
         MonitorDB db;
-        QCOMPARE(errorOf([&] {
-                     db.open(copy);
-                     db.allNodes();
-                 }),
-                 u"The monitor database has an unfinished write by the poller; it can be read "
-                 "once the poller has opened it again."_s);
+        QCOMPARE(errorOf([&] { db.open(copy); }), unfinished);
+        // The same write appearing while the database is open.
+        QVERIFY(QFile::rename(copy + u"-journal"_s, copy + u".aside"_s));
+        db.open(copy);
+        const auto parallel = db.sampleConnection();
+        QVERIFY(parallel && QFile::rename(copy + u".aside"_s, copy + u"-journal"_s));
+        Sample row;
+        QCOMPARE(errorOf([&] { db.allNodes(); }), unfinished);
+        QCOMPARE(errorOf([&] { db.samples(1, 0, 1e6)->next(row); }), unfinished);
+        QCOMPARE(errorOf([&] { parallel->samples(1, 0, 1e6)->next(row); }), unfinished);
         db.close();
         for (const QString& suffix : before.keys()) {
             QFile file(copy + suffix);
