@@ -3,6 +3,7 @@
 #include <QtEndian>
 #include <algorithm>
 #include <cstdlib>
+#include <new>
 #include <thread>
 #include <vector>
 #include <zlib.h>
@@ -83,12 +84,13 @@ struct Stripe {
     uLong adler = 0;
     uLong length = 0;
     bool failed = false;
+    bool outOfMemory = false;
 };
 
 // Filters and compresses rows [firstRow, endRow) as raw deflate data. A
 // stripe that is not the last ends on a byte boundary with the stream still
 // open, so that the next stripe's data can follow it.
-void compressStripe(const QImage& image, int pixelBytes, Stripe& stripe, bool last) {
+void compressRows(const QImage& image, int pixelBytes, Stripe& stripe, bool last) {
     const int length = image.width() * pixelBytes;
     std::vector<unsigned char> filtered(static_cast<std::size_t>(stripe.endRow - stripe.firstRow) *
                                         (length + 1));
@@ -117,6 +119,17 @@ void compressStripe(const QImage& image, int pixelBytes, Stripe& stripe, bool la
     stripe.failed = last ? result != Z_STREAM_END : (result != Z_OK || stream.avail_in != 0);
     stripe.compressed.resize(static_cast<qsizetype>(stream.total_out));
     deflateEnd(&stream);
+}
+
+// The same on a thread of its own, where nothing may be thrown: a picture
+// too large for the memory left is said so by the stripe.
+void compressStripe(const QImage& image, int pixelBytes, Stripe& stripe, bool last) noexcept {
+    try {
+        compressRows(image, pixelBytes, stripe, last);
+    } catch (const std::bad_alloc&) {
+        stripe.failed = true;
+        stripe.outOfMemory = true;
+    }
 }
 
 void appendChunk(QByteArray& out, const char* type, const QByteArray& data) {
@@ -149,6 +162,8 @@ QByteArray pngBytes(const QImage& source, int threads) {
     const bool alpha = source.hasAlphaChannel();
     const QImage image =
         source.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+    if (image.isNull())
+        throw std::bad_alloc();
     const int pixelBytes = alpha ? 4 : 3;
     const qint64 rowBytes = qint64(image.width()) * pixelBytes + 1;
     const int stripes = static_cast<int>(std::clamp<qint64>(
@@ -172,6 +187,8 @@ QByteArray pngBytes(const QImage& source, int threads) {
     QByteArray data("\x78\x9c", 2); // deflate, 32 KiB window, default level
     uLong adler = adler32(0, nullptr, 0);
     for (const Stripe& part : parts) {
+        if (part.outOfMemory)
+            throw std::bad_alloc();
         if (part.failed)
             return {};
         data.append(part.compressed);
@@ -192,7 +209,10 @@ QByteArray pngBytes(const QImage& source, int threads) {
         density.append(char(1)); // pixels a metre
         appendChunk(png, "pHYs", density);
     }
-    appendChunk(png, "IDAT", data);
+    // In chunks of a size every reader takes (libpng writes 8 KiB ones).
+    constexpr qsizetype ChunkBytes = 64 * 1024;
+    for (qsizetype at = 0; at < data.size(); at += ChunkBytes)
+        appendChunk(png, "IDAT", data.mid(at, ChunkBytes));
     appendChunk(png, "IEND", {});
     return png;
 }

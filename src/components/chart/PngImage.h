@@ -10,7 +10,7 @@ namespace tarnvue {
 // (at most `threads`), and joined into the one compressed stream the format
 // wants. Each row takes the filter that libpng would take by default (the
 // smallest sum of its filtered bytes), at zlib's default level. Empty when
-// the picture is null.
+// the picture is null; throws std::bad_alloc when memory runs out.
 QByteArray pngBytes(const QImage& image, int threads);
 
 } // namespace tarnvue
