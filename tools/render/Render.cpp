@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 namespace tarnvue {
@@ -365,8 +366,13 @@ int runRender(const RenderOptions& o, QTextStream& progress, QTextStream& errors
         chart.setFontSize(static_cast<std::int16_t>(*o.fontSize));
     std::optional<FontLoader> fonts;
     if (format && format->kind != ExportKind::Data && format->kind != ExportKind::ChartFile) {
-        QObject::connect(&chart, &TarnvueChart::rowsRead, &chart,
-                         [&fonts, &chart] { fonts.emplace(chart.FontSize()); });
+        QObject::connect(&chart, &TarnvueChart::rowsRead, &chart, [&fonts, &chart] {
+            try {
+                fonts.emplace(chart.FontSize());
+            } catch (const std::system_error&) {
+                // No thread to be had: the drawing loads them.
+            }
+        });
     }
 
     if (o.source == RenderOptions::Source::ChartFile) {

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cmath>
 #include <qcustomplot.h>
+#include <system_error>
 #include <thread>
 
 namespace tarnvue {
@@ -196,8 +197,15 @@ protected:
         };
         const int rows = image.height();
         std::vector<std::thread> others;
-        for (int b = 1; b < bands; ++b)
-            others.emplace_back(stroke, rows * b / bands, rows * (b + 1) / bands);
+        others.reserve(static_cast<std::size_t>(bands));
+        for (int b = 1; b < bands; ++b) {
+            try {
+                others.emplace_back(stroke, rows * b / bands, rows * (b + 1) / bands);
+            } catch (const std::system_error&) {
+                // No thread to be had: this one strokes the band too.
+                stroke(rows * b / bands, rows * (b + 1) / bands);
+            }
+        }
         stroke(0, rows / bands);
         for (std::thread& other : others)
             other.join();

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <new>
+#include <system_error>
 #include <thread>
 #include <vector>
 #include <zlib.h>
@@ -177,9 +178,17 @@ QByteArray pngBytes(const QImage& source, int threads) {
             static_cast<int>(qint64(image.height()) * qint64(k + 1) / qint64(parts.size()));
     }
     std::vector<std::thread> others;
-    for (std::size_t k = 1; k < parts.size(); ++k)
-        others.emplace_back(compressStripe, std::cref(image), pixelBytes, std::ref(parts[k]),
-                            k + 1 == parts.size());
+    others.reserve(parts.size());
+    for (std::size_t k = 1; k < parts.size(); ++k) {
+        const bool last = k + 1 == parts.size();
+        try {
+            others.emplace_back(compressStripe, std::cref(image), pixelBytes, std::ref(parts[k]),
+                                last);
+        } catch (const std::system_error&) {
+            // No thread to be had: this one compresses the stripe too.
+            compressStripe(image, pixelBytes, parts[k], last);
+        }
+    }
     compressStripe(image, pixelBytes, parts[0], parts.size() == 1);
     for (std::thread& other : others)
         other.join();
