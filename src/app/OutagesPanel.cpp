@@ -69,7 +69,8 @@ void OutagesPanel::showReport(const OutageReport& report) {
         }
         // A stretch still going on runs to its last lost poll.
         row->setData(0, StartRole, item.start);
-        row->setData(0, EndRole, item.start + static_cast<double>(item.seconds) / 86400.0);
+        row->setData(0, EndRole,
+                     item.start + static_cast<double>(item.seconds) / DateValue::SecondsPerDay);
     }
 }
 

@@ -19,11 +19,11 @@ namespace tarnvue {
 
 namespace {
 
-// What went wrong, in words for the user where SQLite's own are unclear.
 const QString UnfinishedWrite =
     QStringLiteral("The monitor database has an unfinished write by the poller; it can be read "
                    "once the poller has opened it again.");
 
+// What went wrong, in words for the user where SQLite's own are unclear.
 QString sqliteErrorText(int code, const QString& text) {
     if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
         return QStringLiteral("The monitor database is busy: the poller is writing to it. "

@@ -805,9 +805,7 @@ bool ChartControl::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseMove:
         if (m_dragStart < 0) {
             const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
-            const bool over = m_plot->axisRect()->rect().contains(at);
-            showReadout(over ? pointAtCoordinate(m_model, m_plot->xAxis->pixelToCoord(at.x())) : -1,
-                        at);
+            showReadout(pointUnder(at), at);
         } else if (m_band) {
             const auto* mouse = static_cast<QMouseEvent*>(event);
             const QRect area = m_plot->axisRect()->rect();
@@ -973,15 +971,17 @@ void ChartControl::placeReadout() {
     m_readoutLabel->raise();
 }
 
+int ChartControl::pointUnder(const QPoint& at) const {
+    if (!m_plot->axisRect()->rect().contains(at))
+        return -1;
+    return pointAtCoordinate(m_model, m_plot->xAxis->pixelToCoord(at.x()));
+}
+
 void ChartControl::followReadout() {
     if (m_readoutPoint < 0)
         return;
     if (m_readoutMouse) {
-        const QPoint at = *m_readoutMouse;
-        showReadout(m_plot->axisRect()->rect().contains(at)
-                        ? pointAtCoordinate(m_model, m_plot->xAxis->pixelToCoord(at.x()))
-                        : -1,
-                    at);
+        showReadout(pointUnder(*m_readoutMouse), m_readoutMouse);
     } else if (pointAtCoordinate(m_model, m_readoutPoint) == m_readoutPoint) {
         placeReadout();
     } else {

@@ -250,6 +250,8 @@ private:
     // After the view or the layout changed: the same bucket, or the one now
     // under the mouse, or nothing when it left the view.
     void followReadout();
+    // The bucket under a point of the plot, or -1 outside the plot area.
+    int pointUnder(const QPoint& at) const;
     bool readoutKey(const QKeyEvent& key);
     // Runs a drawing of the plot at another size than the screen's, with
     // the reference texts placed for that size.

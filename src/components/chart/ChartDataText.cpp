@@ -191,22 +191,25 @@ QString tableValueText(const ChartModel& model, int series, int point, const QLo
 
 namespace tarnvue {
 
+float bucketShapeFigure(const BucketShape& shape, ShapeFigure figure) {
+    switch (figure) {
+    case ShapeFigure::Median:
+        return shape.median;
+    case ShapeFigure::P5:
+        return shape.p5;
+    case ShapeFigure::P95:
+        return shape.p95;
+    case ShapeFigure::Jitter:
+        break;
+    }
+    return shape.jitter;
+}
+
 float shapeFigureValue(const ChartModel& model, ShapeFigure figure, int point) {
     if (model.shapes.size() != static_cast<std::size_t>(model.pointCount) || point < 0 ||
         point >= model.pointCount)
         return -1;
-    const BucketShape& b = model.shapes[static_cast<std::size_t>(point)];
-    switch (figure) {
-    case ShapeFigure::Median:
-        return b.median;
-    case ShapeFigure::P5:
-        return b.p5;
-    case ShapeFigure::P95:
-        return b.p95;
-    case ShapeFigure::Jitter:
-        break;
-    }
-    return b.jitter;
+    return bucketShapeFigure(model.shapes[static_cast<std::size_t>(point)], figure);
 }
 
 std::vector<ShapeFigure> tableShapeFigures(const ChartModel& model) {

@@ -39,6 +39,8 @@ QString tableValueText(const ChartModel& model, int series, int point, const QLo
 
 // A bucket's spread figure.
 enum class ShapeFigure { Median, P5, P95, Jitter };
+// One figure of a bucket's spread (-1 where it has none).
+float bucketShapeFigure(const BucketShape& shape, ShapeFigure figure);
 // The figure of a point, or -1 when the point has none.
 float shapeFigureValue(const ChartModel& model, ShapeFigure figure, int point);
 // The figures the data table shows after the series, in this order: the

@@ -1,5 +1,6 @@
 #include "ChartPlotter.h"
 
+#include "ChartDataText.h"
 #include "TimeTicks.h"
 #include "core/DateValue.h"
 
@@ -135,8 +136,6 @@ QPen gridPen() {
     return pen;
 }
 
-// Markers straddle the top edge of the plot: drawn beyond the axis rectangle
-// by a few pixels, where a plain graph is cut off.
 // A series graph whose line, drawn into a picture, is stroked by several
 // threads at once, each into its own band of the picture's rows. Stroking a
 // wide, jagged line is most of the time a picture takes. Only a solid line
@@ -215,6 +214,8 @@ private:
     static constexpr qsizetype MinimumBandedPoints = 64;
 };
 
+// Markers straddle the top edge of the plot: drawn beyond the axis rectangle
+// by a few pixels, where a plain graph is cut off.
 class EdgeMarkers : public QCPGraph {
 public:
     using QCPGraph::QCPGraph;
@@ -230,16 +231,17 @@ struct ShapeLineLook {
     const char* name;
     QColor color;
     Qt::PenStyle pen;
+    ShapeFigure figure; // the bucket figure the line follows
 };
 
 // In the order of ShapeLine. The band's low edge has no name: the band is
 // named once, by its high edge, which holds the fill.
 const ShapeLineLook ShapeLines[] = {
-    {"Median Response Time", QColor(230, 120, 0), Qt::SolidLine},
-    {"95th Percentile Response Time", QColor(150, 0, 170), Qt::DashLine},
-    {"Jitter", QColor(120, 80, 40), Qt::DotLine},
-    {"", QColor(0, 150, 150, 0), Qt::NoPen},
-    {"Spread (5th-95th percentile)", QColor(0, 150, 150, 0), Qt::NoPen},
+    {"Median Response Time", QColor(230, 120, 0), Qt::SolidLine, ShapeFigure::Median},
+    {"95th Percentile Response Time", QColor(150, 0, 170), Qt::DashLine, ShapeFigure::P95},
+    {"Jitter", QColor(120, 80, 40), Qt::DotLine, ShapeFigure::Jitter},
+    {"", QColor(0, 150, 150, 0), Qt::NoPen, ShapeFigure::P5},
+    {"Spread (5th-95th percentile)", QColor(0, 150, 150, 0), Qt::NoPen, ShapeFigure::P95},
 };
 
 bool shapeLineShown(const LatencyLook& look, ShapeLine line) {
@@ -258,18 +260,7 @@ bool shapeLineShown(const LatencyLook& look, ShapeLine line) {
 }
 
 float shapeFigure(const BucketShape& shape, ShapeLine line) {
-    switch (line) {
-    case ShapeLine::Median:
-        return shape.median;
-    case ShapeLine::P95:
-    case ShapeLine::BandHigh:
-        return shape.p95;
-    case ShapeLine::Jitter:
-        return shape.jitter;
-    case ShapeLine::BandLow:
-        break;
-    }
-    return shape.p5;
+    return bucketShapeFigure(shape, ShapeLines[int(line)].figure);
 }
 
 // A figure's pen. Dense lines are drawn one pixel wide and solid, as dense
